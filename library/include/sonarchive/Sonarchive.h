@@ -1,0 +1,10 @@
+#pragma once
+
+// Everything a client of the library includes.
+#include "ByteText.h"
+#include "PlaylistRecords.h"
+#include "TrackInfo.h"
+#include "TrackRecords.h"
+#include "UserInterfaceHost.h"
+#include "_clsSonarchive.h"
+#include "clsSonarchiveEvents.h"

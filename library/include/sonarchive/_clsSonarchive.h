@@ -1,0 +1,67 @@
+#pragma once
+
+#include "Export.h"
+#include "PlaylistRecords.h"
+#include "TrackInfo.h"
+#include "TrackRecords.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace sonarchive {
+
+class UserInterfaceHost;
+class clsSonarchiveEvents;
+
+// Identities the class had when it was registered as a component.
+inline constexpr std::string_view kClassIdClsSonarchive = "{DEB7CFE2-EAFA-4D96-93A5-0BD55B1C1DD5}";
+inline constexpr std::string_view kInterfaceIdClsSonarchive = "{86721246-BEB1-4163-82A0-87B74F312D44}";
+inline constexpr std::string_view kEventInterfaceIdClsSonarchive = "{3F08AC06-9BF8-4303-B73C-CD346B0AE615}";
+
+// The library's interface, members in slot order. A method changes a by-reference
+// parameter only where its behaviour says so. Methods whose result is "empty"
+// return void.
+class _clsSonarchive {
+public:
+    virtual ~_clsSonarchive() = default;
+
+    virtual bool LoadiPodDB() = 0;                                                    // 1
+    virtual void DeleteTrack(std::int32_t& iTrackID) = 0;                             // 2
+    virtual void initlaize(std::int32_t hParentWindow, const std::u16string& sApplicationName,
+                           const std::u16string& siPodDrive = {}) = 0;               // 3
+    virtual std::u16string iPodDriveLetter() const = 0;                               // 4
+    virtual void setiPodShuffle(bool value) = 0;                                      // 5
+    virtual bool iPodShuffle() const = 0;                                             // 6
+    virtual void CancelUpdate() = 0;                                                  // 7
+    virtual void WriteiPodDB() = 0;                                                   // 8
+    virtual bool Write_FileSize(const std::u16string& sFilePath) = 0;                 // 9
+    virtual std::int32_t AddTrack(const std::u16string& sFilePath, TrackInfo& Info, bool bSkipCopy = false,
+                                  const std::u16string& siPodPath = {}, bool bSkipSetInfo = false,
+                                  std::int32_t iModifiedTrackID = 0) = 0;             // 10
+    virtual bool ReBuildDB() = 0;                                                     // 11
+    virtual bool ModifyTrack(std::int32_t& iTrackID, TrackInfo& Info) = 0;            // 12
+    virtual TrackInfo GetTrackInfo(std::int32_t iTrackID) const = 0;                  // 13
+    virtual bool SetTrackInfo(const std::u16string& sFilePath, TrackInfo& tInfo) = 0; // 14
+    virtual MHBD GetDBInfo() const = 0;                                               // 15
+    virtual MHSD_T GetAllTracks() const = 0;                                          // 16
+    virtual MHSD_P GetAllPlayLists() const = 0;                                       // 17
+    virtual MHSD_P GetAllPodcasts() const = 0;                                        // 18
+    virtual MHSD_A GetAllAlbumPlayLists() const = 0;                                  // 19
+    virtual MHSD_NP GetAllNewPlayLists() const = 0;                                   // 20
+    virtual bool ResetiPodDB() = 0;                                                   // 21
+    virtual std::u16string GetiPodDriveString(std::int32_t hwndParent, const std::u16string& sApplicationName,
+                                              bool bConfirm = false) = 0;             // 22
+    virtual void GetVideoInformation(const std::u16string& sFilePath) = 0;            // 23
+
+    // Connection points: the client's user interface and its event listener.
+    // Neither is owned; pass nullptr to disconnect.
+    virtual void setUserInterfaceHost(UserInterfaceHost* host) = 0;
+    virtual void setEventListener(clsSonarchiveEvents* listener) = 0;
+};
+
+// Creates the library object (the direct binding of the class).
+SONARCHIVE_EXPORT std::unique_ptr<_clsSonarchive> createSonarchive();
+
+}  // namespace sonarchive

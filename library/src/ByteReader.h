@@ -1,0 +1,49 @@
+#pragma once
+
+#include "FormatError.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace sonarchive {
+
+// Checked little-endian reads over the loaded file. Every read checks the bytes
+// left and throws FormatError with the offset; positions are zero-based here.
+class ByteReader {
+public:
+    explicit ByteReader(std::string_view data) : m_data(data) {}
+
+    std::size_t size() const { return m_data.size(); }
+    std::int64_t pos() const { return m_pos; }
+    void seek(std::int64_t pos) { m_pos = pos; }
+    void skip(std::int64_t count) { m_pos += count; }
+    std::int64_t remaining() const { return m_pos < static_cast<std::int64_t>(m_data.size()) ? static_cast<std::int64_t>(m_data.size()) - m_pos : 0; }
+
+    std::uint8_t u8() { return static_cast<std::uint8_t>(take(1, "8-bit field")[0]); }
+    std::int16_t i16le();
+    std::int32_t i32le();
+    std::int64_t i64le();
+    std::string bytes(std::size_t count, const char* what = "byte string") { return std::string(take(count, what)); }
+    std::u16string magic();                     // 4 ASCII bytes as text
+    std::u16string reversedCode();              // 4 bytes, reversed, as text
+
+    // Reads at an absolute position without moving.
+    std::int32_t i32At(std::int64_t pos) const;
+
+    // Up to `count` bytes from `pos`, fewer when the data ends first (never throws).
+    std::string_view clipped(std::int64_t pos, std::int64_t count) const;
+    // UTF-16LE text of up to `byteCount` bytes at `pos`, fewer when the data ends first;
+    // an odd final byte becomes a character of its own.
+    std::u16string utf16leClipped(std::int64_t pos, std::int64_t byteCount) const;
+
+    [[noreturn]] void fail(const std::string& what) const { throw FormatError(what, m_pos); }
+
+private:
+    std::string_view take(std::size_t count, const char* what);
+
+    std::string_view m_data;
+    std::int64_t m_pos = 0;
+};
+
+}  // namespace sonarchive

@@ -1,0 +1,134 @@
+#include "clsSonarchive.h"
+
+#include "NullUserInterfaceHost.h"
+
+#include <atomic>
+#include <stdexcept>
+#include <utility>
+
+namespace sonarchive {
+
+namespace {
+std::atomic<bool> g_cancelRequested{false};
+}
+
+bool cancelRequested() { return g_cancelRequested.load(); }
+void clearCancelRequest() { g_cancelRequested.store(false); }
+
+std::unique_ptr<_clsSonarchive> createSonarchive()
+{
+    return std::make_unique<clsSonarchive>();
+}
+
+clsSonarchive::clsSonarchive() = default;
+clsSonarchive::~clsSonarchive() = default;
+
+void clsSonarchive::initlaize(std::int32_t hParentWindow, const std::u16string& applicationName,
+                              const std::u16string& drive)
+{
+    sApplicationName = applicationName;
+    if (drive.empty())
+        DetectiPodDrive(hParentWindow, applicationName);
+    else
+        siPodDrive = drive;
+    m_paths.clear();
+}
+
+void clsSonarchive::CancelUpdate()
+{
+    g_cancelRequested.store(true);
+}
+
+void clsSonarchive::GetVideoInformation(const std::u16string& sFilePath)
+{
+    (void)sFilePath;  // kept for clients that still call it; it does nothing
+}
+
+UserInterfaceHost& clsSonarchive::host() const
+{
+    static NullUserInterfaceHost fallback;
+    return m_host ? *m_host : fallback;
+}
+
+MessageResult clsSonarchive::message(const std::u16string& prompt, const std::u16string& title, MessageButtons buttons,
+                                     MessageIcon icon) const
+{
+    return host().messageBox(prompt, title, buttons, icon);
+}
+
+std::filesystem::path clsSonarchive::devicePath(std::u16string_view relative) const
+{
+    return m_paths.resolve(std::filesystem::path(toUtf8(siPodDrive)), toUtf8(relative));
+}
+
+const MHIT* clsSonarchive::findTrack(std::int32_t iTrackID) const
+{
+    const std::int64_t index = m_trackIndex.find(m_MHSD_T.m_mhlt, iTrackID);
+    return index < 0 ? nullptr : &m_MHSD_T.m_mhlt.m_mhit[static_cast<std::size_t>(index)];
+}
+
+MHIT* clsSonarchive::findTrack(std::int32_t iTrackID)
+{
+    return const_cast<MHIT*>(std::as_const(*this).findTrack(iTrackID));
+}
+
+namespace {
+
+std::u16string trackTypeOf(const std::u16string& fileType)
+{
+    std::u16string reversed(fileType.rbegin(), fileType.rend());
+    const auto first = reversed.find_first_not_of(u' ');
+    if (first == std::u16string::npos)
+        return {};
+    const auto last = reversed.find_last_not_of(u' ');
+    return reversed.substr(first, last - first + 1);
+}
+
+}  // namespace
+
+TrackInfo clsSonarchive::GetTrackInfo(std::int32_t iTrackID) const
+{
+    const MHIT* track = findTrack(iTrackID);
+    if (!track)
+        throw std::out_of_range("Subscript out of range: no track with identifier " + std::to_string(iTrackID));
+
+    TrackInfo info;
+    info.iTrackID = track->iUniqueID;
+    info.iRememberPlayBackPos = track->iRememPlaybackPos;
+    info.iSkipWhenShuffle = track->iSkipWhenShuffle;
+    info.iStartTime = track->iStartTime;
+    info.iStopTime = track->iStopTime;
+    info.IsVBR = track->iType1;
+    info.iPlayCount = track->iPlayCount;
+    info.iTrackTimLength = track->iTrackTimeLength;
+    info.sTrackType = trackTypeOf(track->sFiletype);
+    info.iBitrateInKbs = track->iBitrate;
+    info.sYear = bytesToText(track->sTrackYear);
+    info.iFileSize = track->iTrackSize;
+
+    const std::size_t count = std::min<std::size_t>(static_cast<std::size_t>(std::max(track->iNumberOfMHODS, 0)), track->m_mhod.size());
+    for (std::size_t j = 0; j < count; ++j) {
+        const MHOD_S& record = track->m_mhod[j];
+        switch (record.iType) {
+        case kMhodTitle: info.sTitle = record.sString; break;
+        case kMhodLocation: {
+            // ":iPod_Control:Music:F00:ABCD.mp3" -> drive root + "iPod_Control/Music/F00/ABCD.mp3"
+            std::string relative = toUtf8(record.sString);
+            for (char& c : relative)
+                if (c == ':')
+                    c = '/';
+            info.sLocation = fromUtf8(m_paths.resolve(std::filesystem::path(toUtf8(siPodDrive)), relative).string());
+            break;
+        }
+        case kMhodAlbum: info.sAlbum = record.sString; break;
+        case kMhodArtist: info.sArtist = record.sString; break;
+        case kMhodGenre: info.sGenre = record.sString; break;
+        case kMhodComment: info.sComment = record.sString; break;
+        case kMhodComposer: info.sComposer = record.sString; break;
+        default: break;
+        }
+    }
+    return info;
+}
+
+}  // namespace sonarchive

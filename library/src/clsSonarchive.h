@@ -1,0 +1,107 @@
+#pragma once
+
+#include "DevicePathResolver.h"
+#include "TrackIndex.h"
+
+#include <sonarchive/Sonarchive.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace sonarchive {
+
+class ByteReader;
+
+// The library object: the loaded device database and the operations on it.
+class clsSonarchive final : public _clsSonarchive {
+public:
+    clsSonarchive();
+    ~clsSonarchive() override;
+
+    bool LoadiPodDB() override;
+    void DeleteTrack(std::int32_t& iTrackID) override;
+    void initlaize(std::int32_t hParentWindow, const std::u16string& sApplicationName,
+                   const std::u16string& siPodDrive = {}) override;
+    std::u16string iPodDriveLetter() const override { return siPodDrive; }
+    void setiPodShuffle(bool value) override { m_iPodShuffle = value; }
+    bool iPodShuffle() const override { return m_iPodShuffle; }
+    void CancelUpdate() override;
+    void WriteiPodDB() override;
+    bool Write_FileSize(const std::u16string& sFilePath) override;
+    std::int32_t AddTrack(const std::u16string& sFilePath, TrackInfo& Info, bool bSkipCopy = false,
+                          const std::u16string& siPodPath = {}, bool bSkipSetInfo = false,
+                          std::int32_t iModifiedTrackID = 0) override;
+    bool ReBuildDB() override;
+    bool ModifyTrack(std::int32_t& iTrackID, TrackInfo& Info) override;
+    TrackInfo GetTrackInfo(std::int32_t iTrackID) const override;
+    bool SetTrackInfo(const std::u16string& sFilePath, TrackInfo& tInfo) override;
+    MHBD GetDBInfo() const override { return m_MHBD; }
+    MHSD_T GetAllTracks() const override { return m_MHSD_T; }
+    MHSD_P GetAllPlayLists() const override { return m_playlists; }
+    MHSD_P GetAllPodcasts() const override { return m_podcasts; }
+    MHSD_A GetAllAlbumPlayLists() const override { return m_MHSD_A; }
+    MHSD_NP GetAllNewPlayLists() const override { return m_MHSD_NP; }
+    bool ResetiPodDB() override;
+    std::u16string GetiPodDriveString(std::int32_t hwndParent, const std::u16string& sApplicationName,
+                                      bool bConfirm = false) override;
+    void GetVideoInformation(const std::u16string& sFilePath) override;
+
+    void setUserInterfaceHost(UserInterfaceHost* host) override { m_host = host; }
+    void setEventListener(clsSonarchiveEvents* listener) override { m_events = listener; }
+
+    // Sections of types other than 1-5, whole, in the order read.
+    const std::vector<RawBytes>& otherSections() const { return m_otherSections; }
+
+private:
+    // Reader.
+    enum class LoadFailure { PathNotFound, FileNotFound, Other };
+    void decodeDatabase(const std::shared_ptr<const std::string>& fileData);
+    void ReadTrackSection(ByteReader& reader, const std::shared_ptr<const std::string>& fileData);
+    void ReadPlaylistSection(ByteReader& reader, const std::shared_ptr<const std::string>& fileData, MHSD_P& target);
+    bool recoverFromLoadFailure(LoadFailure failure);
+    bool resetThenLoad();
+
+    // Drive detection.
+    void DetectiPodDrive(std::int32_t hParentWindow, const std::u16string& sApplicationName);
+
+    // Reset and rebuild.
+    bool RestoreDatabaseFile();
+
+    // Helpers shared by the operations.
+    UserInterfaceHost& host() const;
+    MessageResult message(const std::u16string& prompt, const std::u16string& title, MessageButtons buttons,
+                          MessageIcon icon) const;
+    std::filesystem::path devicePath(std::u16string_view relative) const;
+    std::filesystem::path databasePath() const { return devicePath(u"iPod_Control/iTunes/Sonarchive"); }
+    const MHIT* findTrack(std::int32_t iTrackID) const;
+    MHIT* findTrack(std::int32_t iTrackID);
+    void tracksChanged() { m_trackIndex.invalidate(); }
+
+    // Object state.
+    bool m_iPodShuffle = false;
+    std::int32_t iFilePos = 0;
+    MHBD m_MHBD;
+    MHSD_T m_MHSD_T;
+    MHSD_P m_playlists;
+    MHSD_P m_podcasts;
+    MHSD_A m_MHSD_A;
+    MHSD_NP m_MHSD_NP;
+    std::u16string siPodDrive;
+    std::int32_t iDeletedTracks = 0;
+    std::u16string sApplicationName;
+    std::vector<RawBytes> m_otherSections;
+
+    UserInterfaceHost* m_host = nullptr;
+    clsSonarchiveEvents* m_events = nullptr;
+    mutable TrackIndex m_trackIndex;
+    mutable DevicePathResolver m_paths;
+};
+
+// The process-wide cancel flag shared by every instance.
+bool cancelRequested();
+void clearCancelRequest();
+
+}  // namespace sonarchive

@@ -1,0 +1,1 @@
+// Media analysis sources join this library as they are written.
