@@ -1,0 +1,249 @@
+#include "DatabaseBuilder.h"
+
+#include "TempDir.h"
+
+#include <cstring>
+
+namespace testsupport {
+
+namespace {
+
+class Bytes {
+public:
+    explicit Bytes(std::size_t size, std::uint32_t seed = 0) : m_data(size, '\0')
+    {
+        std::uint32_t state = seed;
+        for (char& c : m_data) {
+            if (!seed)
+                break;
+            state = state * 1664525u + 1013904223u;
+            c = static_cast<char>(state >> 24);
+        }
+    }
+    void put(std::size_t offset, const std::string& bytes)
+    {
+        if (offset + bytes.size() > m_data.size())
+            m_data.resize(offset + bytes.size(), '\0');
+        std::memcpy(m_data.data() + offset, bytes.data(), bytes.size());
+    }
+    void put32(std::size_t offset, std::int32_t v) { put(offset, le32(v)); }
+    void put16(std::size_t offset, std::int16_t v)
+    {
+        put(offset, std::string{static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF)});
+    }
+    void put8(std::size_t offset, std::uint8_t v) { put(offset, std::string(1, static_cast<char>(v))); }
+    const std::string& str() const { return m_data; }
+
+private:
+    std::string m_data;
+};
+
+std::string utf16le(const std::u16string& text)
+{
+    std::string out;
+    for (char16_t c : text) {
+        out.push_back(static_cast<char>(c & 0xFF));
+        out.push_back(static_cast<char>(c >> 8));
+    }
+    return out;
+}
+
+std::string buildString(const StringFixture& s)
+{
+    if (!s.raw.empty())
+        return s.raw;
+    const std::string text = utf16le(s.text);
+    const auto total = s.totalSize.value_or(static_cast<std::int32_t>(40 + text.size()));
+    Bytes b(static_cast<std::size_t>(std::max(total, 40)));
+    b.put(0, "mhod");
+    b.put32(4, s.headerSize);
+    b.put32(8, total);
+    b.put32(12, s.type);
+    b.put32(16, s.unk1);
+    b.put32(20, s.unk2);
+    b.put32(24, s.position);
+    b.put32(28, s.length.value_or(static_cast<std::int32_t>(text.size())));
+    b.put32(32, s.unk3);
+    b.put32(36, s.unk4);
+    b.put(40, text);
+    return b.str().substr(0, static_cast<std::size_t>(std::max(total, 40)));
+}
+
+std::string buildTrack(const TrackFixture& t)
+{
+    std::string strings;
+    for (const auto& s : t.strings)
+        strings += buildString(s);
+    Bytes h(static_cast<std::size_t>(t.headerSize), t.fillSeed);
+    h.put(0, "mhit");
+    h.put32(4, t.headerSize);
+    h.put32(8, t.totalSize.value_or(static_cast<std::int32_t>(t.headerSize + strings.size())));
+    h.put32(12, t.stringCount.value_or(static_cast<std::int32_t>(t.strings.size())));
+    h.put32(16, t.id);
+    h.put(24, std::string(t.fileType.rbegin(), t.fileType.rend()));
+    h.put8(28, t.vbr);
+    h.put32(36, t.trackSize);
+    h.put32(40, t.lengthMs);
+    h.put(52, t.year);
+    h.put32(56, t.bitrate);
+    h.put32(60, t.sampleRate);
+    h.put32(68, t.startTime);
+    h.put32(72, t.stopTime);
+    h.put32(80, t.playCount);
+    h.put8(165, t.skipWhenShuffle);
+    h.put8(166, t.rememberPosition);
+    h.put8(177, t.movie);
+    for (const auto& [offset, bytes] : t.patches)
+        h.put(static_cast<std::size_t>(offset), bytes);
+    // A header shorter than its fixed fields is cut: the strings follow at headerSize.
+    return h.str().substr(0, static_cast<std::size_t>(t.headerSize)) + strings;
+}
+
+std::string buildPlaylist(const PlaylistFixture& p)
+{
+    std::string records;
+    std::int32_t childCount = 0;
+    if (p.title) {
+        StringFixture title;
+        title.type = 1;
+        title.text = *p.title;
+        records += buildString(title);
+        ++childCount;
+    }
+    for (const auto& extra : p.extraRecords) {
+        records += extra;
+        ++childCount;
+    }
+    std::string items;
+    std::int32_t position = 0;
+    for (std::int32_t id : p.trackIds) {
+        Bytes item(static_cast<std::size_t>(p.itemHeaderSize), p.fillSeed);
+        item.put(0, "mhip");
+        item.put32(4, p.itemHeaderSize);
+        item.put32(8, p.itemHeaderSize + p.itemRecordSize);
+        item.put32(12, p.itemChildCount.value_or(1));
+        item.put32(24, id);
+        Bytes record(static_cast<std::size_t>(p.itemRecordSize), p.fillSeed ? p.fillSeed + 7 : 0);
+        record.put(0, "mhod");
+        record.put32(4, 24);
+        record.put32(8, p.itemRecordSize);
+        record.put32(12, 100);
+        record.put32(24, ++position);
+        items += item.str().substr(0, static_cast<std::size_t>(p.itemHeaderSize)) +
+                 record.str().substr(0, static_cast<std::size_t>(p.itemRecordSize));
+    }
+    Bytes h(static_cast<std::size_t>(p.headerSize), p.fillSeed);
+    h.put(0, "mhyp");
+    h.put32(4, p.headerSize);
+    h.put32(8, static_cast<std::int32_t>(p.headerSize + records.size() + items.size()));
+    h.put32(12, childCount);
+    h.put32(16, static_cast<std::int32_t>(p.trackIds.size()));
+    h.put8(20, p.master);
+    h.put16(40, static_cast<std::int16_t>(childCount));
+    return h.str().substr(0, static_cast<std::size_t>(p.headerSize)) + records + items;
+}
+
+std::string sectionHeader(std::int32_t headerSize, std::size_t contentSize, std::int32_t type)
+{
+    Bytes h(static_cast<std::size_t>(headerSize));
+    h.put(0, "mhsd");
+    h.put32(4, headerSize);
+    h.put32(8, static_cast<std::int32_t>(headerSize + contentSize));
+    h.put32(12, type);
+    return h.str().substr(0, static_cast<std::size_t>(headerSize));
+}
+
+std::string listHeader(const char* magic, std::int32_t headerSize, std::int32_t count)
+{
+    Bytes h(static_cast<std::size_t>(headerSize));
+    h.put(0, magic);
+    h.put32(4, headerSize);
+    h.put32(8, count);
+    return h.str().substr(0, static_cast<std::size_t>(headerSize));
+}
+
+std::string buildSection(const SectionFixture& section)
+{
+    if (const auto* t = std::get_if<TrackSection>(&section)) {
+        std::string content = listHeader("mhlt", t->listHeaderSize, t->trackCount.value_or(static_cast<std::int32_t>(t->tracks.size())));
+        for (const auto& track : t->tracks)
+            content += buildTrack(track);
+        return sectionHeader(t->headerSize, content.size(), 1) + content;
+    }
+    if (const auto* p = std::get_if<PlaylistSection>(&section)) {
+        std::string content = listHeader("mhlp", p->listHeaderSize, static_cast<std::int32_t>(p->playlists.size()));
+        for (const auto& playlist : p->playlists)
+            content += buildPlaylist(playlist);
+        return sectionHeader(p->headerSize, content.size(), p->type) + content;
+    }
+    const auto& o = std::get<OpaqueSection>(section);
+    return sectionHeader(o.headerSize, o.content.size(), o.type) + o.content;
+}
+
+}  // namespace
+
+std::string buildDatabase(const DatabaseFixture& fixture)
+{
+    std::string sections;
+    for (const auto& section : fixture.sections)
+        sections += buildSection(section);
+    Bytes h(static_cast<std::size_t>(fixture.headerSize), fixture.fillSeed);
+    h.put(0, "mhbd");
+    h.put32(4, fixture.headerSize);
+    h.put32(8, static_cast<std::int32_t>(fixture.headerSize + sections.size()));
+    h.put32(12, 1);
+    h.put32(16, fixture.version);
+    h.put32(20, fixture.sectionCount.value_or(static_cast<std::int32_t>(fixture.sections.size())));
+    return h.str().substr(0, static_cast<std::size_t>(fixture.headerSize)) + sections;
+}
+
+void installDatabase(const std::filesystem::path& driveRoot, const std::string& bytes)
+{
+    std::filesystem::create_directories(driveRoot / "iPod_Control/Music");
+    writeFile(driveRoot / "iPod_Control/iTunes/Sonarchive", bytes);
+}
+
+TrackFixture makeTrack(std::int32_t id, const std::u16string& title, const std::u16string& artist,
+                       const std::u16string& album, const std::u16string& location)
+{
+    TrackFixture t;
+    t.id = id;
+    t.trackSize = 4000000;
+    t.lengthMs = 250000;
+    t.bitrate = 128;
+    t.sampleRate = 44100 << 16;
+    t.year = "1999";
+    t.strings = {{.type = 1, .text = title}, {.type = 2, .text = location}, {.type = 3, .text = album},
+                 {.type = 4, .text = artist}, {.type = 5, .text = u"Rock"}};
+    return t;
+}
+
+DatabaseFixture typicalDatabase(const std::vector<TrackFixture>& tracks)
+{
+    DatabaseFixture db;
+    PlaylistFixture master;
+    master.title = u"iPod";
+    master.master = 1;
+    for (const auto& t : tracks)
+        master.trackIds.push_back(t.id);
+    db.sections = {TrackSection{.tracks = tracks}, PlaylistSection{.type = 3, .playlists = {master}},
+                   PlaylistSection{.type = 2, .playlists = {master}}};
+    return db;
+}
+
+std::int32_t readI32(const std::string& bytes, std::size_t offset)
+{
+    std::uint32_t v = 0;
+    for (int i = 3; i >= 0; --i)
+        v = v << 8 | static_cast<std::uint8_t>(bytes.at(offset + static_cast<std::size_t>(i)));
+    return static_cast<std::int32_t>(v);
+}
+
+std::string le32(std::int32_t value)
+{
+    const auto v = static_cast<std::uint32_t>(value);
+    return std::string{static_cast<char>(v & 0xFF), static_cast<char>(v >> 8 & 0xFF), static_cast<char>(v >> 16 & 0xFF),
+                       static_cast<char>(v >> 24 & 0xFF)};
+}
+
+}  // namespace testsupport

@@ -1,0 +1,100 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace testsupport {
+
+// Builds device database files of any shape for tests, independently of the
+// library's own writer. Sizes and counts are computed unless a fixture
+// overrides them; `patches` put raw bytes at offsets inside a header.
+
+struct StringFixture {
+    std::int32_t type = 1;
+    std::u16string text;
+    std::int32_t headerSize = 24;
+    std::int32_t unk1 = 0, unk2 = 0, position = 1, unk3 = 1, unk4 = 0;
+    std::optional<std::int32_t> length;     // default: 2 * text units
+    std::optional<std::int32_t> totalSize;  // default: 40 + bytes written
+    std::string raw;                        // when set: the whole record's bytes, as they are
+};
+
+struct TrackFixture {
+    std::int32_t id = 1;
+    std::string fileType = "MP3 ";  // readable order; stored reversed
+    std::int32_t headerSize = 388;
+    std::int32_t trackSize = 0, lengthMs = 0, bitrate = 0, sampleRate = 0, playCount = 0;
+    std::int32_t startTime = 0, stopTime = 0;
+    std::uint8_t vbr = 0, skipWhenShuffle = 0, rememberPosition = 0, movie = 0;
+    std::string year = std::string(4, '\0');
+    std::vector<StringFixture> strings;
+    std::optional<std::int32_t> stringCount;
+    std::optional<std::int32_t> totalSize;
+    std::map<std::int32_t, std::string> patches;  // offset in the header -> bytes
+    std::uint32_t fillSeed = 0;  // non-zero: undecoded and untouched header bytes get pseudo-random values
+};
+
+struct PlaylistFixture {
+    std::optional<std::u16string> title = u"Playlist";  // nullopt: no data records at all
+    std::uint8_t master = 0;
+    std::vector<std::string> extraRecords;  // whole data records after the title
+    std::vector<std::int32_t> trackIds;
+    std::int32_t headerSize = 108;
+    std::int32_t itemHeaderSize = 76;
+    std::int32_t itemRecordSize = 44;
+    std::optional<std::int32_t> itemChildCount;  // default 1
+    std::uint32_t fillSeed = 0;
+};
+
+struct TrackSection {
+    std::vector<TrackFixture> tracks;
+    std::int32_t headerSize = 96;
+    std::int32_t listHeaderSize = 92;
+    std::optional<std::int32_t> trackCount;
+};
+
+struct PlaylistSection {
+    std::int32_t type = 2;
+    std::vector<PlaylistFixture> playlists;
+    std::int32_t headerSize = 96;
+    std::int32_t listHeaderSize = 92;
+};
+
+struct OpaqueSection {
+    std::int32_t type = 4;
+    std::string content;  // bytes after the 16-byte section header
+    std::int32_t headerSize = 96;
+};
+
+using SectionFixture = std::variant<TrackSection, PlaylistSection, OpaqueSection>;
+
+struct DatabaseFixture {
+    std::int32_t headerSize = 104;
+    std::int32_t version = 0x19;
+    std::optional<std::int32_t> sectionCount;
+    std::vector<SectionFixture> sections;
+    std::uint32_t fillSeed = 0;
+};
+
+std::string buildDatabase(const DatabaseFixture& fixture);
+
+// Writes the database (and the iPod_Control folders) below a drive root.
+void installDatabase(const std::filesystem::path& driveRoot, const std::string& bytes);
+
+// Convenience: a track with title, artist, album, genre and a location string.
+TrackFixture makeTrack(std::int32_t id, const std::u16string& title, const std::u16string& artist = u"Artist",
+                       const std::u16string& album = u"Album", const std::u16string& location = u":iPod_Control:Music:F00:ABCD.mp3");
+
+// A typical database: tracks, a master playlist of all of them, an empty podcast list.
+DatabaseFixture typicalDatabase(const std::vector<TrackFixture>& tracks);
+
+// Little-endian helpers for tests that look at bytes.
+std::int32_t readI32(const std::string& bytes, std::size_t offset);
+std::string le32(std::int32_t value);
+
+}  // namespace testsupport
