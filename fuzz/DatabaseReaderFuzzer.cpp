@@ -7,7 +7,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     using namespace sonarchive;
     clsSonarchive db;
-    auto image = std::make_shared<const std::string>(reinterpret_cast<const char*>(data), size);
+    auto image = std::make_shared<const ByteBuffer>(std::string_view(reinterpret_cast<const char*>(data), size));
     if (!db.decodeImage(image))
         return 0;
     const MHSD_T tracks = db.GetAllTracks();

@@ -7,7 +7,9 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <new>
 #include <system_error>
 
@@ -32,7 +34,7 @@ private:
     Kind m_kind;
 };
 
-std::shared_ptr<const std::string> readWholeFile(const fs::path& path)
+std::shared_ptr<const ByteBuffer> readWholeFile(const fs::path& path)
 {
     std::error_code ec;
     const auto status = fs::status(path, ec);
@@ -44,17 +46,29 @@ std::shared_ptr<const std::string> readWholeFile(const fs::path& path)
     if (fs::is_directory(status))
         throw std::runtime_error("the database path is a folder");
 
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    // Read straight into uninitialised storage: the file is the largest thing a load holds.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
         throw std::runtime_error("cannot open " + path.string() + ": " + std::strerror(errno));
-    auto data = std::make_shared<std::string>();
-    const auto size = fs::file_size(path, ec);
-    if (ec)
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        ::close(fd);
         throw std::runtime_error("cannot size " + path.string());
-    data->resize(size);
-    in.read(data->data(), static_cast<std::streamsize>(size));
-    if (static_cast<std::uintmax_t>(in.gcount()) != size)
-        throw std::runtime_error("short read of " + path.string());
+    }
+    auto data = std::make_shared<ByteBuffer>(static_cast<std::size_t>(info.st_size));
+    std::size_t done = 0;
+    while (done < data->size()) {
+        const ssize_t got = ::read(fd, data->data() + done, data->size() - done);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0) {
+            const int error = errno;
+            ::close(fd);
+            throw std::runtime_error("short read of " + path.string() + (got < 0 ? std::string(": ") + std::strerror(error) : ""));
+        }
+        done += static_cast<std::size_t>(got);
+    }
+    ::close(fd);
     return data;
 }
 
@@ -71,6 +85,13 @@ std::int32_t checkedCount(ByteReader& reader, std::int32_t value, const char* wh
     if (value < 0 || static_cast<std::int64_t>(value) * kSmallestChunk > reader.remaining() + kSmallestChunk)
         reader.fail(std::string("impossible ") + what + " " + std::to_string(value));
     return value;
+}
+
+// Room to reserve for a list: the count, unless the bytes left could not hold
+// that many records of a realistic size (the list then grows as records are read).
+std::size_t plausibleCount(const ByteReader& reader, std::int32_t count, std::int64_t realisticSize)
+{
+    return static_cast<std::size_t>(std::min<std::int64_t>(count, reader.remaining() / realisticSize));
 }
 
 // Resizes a list to a count read from the file: entries beyond it are dropped,
@@ -111,7 +132,7 @@ void readTrackFields(ByteReader& r, MHIT& t)
 
 // The 16-byte section header shared by every section kind.
 template <typename Section>
-void readSectionHeader(ByteReader& r, const std::shared_ptr<const std::string>& file, Section& s)
+void readSectionHeader(ByteReader& r, const std::shared_ptr<const ByteBuffer>& file, Section& s)
 {
     const std::int64_t start = r.pos();
     s.sID = r.magic();
@@ -125,7 +146,7 @@ void readSectionHeader(ByteReader& r, const std::shared_ptr<const std::string>& 
 
 }  // namespace
 
-void clsSonarchive::ReadTrackSection(ByteReader& r, const std::shared_ptr<const std::string>& file)
+void clsSonarchive::ReadTrackSection(ByteReader& r, const std::shared_ptr<const ByteBuffer>& file)
 {
     readSectionHeader(r, file, m_MHSD_T);
 
@@ -138,6 +159,7 @@ void clsSonarchive::ReadTrackSection(ByteReader& r, const std::shared_ptr<const 
     r.seek(listStart + list.iHeaderSize);
 
     fitList(list.m_mhit, list.iNumberOfllTracks);
+    list.m_mhit.reserve(plausibleCount(r, list.iNumberOfllTracks, 64));
     for (std::int32_t i = 0; i < list.iNumberOfllTracks; ++i) {
         const std::int64_t trackStart = r.pos();
         MHIT& track = entry(list.m_mhit, static_cast<std::size_t>(i));
@@ -151,7 +173,7 @@ void clsSonarchive::ReadTrackSection(ByteReader& r, const std::shared_ptr<const 
     }
 }
 
-void clsSonarchive::ReadPlaylistSection(ByteReader& r, const std::shared_ptr<const std::string>& file, MHSD_P& target)
+void clsSonarchive::ReadPlaylistSection(ByteReader& r, const std::shared_ptr<const ByteBuffer>& file, MHSD_P& target)
 {
     readSectionHeader(r, file, target);
 
@@ -195,6 +217,8 @@ void clsSonarchive::ReadPlaylistSection(ByteReader& r, const std::shared_ptr<con
 
         fitList(pl.m_mhip, pl.iPlaylistItemsCount);
         fitList(pl.m_mhod_poe, pl.iPlaylistItemsCount);
+        pl.m_mhip.reserve(plausibleCount(r, pl.iPlaylistItemsCount, 24));
+        pl.m_mhod_poe.reserve(plausibleCount(r, pl.iPlaylistItemsCount, 24));
         for (std::int32_t k = 0; k < pl.iPlaylistItemsCount; ++k) {
             const std::int64_t itemStart = r.pos();
             MHIP& item = entry(pl.m_mhip, static_cast<std::size_t>(k));
@@ -213,9 +237,9 @@ void clsSonarchive::ReadPlaylistSection(ByteReader& r, const std::shared_ptr<con
     }
 }
 
-void clsSonarchive::decodeDatabase(const std::shared_ptr<const std::string>& file)
+void clsSonarchive::decodeDatabase(const std::shared_ptr<const ByteBuffer>& file)
 {
-    ByteReader r(*file);
+    ByteReader r(file->view());
     MHBD& h = m_MHBD;
     readFields(r, h, kMHBDFields);
     checkedSize(r, h.iHeaderSize, kSmallestChunk, "database header size");
@@ -271,7 +295,7 @@ void clsSonarchive::decodeDatabase(const std::shared_ptr<const std::string>& fil
     iFilePos = static_cast<std::int32_t>(r.pos() + 1);
 }
 
-bool clsSonarchive::decodeImage(const std::shared_ptr<const std::string>& image)
+bool clsSonarchive::decodeImage(const std::shared_ptr<const ByteBuffer>& image)
 {
     tracksChanged();
     try {

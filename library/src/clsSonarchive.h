@@ -54,7 +54,7 @@ public:
 
     // Decodes a database image without touching the disk or asking anything:
     // true when it decodes to its end. For fuzzing and measurements.
-    bool decodeImage(const std::shared_ptr<const std::string>& image);
+    bool decodeImage(const std::shared_ptr<const ByteBuffer>& image);
 
     // Sections of types other than 1-5, whole, in the order read.
     const std::vector<RawBytes>& otherSections() const { return m_otherSections; }
@@ -62,9 +62,9 @@ public:
 private:
     // Reader.
     enum class LoadFailure { PathNotFound, FileNotFound, Other };
-    void decodeDatabase(const std::shared_ptr<const std::string>& fileData);
-    void ReadTrackSection(ByteReader& reader, const std::shared_ptr<const std::string>& fileData);
-    void ReadPlaylistSection(ByteReader& reader, const std::shared_ptr<const std::string>& fileData, MHSD_P& target);
+    void decodeDatabase(const std::shared_ptr<const ByteBuffer>& fileData);
+    void ReadTrackSection(ByteReader& reader, const std::shared_ptr<const ByteBuffer>& fileData);
+    void ReadPlaylistSection(ByteReader& reader, const std::shared_ptr<const ByteBuffer>& fileData, MHSD_P& target);
     bool recoverFromLoadFailure(LoadFailure failure);
     bool resetThenLoad();
 
