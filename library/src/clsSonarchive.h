@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DevicePathResolver.h"
+#include "ImageBuffer.h"
 #include "TrackIndex.h"
 
 #include <sonarchive/Sonarchive.h>
@@ -68,6 +69,11 @@ private:
     bool recoverFromLoadFailure(LoadFailure failure);
     bool resetThenLoad();
 
+    // Writer.
+    void WriteMHBD(ImageBuffer& image);
+    void WriteMHSD_T(ImageBuffer& image);
+    void WriteMHSD_P(ImageBuffer& image, const MHSD_P& section);
+
     // Drive detection.
     void DetectiPodDrive(std::int32_t hParentWindow, const std::u16string& sApplicationName);
 
@@ -83,6 +89,7 @@ private:
     const MHIT* findTrack(std::int32_t iTrackID) const;
     MHIT* findTrack(std::int32_t iTrackID);
     void tracksChanged() { m_trackIndex.invalidate(); }
+    bool removeMediaFile(const std::u16string& location);
 
     // Object state.
     bool m_iPodShuffle = false;
