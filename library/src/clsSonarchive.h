@@ -75,7 +75,10 @@ private:
     void WriteMHSD_P(ImageBuffer& image, const MHSD_P& section);
 
     // Drive detection.
+    enum class DriveOutcome { Determined, ConfirmedByUser, NotDetermined };
     void DetectiPodDrive(std::int32_t hParentWindow, const std::u16string& sApplicationName);
+    DriveOutcome locateiPodDrive(std::int32_t hParentWindow, const std::u16string& sApplicationName);
+    std::u16string BrowseForDrive(std::int32_t hParentWindow, const std::u16string& sTitle);
 
     // Reset and rebuild.
     bool RestoreDatabaseFile();
