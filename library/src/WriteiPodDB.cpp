@@ -173,6 +173,50 @@ void clsSonarchive::WriteMHSD_P(ImageBuffer& image, const MHSD_P& section)
     iFilePos = static_cast<std::int32_t>(pos + 1);
 }
 
+std::string clsSonarchive::assembleDatabase()
+{
+    ImageBuffer image;
+    image.reserve(static_cast<std::size_t>(std::max(m_MHBD.iTotalSize, 0)) + 4096);
+    WriteMHBD(image);
+    std::int32_t sections = 0;
+
+    const auto sectionWriter = [&](const std::u16string& failureText, const auto& write) {
+        ++sections;
+        try {
+            write();
+        } catch (const std::exception& e) {
+            // The section stays as far as it was written; the next one follows it.
+            message(failureText + u"\r\n" + errorText(std::to_string(EIO) + ":" + e.what()), {}, MessageButtons::OK,
+                    MessageIcon::None);
+        }
+    };
+    if (!m_MHSD_T.sID.empty())
+        sectionWriter(u"Error Occured while writing Database[MHSD_T].", [&] { WriteMHSD_T(image); });
+    if (!m_podcasts.sID.empty())
+        sectionWriter(u"Error Occured while writing Database[MHSD_P].", [&] { WriteMHSD_P(image, m_podcasts); });
+    if (!m_playlists.sID.empty())
+        sectionWriter(u"Error Occured while writing Database[MHSD_P].", [&] { WriteMHSD_P(image, m_playlists); });
+
+    // Sections held whole: album lists, new playlists, then kinds the library
+    // does not know, in the order read.
+    const auto writeWhole = [&](const RawBytes& bytes, std::int32_t totalSize) {
+        image.write(iFilePos - 1, bytes.view());
+        iFilePos += totalSize;
+        ++sections;
+    };
+    if (!m_MHSD_A.sAllData.empty())
+        writeWhole(m_MHSD_A.sAllData, m_MHSD_A.iTotalSize);
+    if (!m_MHSD_NP.sAllData.empty())
+        writeWhole(m_MHSD_NP.sAllData, m_MHSD_NP.iTotalSize);
+    for (const RawBytes& other : m_otherSections)
+        writeWhole(other, static_cast<std::int32_t>(other.size()));
+
+    // Other readers reject a file whose section count disagrees with its sections.
+    image.write(20, LongToBytes(sections));
+    image.write(8, LongToBytes(static_cast<std::int32_t>(image.size())));
+    return std::move(image.bytes());
+}
+
 void clsSonarchive::WriteiPodDB()
 {
     const fs::path path = databasePath();
@@ -185,46 +229,8 @@ void clsSonarchive::WriteiPodDB()
             throw std::system_error(std::make_error_code(std::errc::invalid_argument),
                                     "no database has been loaded, so there is nothing to write");
 
-        ImageBuffer image;
-        image.reserve(static_cast<std::size_t>(std::max(m_MHBD.iTotalSize, 0)) + 4096);
-        WriteMHBD(image);
-        std::int32_t sections = 0;
-
-        const auto sectionWriter = [&](const std::u16string& failureText, const auto& write) {
-            ++sections;
-            try {
-                write();
-            } catch (const std::exception& e) {
-                // The section stays as far as it was written; the next one follows it.
-                message(failureText + u"\r\n" + errorText(std::to_string(EIO) + ":" + e.what()), {}, MessageButtons::OK,
-                        MessageIcon::None);
-            }
-        };
-        if (!m_MHSD_T.sID.empty())
-            sectionWriter(u"Error Occured while writing Database[MHSD_T].", [&] { WriteMHSD_T(image); });
-        if (!m_podcasts.sID.empty())
-            sectionWriter(u"Error Occured while writing Database[MHSD_P].", [&] { WriteMHSD_P(image, m_podcasts); });
-        if (!m_playlists.sID.empty())
-            sectionWriter(u"Error Occured while writing Database[MHSD_P].", [&] { WriteMHSD_P(image, m_playlists); });
-
-        // Sections held whole: album lists, new playlists, then kinds the library
-        // does not know, in the order read.
-        const auto writeWhole = [&](const RawBytes& bytes, std::int32_t totalSize) {
-            image.write(iFilePos - 1, bytes.view());
-            iFilePos += totalSize;
-            ++sections;
-        };
-        if (!m_MHSD_A.sAllData.empty())
-            writeWhole(m_MHSD_A.sAllData, m_MHSD_A.iTotalSize);
-        if (!m_MHSD_NP.sAllData.empty())
-            writeWhole(m_MHSD_NP.sAllData, m_MHSD_NP.iTotalSize);
-        for (const RawBytes& other : m_otherSections)
-            writeWhole(other, static_cast<std::int32_t>(other.size()));
-
-        // Other readers reject a file whose section count disagrees with its sections.
-        image.write(20, LongToBytes(sections));
-        image.write(8, LongToBytes(static_cast<std::int32_t>(image.size())));
-        replaceFileAtomically(path, image.bytes());
+        const std::string image = assembleDatabase();
+        replaceFileAtomically(path, image);
     } catch (const std::system_error& e) {
         message(u"Error occured while writting iPod DB.\r\nErr Number:" + errorText(std::to_string(e.code().value())) + u"," +
                     errorText(e.what()),

@@ -57,6 +57,9 @@ public:
     // true when it decodes to its end. For fuzzing and measurements.
     bool decodeImage(const std::shared_ptr<const ByteBuffer>& image);
 
+    // The database file the records describe now, as WriteiPodDB writes it.
+    std::string assembleDatabase();
+
     // Sections of types other than 1-5, whole, in the order read.
     const std::vector<RawBytes>& otherSections() const { return m_otherSections; }
 
