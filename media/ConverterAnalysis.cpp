@@ -217,8 +217,11 @@ bool analyseConverterCapture(std::string_view capture, std::u16string_view exten
     bool failed = false;
     for (std::string_view bytes : captureLines(capture)) {
         const std::u16string line = fromUtf8(bytes);
+        // Today's converter says "Invalid data found when processing input" where
+        // older ones said "Unknown format".
         if (line.find(u"could not find codec parameters") != std::u16string::npos ||
-            line.find(u"Unknown format") != std::u16string::npos) {
+            line.find(u"Unknown format") != std::u16string::npos ||
+            line.find(u"Invalid data found when processing input") != std::u16string::npos) {
             failed = true;
             break;
         }
