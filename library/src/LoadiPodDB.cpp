@@ -2,6 +2,7 @@
 // when the file cannot be read, asks the user whether to rebuild or reset it.
 
 #include "ByteReader.h"
+#include "FieldCodec.h"
 #include "clsSonarchive.h"
 
 #include <cerrno>
@@ -93,106 +94,19 @@ T& entry(std::vector<T>& list, std::size_t index)
 void readStringRecord(ByteReader& reader, MHOD_S& record)
 {
     const std::int64_t start = reader.pos();
-    record.sID = reader.magic();
-    record.iHeaderSize = reader.i32le();
-    record.iTotalSize = checkedSize(reader, reader.i32le(), kSmallestChunk, "string record size");
-    record.iType = reader.i32le();
-    record.iUnk1 = reader.i32le();
-    record.iUnk2 = reader.i32le();
-    record.iPosition = reader.i32le();
-    record.iLength = checkedSize(reader, reader.i32le(), 0, "text length");
-    record.iUnk3 = reader.i32le();
-    record.iUnk4 = reader.i32le();
+    readFields(reader, record, kMHOD_SFields);
+    checkedSize(reader, record.iTotalSize, kSmallestChunk, "string record size");
+    checkedSize(reader, record.iLength, 0, "text length");
     record.sString = reader.utf16leClipped(start + 40, record.iLength);
     reader.seek(start + record.iTotalSize);
 }
 
 void readTrackFields(ByteReader& r, MHIT& t)
 {
-    t.sID = r.magic();
-    t.iHeaderSize = checkedSize(r, r.i32le(), kSmallestChunk, "track header size");
-    t.iTotalSize = checkedSize(r, r.i32le(), 0, "track size");
-    t.iNumberOfMHODS = checkedCount(r, r.i32le(), "string record count");
-    t.iUniqueID = r.i32le();
-    t.iVisible = r.i32le();
-    t.sFiletype = r.reversedCode();
-    t.iType1 = r.u8();
-    t.iType2 = r.u8();
-    t.iFlag1 = r.u8();
-    t.iStartRating = r.u8();
-    t.sLastModifiedTime = r.bytes(4);
-    t.iTrackSize = r.i32le();
-    t.iTrackTimeLength = r.i32le();
-    t.iTrackNumber = r.i32le();
-    t.iTotalTracksNumber = r.i32le();
-    t.sTrackYear = r.bytes(4);
-    t.iBitrate = r.i32le();
-    t.iSampleRate = r.i32le();
-    t.iVolume = r.i32le();
-    t.iStartTime = r.i32le();
-    t.iStopTime = r.i32le();
-    t.iSoundCheck = r.i32le();
-    t.iPlayCount = r.i32le();
-    t.iPlayCount2 = r.i32le();
-    t.sLastPlayedTime = r.bytes(4);
-    t.iDiscNumber = r.i32le();
-    t.iTotalDisks = r.i32le();
-    t.iUserID = r.i32le();
-    t.sDateAdded = r.bytes(4);
-    t.iBookmarkTime = r.i32le();
-    t.iDB_ID = r.i64le();
-    t.iCheck = r.u8();
-    t.iApplicationRating = r.u8();
-    t.iBPM = r.i16le();
-    t.iArtworkCount = r.i16le();
-    t.iUnk1 = r.i16le();
-    t.iArtworkSize = r.i32le();
-    t.iUnk2 = r.i32le();
-    t.iSampleRate2 = r.i32le();
-    t.sDateReleased = r.bytes(4);
-    t.iUnk3 = r.i16le();
-    t.iExplicitFlasg = r.i16le();
-    t.iUnk4 = r.i32le();
-    t.iUnk5 = r.i32le();
-    t.iSkipCount = r.i32le();
-    t.sLastSkipped = r.bytes(4);
-    t.iHasArtwork = r.u8();
-    t.iSkipWhenShuffle = r.u8();
-    t.iRememPlaybackPos = r.u8();
-    t.iFlag2 = r.u8();
-    t.iDB_ID2 = r.i64le();
-    t.iLyricsFlag = r.u8();
-    t.iMovieFileFlag = r.u8();
-    t.iPlayedMark = r.u8();
-    t.iUnk6 = r.u8();
-    t.iUnk7 = r.i32le();
-    t.iPreGap = r.i32le();
-    t.iSampleCount = r.i64le();
-    t.iUnk8 = r.i32le();
-    t.iPostGap = r.i32le();
-    t.iUnk9 = r.i32le();
-    t.iMediaType = r.i32le();
-    t.iSeasonNumber = r.i32le();
-    t.iEpisodeNumber = r.i32le();
-    t.iUnk10 = r.i32le();
-    t.iUnk11 = r.i32le();
-    t.iUnk12 = r.i32le();
-    t.iUnk13 = r.i32le();
-    t.iUnk14 = r.i32le();
-    t.iUnk15 = r.i32le();
-    t.iUnk16 = r.i32le();
-    t.iGaplessData = r.i32le();
-    t.iUnk17 = r.i32le();
-    t.iGaplessTrackFlag = r.i16le();
-    t.iGaplessAlbumFlag = r.i16le();
-    t.sUnk18 = r.bytes(20);
-    t.iUnk19 = r.i32le();
-    t.iUnk20 = r.i32le();
-    t.iUnk21 = r.i32le();
-    t.iUnk22 = r.i32le();
-    t.iUnk23 = r.i16le();
-    t.iAlbumID = r.i16le();
-    t.iMHIILink = r.i32le();
+    readFields(r, t, kMHITFields);
+    checkedSize(r, t.iHeaderSize, kSmallestChunk, "track header size");
+    checkedSize(r, t.iTotalSize, 0, "track size");
+    checkedCount(r, t.iNumberOfMHODS, "string record count");
 }
 
 // The 16-byte section header shared by every section kind.
@@ -253,19 +167,11 @@ void clsSonarchive::ReadPlaylistSection(ByteReader& r, const std::shared_ptr<con
     for (std::int32_t p = 0; p < list.iNumberOfPlaylists; ++p) {
         const std::int64_t start = r.pos();
         MHYP& pl = entry(list.m_mhyp, static_cast<std::size_t>(p));
-        pl.sID = r.magic();
-        pl.iHeaderSize = checkedSize(r, r.i32le(), kSmallestChunk, "playlist header size");
-        pl.iTotlaSize = checkedSize(r, r.i32le(), 0, "playlist size");
-        pl.iChildsCount = checkedCount(r, r.i32le(), "playlist record count");
-        pl.iPlaylistItemsCount = checkedCount(r, r.i32le(), "playlist item count");
-        pl.iIsMasterFLag = r.u8();
-        pl.sUnk1 = r.bytes(3);
-        pl.sTimeStamp = r.bytes(4);
-        pl.sPerPlayListID = r.bytes(8);
-        pl.iUnk2 = r.i32le();
-        pl.iMHODCount = r.i16le();
-        pl.iPodCastFlag = r.i16le();
-        pl.iListSortOrder = r.i32le();
+        readFields(r, pl, kMHYPFields);
+        checkedSize(r, pl.iHeaderSize, kSmallestChunk, "playlist header size");
+        checkedSize(r, pl.iTotlaSize, 0, "playlist size");
+        checkedCount(r, pl.iChildsCount, "playlist record count");
+        checkedCount(r, pl.iPlaylistItemsCount, "playlist item count");
         pl.sAllData = RawBytes(file, static_cast<std::size_t>(start), static_cast<std::size_t>(pl.iTotlaSize));
         r.seek(start + pl.iHeaderSize);
 
@@ -292,30 +198,15 @@ void clsSonarchive::ReadPlaylistSection(ByteReader& r, const std::shared_ptr<con
         for (std::int32_t k = 0; k < pl.iPlaylistItemsCount; ++k) {
             const std::int64_t itemStart = r.pos();
             MHIP& item = entry(pl.m_mhip, static_cast<std::size_t>(k));
-            item.sID = r.magic();
-            item.iHeaderSize = checkedSize(r, r.i32le(), kSmallestChunk, "item header size");
-            item.iTotalSize = r.i32le();
-            item.iChildCount = r.i32le();
-            item.iPodCastGroupFlag = r.i16le();
-            item.iUnk1 = r.u8();
-            item.iUnk2 = r.u8();
-            item.iGroupID = r.i32le();
-            item.iTrackID = r.i32le();
-            item.sTimeStamp = r.bytes(4);
-            item.sPodCastGroupRefrence = r.bytes(4);
+            readFields(r, item, kMHIPFields);
+            checkedSize(r, item.iHeaderSize, kSmallestChunk, "item header size");
             r.seek(itemStart + item.iHeaderSize);
 
             // Exactly one data record follows each item, whatever iChildCount says.
             const std::int64_t recordStart = r.pos();
             MHOD_POE& record = entry(pl.m_mhod_poe, static_cast<std::size_t>(k));
-            record.sID = r.magic();
-            record.iHeaderSize = r.i32le();
-            record.iTotalSize = checkedSize(r, r.i32le(), kSmallestChunk, "item record size");
-            record.iType = r.i32le();
-            record.iUnk1 = r.i32le();
-            record.iUnk2 = r.i32le();
-            record.iPosition = r.i32le();
-            record.sUnk3 = r.bytes(16);
+            readFields(r, record, kMHOD_POEFields);
+            checkedSize(r, record.iTotalSize, kSmallestChunk, "item record size");
             record.sAllMHOD = RawBytes(file, static_cast<std::size_t>(recordStart), static_cast<std::size_t>(record.iTotalSize));
             r.seek(recordStart + record.iTotalSize);
         }
@@ -326,20 +217,10 @@ void clsSonarchive::decodeDatabase(const std::shared_ptr<const std::string>& fil
 {
     ByteReader r(*file);
     MHBD& h = m_MHBD;
-    h.sID = r.magic();
-    h.iHeaderSize = checkedSize(r, r.i32le(), kSmallestChunk, "database header size");
-    h.iTotalSize = checkedSize(r, r.i32le(), 0, "database size");
-    h.iUnk1 = r.i32le();
-    h.iVersion = r.i32le();
-    h.iNumberOfMHSD = checkedCount(r, r.i32le(), "section count");
-    h.sID2 = r.bytes(8);
-    h.iUnk2 = r.i16le();
-    h.sUnk3 = r.bytes(8);
-    h.iUnk4 = r.i16le();
-    h.iUnk5 = r.bytes(20);
-    h.iLanguageID = r.i16le();
-    h.sLibraryID = r.bytes(8);
-    h.sHash = r.bytes(20);
+    readFields(r, h, kMHBDFields);
+    checkedSize(r, h.iHeaderSize, kSmallestChunk, "database header size");
+    checkedSize(r, h.iTotalSize, 0, "database size");
+    checkedCount(r, h.iNumberOfMHSD, "section count");
     h.sHeaderData = RawBytes(file, 0, static_cast<std::size_t>(h.iHeaderSize));
     h.sAllData = RawBytes(file, 0, static_cast<std::size_t>(h.iTotalSize));
 
@@ -388,6 +269,20 @@ void clsSonarchive::decodeDatabase(const std::shared_ptr<const std::string>& fil
         }
     }
     iFilePos = static_cast<std::int32_t>(r.pos() + 1);
+}
+
+bool clsSonarchive::decodeImage(const std::shared_ptr<const std::string>& image)
+{
+    tracksChanged();
+    try {
+        iFilePos = 1;
+        decodeDatabase(image);
+        tracksChanged();
+        return true;
+    } catch (const std::exception&) {
+        tracksChanged();
+        return false;
+    }
 }
 
 bool clsSonarchive::LoadiPodDB()

@@ -52,6 +52,10 @@ public:
     void setUserInterfaceHost(UserInterfaceHost* host) override { m_host = host; }
     void setEventListener(clsSonarchiveEvents* listener) override { m_events = listener; }
 
+    // Decodes a database image without touching the disk or asking anything:
+    // true when it decodes to its end. For fuzzing and measurements.
+    bool decodeImage(const std::shared_ptr<const std::string>& image);
+
     // Sections of types other than 1-5, whole, in the order read.
     const std::vector<RawBytes>& otherSections() const { return m_otherSections; }
 
