@@ -3,6 +3,7 @@
 #include "ID3Tags.h"
 #include "MediaError.h"
 
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -62,6 +63,50 @@ std::int64_t ID3v2Length(const ByteSource& source, std::int64_t position)
     return length;
 }
 
+namespace {
+
+constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
+
+// 0x80 in each byte of `w` that is zero, nothing elsewhere (no borrow between bytes).
+std::uint64_t zeroBytes(std::uint64_t w)
+{
+    return ~(((w & kLow7) + kLow7) | w | kLow7);
+}
+
+std::uint64_t load64(const char* at)
+{
+    std::uint64_t w;
+    std::memcpy(&w, at, sizeof w);
+    return w;
+}
+
+bool isSyncPair(const char* at)
+{
+    return static_cast<std::uint8_t>(at[0]) == 0xFF && (static_cast<std::uint8_t>(at[1]) & 0xE0) == 0xE0;
+}
+
+// First i < candidates with a sync pair at data[i], data[i + 1]; `size` >= candidates + 1.
+std::int64_t firstSyncPair(const char* data, std::size_t candidates)
+{
+    static_assert(std::endian::native == std::endian::little);
+    std::size_t i = 0;
+    // Eight candidates at a time: bytes equal to 0xFF, followed by a byte whose top three bits are set.
+    for (; i + 8 < candidates; i += 8) {
+        const std::uint64_t ff = zeroBytes(~load64(data + i));
+        if (ff == 0)
+            continue;
+        const std::uint64_t next = zeroBytes((load64(data + i + 1) & 0xE0E0E0E0E0E0E0E0ULL) ^ 0xE0E0E0E0E0E0E0E0ULL);
+        if (const std::uint64_t match = ff & next)
+            return static_cast<std::int64_t>(i + static_cast<std::size_t>(std::countr_zero(match) / 8));
+    }
+    for (; i < candidates; ++i)
+        if (isSyncPair(data + i))
+            return static_cast<std::int64_t>(i);
+    return -1;
+}
+
+}  // namespace
+
 std::int64_t findFrameSync(const ByteSource& source, std::int64_t from)
 {
     constexpr std::int64_t kBlock = 1 << 20;
@@ -69,20 +114,11 @@ std::int64_t findFrameSync(const ByteSource& source, std::int64_t from)
     for (std::int64_t blockStart = std::max<std::int64_t>(from, 0); blockStart <= last; blockStart += kBlock) {
         // One byte of overlap so a sync pair split between two blocks is seen.
         const std::string block = source.read(blockStart, kBlock + 1);
-        const char* data = block.data();
-        const std::size_t candidates = static_cast<std::size_t>(std::min<std::int64_t>(kBlock, last - blockStart + 1));
-        std::size_t i = 0;
-        while (i < candidates) {
-            const void* hit = std::memchr(data + i, 0xFF, candidates - i);
-            if (!hit)
-                break;
-            i = static_cast<std::size_t>(static_cast<const char*>(hit) - data);
-            if (i + 1 < block.size() && (static_cast<std::uint8_t>(data[i + 1]) & 0xE0) == 0xE0)
-                return blockStart + static_cast<std::int64_t>(i);
-            ++i;
-        }
-        if (static_cast<std::int64_t>(block.size()) <= kBlock)
-            break;  // the source ended inside this block
+        const auto candidates = static_cast<std::size_t>(std::min<std::int64_t>(kBlock, last - blockStart + 1));
+        if (block.size() < candidates + 1)
+            break;  // the source shrank meanwhile
+        if (const std::int64_t at = firstSyncPair(block.data(), candidates); at >= 0)
+            return blockStart + at;
     }
     return -1;
 }

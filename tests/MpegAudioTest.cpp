@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 using namespace sonarchive;
 using namespace mediafixtures;
 
@@ -108,6 +110,24 @@ TEST(MpegAudio, BufferedSearchFindsWhatAByteWalkFinds)
     EXPECT_EQ(findFrameSync(MemorySource(fileWith(100, 96, "\xFF\xFB")), 0), 96);
     EXPECT_EQ(findFrameSync(MemorySource(fileWith(100, 97, "\xFF\xFB")), 0), -1);
     EXPECT_EQ(findFrameSync(MemorySource(fileWith(100, 10, "\xFF\x1F\xFF\xFB")), 0), 12);
+
+    // Random bytes dense in 0xFF and near-syncs, against the byte-by-byte walk.
+    std::mt19937 random(7);
+    for (int round = 0; round < 300; ++round) {
+        std::string bytes(random() % 200, '\0');
+        for (char& b : bytes) {
+            const auto r = random() % 4;
+            b = static_cast<char>(r == 0 ? 0xFF : r == 1 ? 0xC0 | (random() % 64) : random() % 256);
+        }
+        const std::int64_t from = bytes.empty() ? 0 : static_cast<std::int64_t>(random() % bytes.size());
+        std::int64_t expected = -1;
+        for (std::int64_t p = from; p + 4 <= static_cast<std::int64_t>(bytes.size()); ++p)
+            if (static_cast<unsigned char>(bytes[p]) == 0xFF && (static_cast<unsigned char>(bytes[p + 1]) & 0xE0) == 0xE0) {
+                expected = p;
+                break;
+            }
+        ASSERT_EQ(findFrameSync(MemorySource(bytes), from), expected) << round;
+    }
 }
 
 TEST(MpegAudio, FailuresAndErrors)
