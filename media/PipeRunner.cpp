@@ -133,40 +133,46 @@ bool RunPiped(const std::string& commandLine, const std::vector<std::string>& ar
 
     bool exited = false;
     bool closed = false;
-    char piece[kPiece];
-    while (!(exited && closed)) {
-        pump();
-        if (!closed) {
-            pollfd watch{readEnd.get(), POLLIN, 0};
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-            ::poll(&watch, 1, static_cast<int>(std::clamp<long long>(left, 0, kPumpIntervalMs)));
-            // Everything that is there now, a piece at a time.
-            while (true) {
-                const ssize_t n = ::read(readEnd.get(), piece, sizeof piece);
-                if (n > 0) {
-                    std::fwrite(piece, 1, static_cast<std::size_t>(n), capture.get());
-                    continue;
+    try {
+        char piece[kPiece];
+        while (!(exited && closed)) {
+            pump();
+            if (!closed) {
+                pollfd watch{readEnd.get(), POLLIN, 0};
+                const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+                ::poll(&watch, 1, static_cast<int>(std::clamp<long long>(left, 0, kPumpIntervalMs)));
+                // What is there now, a piece at a time; a flood of output still lets
+                // the messages run and the deadline be checked.
+                for (int pieces = 0; pieces < 16; ++pieces) {
+                    const ssize_t n = ::read(readEnd.get(), piece, sizeof piece);
+                    if (n > 0) {
+                        std::fwrite(piece, 1, static_cast<std::size_t>(n), capture.get());
+                        continue;
+                    }
+                    if (n == 0)
+                        closed = true;  // every writer has gone
+                    else if (errno == EINTR)
+                        continue;
+                    else if (errno != EAGAIN && errno != EWOULDBLOCK)
+                        closed = true;
+                    break;
                 }
-                if (n == 0)
-                    closed = true;  // every writer has gone
-                else if (errno == EINTR)
-                    continue;
-                else if (errno != EAGAIN && errno != EWOULDBLOCK)
-                    closed = true;
-                break;
+            } else {
+                ::poll(nullptr, 0, 5);  // output done; waiting for the exit status
             }
-        } else {
-            ::poll(nullptr, 0, 5);  // output done; waiting for the exit status
+            if (!exited) {
+                int status = 0;
+                exited = ::waitpid(pid, &status, WNOHANG) == pid;
+            }
+            if (!(exited && closed) && Clock::now() >= deadline) {
+                // Still running (or something it started still holds the pipe): end it all.
+                endProcessGroup(pid, exited);
+                return false;
+            }
         }
-        if (!exited) {
-            int status = 0;
-            exited = ::waitpid(pid, &status, WNOHANG) == pid;
-        }
-        if (!(exited && closed) && Clock::now() >= deadline) {
-            // Still running (or something it started still holds the pipe): end it all.
-            endProcessGroup(pid, exited);
-            return false;
-        }
+    } catch (...) {
+        endProcessGroup(pid, exited);  // the caller's message pump failed: leave nothing running
+        throw;
     }
     pump();
     if (std::fflush(capture.get()) != 0)
