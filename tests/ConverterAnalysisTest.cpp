@@ -251,6 +251,14 @@ TEST(PipeRunner, FakeConverterEndToEnd)
     EXPECT_TRUE(info.isFileSupported);
     EXPECT_EQ(info.sVideoCodec, u"h264");
     EXPECT_FALSE(fs::exists(setup.captureFile));
+
+    // A file of 3 GiB (sparse) has no 32-bit size: shown, and the size kept.
+    std::vector<std::u16string> shown;
+    setup.showError = [&](const std::u16string& t) { shown.push_back(t); };
+    fs::resize_file(dir.path() / "movie.mov", 3ULL << 30);
+    ASSERT_TRUE(AnalyseWithConverter(dir.path() / "movie.mov", info, setup));
+    EXPECT_EQ(info.iFileSize, 12345);
+    EXPECT_EQ(shown, std::vector<std::u16string>{u"Error occured while parsing media file\r\n6:Overflow"});
 }
 
 TEST(ConverterLocation, CaptureGoesBesideTheLibraryOnlyWhenWritable)
