@@ -35,6 +35,13 @@ DeviceSession loadDevice(const CliContext& context, const std::string& deviceRoo
     return session;
 }
 
+int writeDatabase(DeviceSession& session)
+{
+    const int errorsBefore = session.host->errorsShown();
+    session.library->WriteiPodDB();
+    return session.host->errorsShown() == errorsBefore ? kExitOk : kExitFailure;
+}
+
 int guarded(const std::function<int()>& action)
 {
     try {

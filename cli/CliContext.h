@@ -31,6 +31,10 @@ DeviceSession openDevice(const CliContext& context, const std::string& deviceRoo
 // openDevice() followed by LoadiPodDB(); no library when either fails.
 DeviceSession loadDevice(const CliContext& context, const std::string& deviceRoot);
 
+// WriteiPodDB(), telling whether it went through: the library reports a failed
+// write only by its error message.
+int writeDatabase(DeviceSession& session);
+
 // Runs an action, turning escaping errors into a message and exit code 1.
 int guarded(const std::function<int()>& action);
 

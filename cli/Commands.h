@@ -13,5 +13,8 @@ void registerListCommand(CLI::App& app, CliContext& context);
 void registerDumpCommand(CLI::App& app, CliContext& context);
 void registerDetectCommand(CLI::App& app, CliContext& context);
 void registerProbeCommand(CLI::App& app, CliContext& context);
+void registerRewriteCommand(CLI::App& app, CliContext& context);
+void registerDeleteCommand(CLI::App& app, CliContext& context);
+void registerModifyCommand(CLI::App& app, CliContext& context);
 
 }  // namespace cli

@@ -18,6 +18,9 @@ int main(int argc, char** argv)
     cli::registerDumpCommand(app, context);
     cli::registerDetectCommand(app, context);
     cli::registerProbeCommand(app, context);
+    cli::registerRewriteCommand(app, context);
+    cli::registerDeleteCommand(app, context);
+    cli::registerModifyCommand(app, context);
 
     try {
         app.parse(argc, argv);

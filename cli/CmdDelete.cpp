@@ -1,0 +1,47 @@
+#include "CliContext.h"
+#include "Commands.h"
+
+#include <CLI/CLI.hpp>
+
+#include <iostream>
+
+namespace cli {
+
+using namespace sonarchive;
+
+namespace {
+
+int runDelete(const CliContext& context, const std::string& root, const std::vector<std::int32_t>& ids)
+{
+    DeviceSession session = loadDevice(context, root);
+    if (!session.library)
+        return kExitFailure;
+    int status = kExitOk;
+    for (std::int32_t id : ids) {
+        try {
+            (void)session.library->GetTrackInfo(id);
+        } catch (const std::out_of_range&) {
+            std::cerr << "sonarchive: no track with id " << id << '\n';
+            status = kExitFailure;
+            continue;
+        }
+        std::int32_t trackId = id;
+        session.library->DeleteTrack(trackId);
+    }
+    const int written = writeDatabase(session);
+    return written != kExitOk ? written : status;
+}
+
+}  // namespace
+
+void registerDeleteCommand(CLI::App& app, CliContext& context)
+{
+    auto* command = app.add_subcommand("delete", "Delete tracks (and their media files) and write the database once");
+    auto root = std::make_shared<std::string>();
+    auto ids = std::make_shared<std::vector<std::int32_t>>();
+    command->add_option("DEVICE_ROOT", *root, "The device's mount folder, or 'auto'")->required();
+    command->add_option("ID", *ids, "Track ids (see 'list')")->required();
+    command->callback([&context, root, ids] { context.action = [&context, root, ids] { return runDelete(context, *root, *ids); }; });
+}
+
+}  // namespace cli

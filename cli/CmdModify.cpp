@@ -1,0 +1,82 @@
+#include "CliContext.h"
+#include "Commands.h"
+
+#include <CLI/CLI.hpp>
+
+#include <iostream>
+#include <optional>
+
+namespace cli {
+
+using namespace sonarchive;
+
+namespace {
+
+struct Changes {
+    std::optional<std::string> title, album, artist, genre, comment, composer, year;
+    std::optional<std::int32_t> startMs, stopMs;
+    std::optional<int> skipWhenShuffle, rememberPosition;
+};
+
+int runModify(const CliContext& context, const std::string& root, std::int32_t id, const Changes& c)
+{
+    DeviceSession session = loadDevice(context, root);
+    if (!session.library)
+        return kExitFailure;
+    TrackInfo info;
+    try {
+        info = session.library->GetTrackInfo(id);
+    } catch (const std::out_of_range&) {
+        std::cerr << "sonarchive: no track with id " << id << '\n';
+        return kExitFailure;
+    }
+    const auto set = [](std::u16string& field, const std::optional<std::string>& value) {
+        if (value)
+            field = fromUtf8(*value);
+    };
+    set(info.sTitle, c.title);
+    set(info.sAlbum, c.album);
+    set(info.sArtist, c.artist);
+    set(info.sGenre, c.genre);
+    set(info.sComment, c.comment);
+    set(info.sComposer, c.composer);
+    if (c.year)
+        info.sYear = bytesToText(*c.year);  // the year field holds these four bytes
+    if (c.startMs)
+        info.iStartTime = *c.startMs;
+    if (c.stopMs)
+        info.iStopTime = *c.stopMs;
+    if (c.skipWhenShuffle)
+        info.iSkipWhenShuffle = static_cast<std::uint8_t>(*c.skipWhenShuffle);
+    if (c.rememberPosition)
+        info.iRememberPlayBackPos = static_cast<std::uint8_t>(*c.rememberPosition);
+    session.library->ModifyTrack(id, info);
+    return writeDatabase(session);
+}
+
+}  // namespace
+
+void registerModifyCommand(CLI::App& app, CliContext& context)
+{
+    auto* command = app.add_subcommand("modify", "Change a track's texts and playback fields and write the database");
+    auto root = std::make_shared<std::string>();
+    auto id = std::make_shared<std::int32_t>(0);
+    auto c = std::make_shared<Changes>();
+    command->add_option("DEVICE_ROOT", *root, "The device's mount folder, or 'auto'")->required();
+    command->add_option("ID", *id, "Track id (see 'list')")->required();
+    command->add_option("--title", c->title);
+    command->add_option("--album", c->album);
+    command->add_option("--artist", c->artist);
+    command->add_option("--genre", c->genre);
+    command->add_option("--comment", c->comment);
+    command->add_option("--composer", c->composer);
+    command->add_option("--year", c->year, "Up to four characters, stored as they are")
+        ->check([](const std::string& value) { return value.size() <= 4 ? std::string() : "a year has at most 4 characters"; });
+    command->add_option("--start-ms", c->startMs, "Playback start time");
+    command->add_option("--stop-ms", c->stopMs, "Playback stop time");
+    command->add_option("--skip-when-shuffle", c->skipWhenShuffle)->check(CLI::IsMember({0, 1}));
+    command->add_option("--remember-position", c->rememberPosition)->check(CLI::IsMember({0, 1}));
+    command->callback([&context, root, id, c] { context.action = [&context, root, id, c] { return runModify(context, *root, *id, *c); }; });
+}
+
+}  // namespace cli
