@@ -6,6 +6,8 @@
 
 #include <sonarchive/RecordFields.h>
 
+#include <algorithm>
+#include <cstring>
 #include <type_traits>
 
 namespace sonarchive {
@@ -33,34 +35,32 @@ void readFields(ByteReader& reader, Record& record, const Fields& fields)
 }
 
 // Encodes the fixed part of a chunk at `pos`, field by field, each at its own
-// offset: a byte string shorter than its width is followed by zero bytes, a
-// longer one is cut where the next field starts.
+// offset, little-endian: a byte string shorter than its width is followed by
+// zero bytes, a longer one is cut where the next field starts.
 template <typename Record, typename Fields>
 void writeFields(ImageBuffer& image, std::int64_t pos, const Record& record, const Fields& fields)
 {
+    char* out = image.at(pos, static_cast<std::size_t>(fixedSize(fields)));
     forEachField(fields, [&](const auto& field) {
         const auto& value = record.*(field.member);
         using T = std::remove_cvref_t<decltype(value)>;
-        std::string bytes;
+        const auto width = static_cast<std::size_t>(field.width);
         if constexpr (std::is_same_v<T, std::u16string>) {
-            for (char16_t c : value)
-                bytes.push_back(static_cast<char>(c & 0xFF));
-            if (field.kind == FieldKind::Reversed)
-                bytes.assign(bytes.rbegin(), bytes.rend());
+            for (std::size_t i = 0; i < width; ++i) {
+                const std::size_t from = field.kind == FieldKind::Reversed ? width - 1 - i : i;
+                out[i] = from < value.size() ? static_cast<char>(value[from] & 0xFF) : '\0';
+            }
         } else if constexpr (std::is_same_v<T, std::string>) {
-            bytes = value;
-        } else if constexpr (sizeof(T) == 1) {
-            bytes = ByteToBytes(value);
-        } else if constexpr (sizeof(T) == 2) {
-            bytes = IntToBytes(value);
-        } else if constexpr (sizeof(T) == 4) {
-            bytes = LongToBytes(value);
+            const std::size_t n = std::min(width, value.size());
+            std::memcpy(out, value.data(), n);
+            std::memset(out + n, 0, width - n);
         } else {
-            bytes = CurToBytes(value);
+            using Unsigned = std::make_unsigned_t<T>;
+            const auto bits = static_cast<std::uint64_t>(static_cast<Unsigned>(value));
+            for (std::size_t i = 0; i < width; ++i)
+                out[i] = static_cast<char>(bits >> (8 * i) & 0xFF);
         }
-        bytes.resize(static_cast<std::size_t>(field.width), '\0');
-        image.write(pos, bytes);
-        pos += field.width;
+        out += width;
     });
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -14,12 +15,18 @@ class ImageBuffer {
 public:
     void write(std::int64_t pos, std::string_view bytes)
     {
-        if (pos < 0 || pos + static_cast<std::int64_t>(bytes.size()) > kLimit)
+        if (!bytes.empty())
+            std::memcpy(at(pos, bytes.size()), bytes.data(), bytes.size());
+    }
+    // Room for `count` bytes at `pos`, grown with zeros; the place to write them.
+    char* at(std::int64_t pos, std::size_t count)
+    {
+        if (pos < 0 || pos + static_cast<std::int64_t>(count) > kLimit)
             throw std::out_of_range("database record placed outside the file: offset " + std::to_string(pos));
-        const auto end = static_cast<std::size_t>(pos) + bytes.size();
+        const auto end = static_cast<std::size_t>(pos) + count;
         if (end > m_data.size())
             m_data.resize(end, '\0');
-        m_data.replace(static_cast<std::size_t>(pos), bytes.size(), bytes);
+        return m_data.data() + pos;
     }
     void reserve(std::size_t size) { m_data.reserve(size); }
     std::int64_t size() const { return static_cast<std::int64_t>(m_data.size()); }

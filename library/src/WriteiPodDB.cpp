@@ -7,6 +7,7 @@
 #include "StringRecordLayout.h"
 #include "clsSonarchive.h"
 
+#include <cstring>
 #include <fstream>
 #include <system_error>
 
@@ -22,22 +23,23 @@ void writeBase(ImageBuffer& image, std::int64_t pos, const RawBytes& read, std::
 {
     if (size <= 0)
         return;
-    std::string base(read.view().substr(0, static_cast<std::size_t>(size)));
-    base.resize(static_cast<std::size_t>(size), '\0');
-    image.write(pos, base);
+    const std::string_view bytes = read.view().substr(0, static_cast<std::size_t>(size));
+    char* out = image.at(pos, static_cast<std::size_t>(size));
+    std::memcpy(out, bytes.data(), bytes.size());
+    std::memset(out + bytes.size(), 0, static_cast<std::size_t>(size) - bytes.size());
 }
 
-std::string utf16le(const std::u16string& text, std::int64_t limit)
+// The text as UTF-16LE, at most `limit` bytes of it (all when limit < 0).
+void writeUtf16le(ImageBuffer& image, std::int64_t pos, const std::u16string& text, std::int64_t limit)
 {
-    std::string out;
-    out.reserve(text.size() * 2);
-    for (char16_t c : text) {
-        out.push_back(static_cast<char>(c & 0xFF));
-        out.push_back(static_cast<char>(c >> 8));
-    }
-    if (limit >= 0 && static_cast<std::int64_t>(out.size()) > limit)
-        out.resize(static_cast<std::size_t>(limit));
-    return out;
+    std::size_t bytes = text.size() * 2;
+    if (limit >= 0 && static_cast<std::int64_t>(bytes) > limit)
+        bytes = static_cast<std::size_t>(limit);
+    if (bytes == 0)
+        return;
+    char* out = image.at(pos, bytes);
+    for (std::size_t i = 0; i < bytes; ++i)
+        out[i] = static_cast<char>(i % 2 ? text[i / 2] >> 8 : text[i / 2] & 0xFF);
 }
 
 // A string record: from its fields and text when it has the standard layout (or
@@ -49,7 +51,7 @@ void writeStringRecord(ImageBuffer& image, std::int64_t pos, const MHOD_S& recor
         return;
     }
     writeFields(image, pos, record, kMHOD_SFields);
-    image.write(pos + 40, utf16le(record.sString, record.iTotalSize >= 40 ? record.iTotalSize - 40 : -1));
+    writeUtf16le(image, pos + 40, record.sString, record.iTotalSize >= 40 ? record.iTotalSize - 40 : -1);
 }
 
 template <typename Section>
