@@ -1,45 +1,52 @@
 #include "DevicePathResolver.h"
 
-#include <algorithm>
 #include <system_error>
+#include <unordered_set>
 
 namespace sonarchive {
 
 namespace fs = std::filesystem;
 
+struct DevicePathResolver::Listing {
+    bool exists = false;
+    std::unordered_set<std::string> names;
+    std::unordered_map<std::string, std::string> byLowerCase;  // first name for each spelling
+
+    const std::string* find(const std::string& name) const;
+};
+
 namespace {
 
-bool equalsIgnoringCase(const std::string& a, const std::string& b)
+std::string lowerCase(std::string text)
 {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-               return lower(x) == lower(y);
-           });
-}
-
-std::vector<std::string> splitElements(const std::string& relative)
-{
-    std::vector<std::string> out;
-    std::string current;
-    for (char c : relative) {
-        if (c == '/') {
-            if (!current.empty())
-                out.push_back(std::move(current));
-            current.clear();
-        } else {
-            current.push_back(c);
-        }
-    }
-    if (!current.empty())
-        out.push_back(std::move(current));
-    return out;
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return text;
 }
 
 }  // namespace
 
+const std::string* DevicePathResolver::Listing::find(const std::string& name) const
+{
+    if (const auto exact = names.find(name); exact != names.end())
+        return &*exact;
+    const auto folded = byLowerCase.find(lowerCase(name));
+    return folded == byLowerCase.end() ? nullptr : &folded->second;
+}
+
+DevicePathResolver::DevicePathResolver() = default;
+DevicePathResolver::~DevicePathResolver() = default;
+
+void DevicePathResolver::clear()
+{
+    m_listings.clear();
+    m_folders.clear();
+}
+
 std::string joinDevicePath(const std::string& root, const std::string& relative)
 {
-    std::string joined = root + relative;
+    const std::string joined = root + relative;
     std::string out;
     out.reserve(joined.size());
     for (char c : joined) {
@@ -50,49 +57,62 @@ std::string joinDevicePath(const std::string& root, const std::string& relative)
     return out;
 }
 
-const std::vector<std::string>* DevicePathResolver::listing(const fs::path& folder)
+const DevicePathResolver::Listing* DevicePathResolver::listing(const fs::path& folder)
 {
     auto [it, inserted] = m_listings.try_emplace(folder.string());
     if (inserted) {
+        it->second = std::make_unique<Listing>();
         std::error_code ec;
         fs::directory_iterator entries(folder, ec);
         if (!ec) {
-            std::vector<std::string> names;
-            for (const auto& entry : entries)
-                names.push_back(entry.path().filename().string());
-            it->second = std::move(names);
+            it->second->exists = true;
+            for (const auto& entry : entries) {
+                std::string name = entry.path().filename().string();
+                it->second->byLowerCase.try_emplace(lowerCase(name), name);
+                it->second->names.insert(std::move(name));
+            }
         }
     }
-    return it->second ? &*it->second : nullptr;
+    return it->second->exists ? it->second.get() : nullptr;
+}
+
+std::optional<fs::path> DevicePathResolver::resolveFolder(const fs::path& root, const std::string& relative)
+{
+    auto [it, inserted] = m_folders.try_emplace(relative);
+    if (!inserted)
+        return it->second;
+    fs::path current = root;
+    std::size_t start = 0;
+    while (start <= relative.size()) {
+        std::size_t end = relative.find('/', start);
+        if (end == std::string::npos)
+            end = relative.size();
+        if (end > start) {
+            const Listing* names = listing(current);
+            const std::string* match = names ? names->find(relative.substr(start, end - start)) : nullptr;
+            if (!match)
+                return it->second = std::nullopt;
+            current /= *match;
+        }
+        start = end + 1;
+    }
+    return it->second = current;
 }
 
 fs::path DevicePathResolver::resolve(const fs::path& root, const std::string& relative)
 {
     const fs::path exact = joinDevicePath(root.string(), relative);
-    std::error_code ec;
-    if (fs::exists(exact, ec))
+    const std::size_t slash = relative.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : relative.substr(0, slash);
+    const std::string name = slash == std::string::npos ? relative : relative.substr(slash + 1);
+    if (name.empty())
         return exact;
-
-    const auto elements = splitElements(relative);
-    fs::path current = root;
-    for (std::size_t i = 0; i < elements.size(); ++i) {
-        const std::vector<std::string>* names = listing(current);
-        const std::string* match = nullptr;
-        if (names) {
-            for (const auto& name : *names) {
-                if (name == elements[i]) {
-                    match = &name;
-                    break;
-                }
-                if (!match && equalsIgnoringCase(name, elements[i]))
-                    match = &name;
-            }
-        }
-        if (!match)
-            return exact;
-        current /= *match;
-    }
-    return current;
+    const auto resolvedFolder = resolveFolder(root, folder);
+    if (!resolvedFolder)
+        return exact;
+    const Listing* names = listing(*resolvedFolder);
+    const std::string* match = names ? names->find(name) : nullptr;
+    return match ? *resolvedFolder / *match : exact;
 }
 
 }  // namespace sonarchive

@@ -1,26 +1,35 @@
 #pragma once
 
 #include <filesystem>
-#include <map>
+#include <memory>
 #include <optional>
 #include <string>
-#include <vector>
+#include <unordered_map>
 
 namespace sonarchive {
 
 // Device folder names may differ in letter case from what the database says
 // (a device tree copied to a case-sensitive file system). When a path below the
 // drive root is missing as written, each element is matched case-insensitively.
-// Folder listings are cached until clear().
+// Folder listings are cached until clear(), so resolving the locations of a
+// whole database costs one listing per folder rather than a lookup per file.
 class DevicePathResolver {
 public:
-    // `root` is the drive root; `relative` uses "/" between elements.
+    DevicePathResolver();
+    ~DevicePathResolver();
+
+    // `root` is the drive root; `relative` uses "/" between elements. Returns the
+    // path as written when no match exists.
     std::filesystem::path resolve(const std::filesystem::path& root, const std::string& relative);
-    void clear() { m_listings.clear(); }
+    void clear();
 
 private:
-    const std::vector<std::string>* listing(const std::filesystem::path& folder);
-    std::map<std::string, std::optional<std::vector<std::string>>> m_listings;
+    struct Listing;
+    const Listing* listing(const std::filesystem::path& folder);
+    std::optional<std::filesystem::path> resolveFolder(const std::filesystem::path& root, const std::string& relative);
+
+    std::unordered_map<std::string, std::unique_ptr<Listing>> m_listings;
+    std::unordered_map<std::string, std::optional<std::filesystem::path>> m_folders;
 };
 
 // Drive root + relative text joined with "/", runs of separators collapsed.

@@ -3,6 +3,7 @@
 
 #include "ByteReader.h"
 #include "FieldCodec.h"
+#include "StringRecordLayout.h"
 #include "clsSonarchive.h"
 
 #include <cerrno>
@@ -119,8 +120,12 @@ void readStringRecord(ByteReader& reader, const std::shared_ptr<const ByteBuffer
     checkedSize(reader, record.iTotalSize, kSmallestChunk, "string record size");
     checkedSize(reader, record.iLength, 0, "text length");
     record.sString = reader.utf16leClipped(start + 40, record.iLength);
-    // Kept so a rewrite can reproduce records of other layouts byte for byte.
-    record.sAllMHOD = RawBytes(file, static_cast<std::size_t>(start), static_cast<std::size_t>(record.iTotalSize));
+    // Records of other layouts keep their bytes so a rewrite reproduces them;
+    // the usual ones are written again from their fields.
+    if (!hasStandardLayout(record))
+        record.sAllMHOD = RawBytes(file, static_cast<std::size_t>(start), static_cast<std::size_t>(record.iTotalSize));
+    else
+        record.sAllMHOD = RawBytes();
     reader.seek(start + record.iTotalSize);
 }
 
@@ -170,6 +175,7 @@ void clsSonarchive::ReadTrackSection(ByteReader& r, const std::shared_ptr<const 
         r.seek(trackStart + track.iHeaderSize);
 
         fitList(track.m_mhod, track.iNumberOfMHODS);
+        track.m_mhod.reserve(plausibleCount(r, track.iNumberOfMHODS, 40));
         for (std::int32_t j = 0; j < track.iNumberOfMHODS; ++j)
             readStringRecord(r, file, entry(track.m_mhod, static_cast<std::size_t>(j)));
     }
