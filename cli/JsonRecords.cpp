@@ -30,8 +30,7 @@ void addFields(Json& out, const Record& record, const Fields& fields)
     });
 }
 
-template <typename Section>
-Json sectionHead(const Section& s)
+Json sectionHead(const SectionHead& s)
 {
     return Json{{"sID", text(s.sID)}, {"iHeaderSize", s.iHeaderSize}, {"iTotalSize", s.iTotalSize},
                 {"iType", s.iType}, {"sHeaderData", raw(s.sHeaderData)}, {"sAllData", raw(s.sAllData)}};

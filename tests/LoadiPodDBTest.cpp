@@ -1,6 +1,4 @@
-#include "DatabaseBuilder.h"
-#include "ScriptedHost.h"
-#include "TempDir.h"
+#include "TestDevice.h"
 
 #include <clsSonarchive.h>
 
@@ -11,16 +9,7 @@ using namespace testsupport;
 
 namespace {
 
-struct Device {
-    TempDir dir;
-    ScriptedHost host;
-    clsSonarchive db;
-
-    Device() { db.setUserInterfaceHost(&host); db.initlaize(0, u"Tracklift", dir.root()); }
-    void install(const DatabaseFixture& fixture) { installBytes(buildDatabase(fixture)); }
-    void installBytes(const std::string& bytes) { installDatabase(dir.path(), bytes); }
-    std::filesystem::path file() const { return dir.path() / "iPod_Control/iTunes/Sonarchive"; }
-};
+using Device = TestDevice;
 
 const MHIT& trackAt(const MHSD_T& section, std::size_t i) { return section.m_mhlt.m_mhit.at(i); }
 

@@ -1,6 +1,4 @@
-#include "DatabaseBuilder.h"
-#include "ScriptedHost.h"
-#include "TempDir.h"
+#include "TestDevice.h"
 
 #include <AtomicFile.h>
 #include <clsSonarchive.h>
@@ -14,17 +12,7 @@ using namespace testsupport;
 
 namespace {
 
-struct Device {
-    TempDir dir;
-    ScriptedHost host;
-    clsSonarchive db;
-
-    Device() { db.setUserInterfaceHost(&host); db.initlaize(0, u"Tracklift", dir.root()); }
-    void install(const DatabaseFixture& fixture) { installDatabase(dir.path(), buildDatabase(fixture)); }
-    std::filesystem::path file() const { return dir.path() / "iPod_Control/iTunes/Sonarchive"; }
-    std::string bytes() const { return readFile(file()); }
-    bool reload() { return db.LoadiPodDB(); }
-};
+using Device = TestDevice;
 
 // Sizes a reader other than ours relies on: each chunk's total covers exactly
 // what follows it, counts match the chunks present, the header's total is the

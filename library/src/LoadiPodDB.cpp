@@ -138,8 +138,7 @@ void readTrackFields(ByteReader& r, MHIT& t)
 }
 
 // The 16-byte section header shared by every section kind.
-template <typename Section>
-void readSectionHeader(ByteReader& r, const std::shared_ptr<const ByteBuffer>& file, Section& s)
+void readSectionHeader(ByteReader& r, const std::shared_ptr<const ByteBuffer>& file, SectionHead& s)
 {
     const std::int64_t start = r.pos();
     s.sID = r.magic();
@@ -151,6 +150,18 @@ void readSectionHeader(ByteReader& r, const std::shared_ptr<const ByteBuffer>& f
     r.seek(start + s.iHeaderSize);
 }
 
+// A list header ("mhlt", "mhlp"): magic, header size, count; then on to the first entry.
+void readListHeader(ByteReader& r, const std::shared_ptr<const ByteBuffer>& file, std::u16string& id,
+                    std::int32_t& headerSize, std::int32_t& count, RawBytes& raw)
+{
+    const std::int64_t start = r.pos();
+    id = r.magic();
+    headerSize = checkedSize(r, r.i32le(), kSmallestChunk, "list header size");
+    count = checkedCount(r, r.i32le(), "list entry count");
+    raw = RawBytes(file, static_cast<std::size_t>(start), static_cast<std::size_t>(headerSize));
+    r.seek(start + headerSize);
+}
+
 }  // namespace
 
 void clsSonarchive::ReadTrackSection(ByteReader& r, const std::shared_ptr<const ByteBuffer>& file)
@@ -158,12 +169,7 @@ void clsSonarchive::ReadTrackSection(ByteReader& r, const std::shared_ptr<const 
     readSectionHeader(r, file, m_MHSD_T);
 
     MHLT& list = m_MHSD_T.m_mhlt;
-    const std::int64_t listStart = r.pos();
-    list.sID = r.magic();
-    list.iHeaderSize = checkedSize(r, r.i32le(), kSmallestChunk, "track list header size");
-    list.iNumberOfllTracks = checkedCount(r, r.i32le(), "track count");
-    list.sAllHeader = RawBytes(file, static_cast<std::size_t>(listStart), static_cast<std::size_t>(list.iHeaderSize));
-    r.seek(listStart + list.iHeaderSize);
+    readListHeader(r, file, list.sID, list.iHeaderSize, list.iNumberOfllTracks, list.sAllHeader);
 
     fitList(list.m_mhit, list.iNumberOfllTracks);
     list.m_mhit.reserve(plausibleCount(r, list.iNumberOfllTracks, 64));
@@ -186,12 +192,7 @@ void clsSonarchive::ReadPlaylistSection(ByteReader& r, const std::shared_ptr<con
     readSectionHeader(r, file, target);
 
     MHLP& list = target.m_mhlp;
-    const std::int64_t listStart = r.pos();
-    list.sID = r.magic();
-    list.iHeaderSize = checkedSize(r, r.i32le(), kSmallestChunk, "playlist list header size");
-    list.iNumberOfPlaylists = checkedCount(r, r.i32le(), "playlist count");
-    list.sHeaderData = RawBytes(file, static_cast<std::size_t>(listStart), static_cast<std::size_t>(list.iHeaderSize));
-    r.seek(listStart + list.iHeaderSize);
+    readListHeader(r, file, list.sID, list.iHeaderSize, list.iNumberOfPlaylists, list.sHeaderData);
 
     fitList(list.m_mhyp, list.iNumberOfPlaylists);
     for (std::int32_t p = 0; p < list.iNumberOfPlaylists; ++p) {

@@ -54,8 +54,7 @@ void writeStringRecord(ImageBuffer& image, std::int64_t pos, const MHOD_S& recor
     writeUtf16le(image, pos + 40, record.sString, record.iTotalSize >= 40 ? record.iTotalSize - 40 : -1);
 }
 
-template <typename Section>
-void writeSectionHeader(ImageBuffer& image, std::int64_t pos, const Section& section)
+void writeSectionHeader(ImageBuffer& image, std::int64_t pos, const SectionHead& section)
 {
     writeBase(image, pos, section.sHeaderData, section.iHeaderSize);
     image.write(pos, "mhsd");

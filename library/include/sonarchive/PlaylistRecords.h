@@ -79,13 +79,7 @@ struct MHLP {
 };
 
 // Playlist or podcast section (types 2 and 3).
-struct MHSD_P {
-    std::u16string sID;
-    std::int32_t iHeaderSize = 0;
-    std::int32_t iTotalSize = 0;
-    std::int32_t iType = 0;
-    RawBytes sHeaderData;
-    RawBytes sAllData;
+struct MHSD_P : SectionHead {
     MHLP m_mhlp;
 };
 

@@ -159,44 +159,25 @@ struct MHLT {
     std::int32_t iTracks2Delete = 0;
 };
 
-// Track section (section type 1).
-struct MHSD_T {
+// The fields every section record starts with ("mhsd").
+struct SectionHead {
     std::u16string sID;
     std::int32_t iHeaderSize = 0;
     std::int32_t iTotalSize = 0;
     std::int32_t iType = 0;
-    RawBytes sHeaderData;
-    RawBytes sAllData;
+    RawBytes sHeaderData;  // the section header, iHeaderSize bytes
+    RawBytes sAllData;     // the whole section, iTotalSize bytes
+};
+
+// Track section (section type 1).
+struct MHSD_T : SectionHead {
     MHLT m_mhlt;
 };
 
-// Sections held as opaque blocks: album lists (type 4), new-style playlists (type 5).
-struct MHSD_A {
-    std::u16string sID;
-    std::int32_t iHeaderSize = 0;
-    std::int32_t iTotalSize = 0;
-    std::int32_t iType = 0;
-    RawBytes sHeaderData;
-    RawBytes sAllData;
-};
-
-struct MHSD_NP {
-    std::u16string sID;
-    std::int32_t iHeaderSize = 0;
-    std::int32_t iTotalSize = 0;
-    std::int32_t iType = 0;
-    RawBytes sHeaderData;
-    RawBytes sAllData;
-};
-
-// Declared with the same shape; nothing fills or returns it.
-struct MHSD_C {
-    std::u16string sID;
-    std::int32_t iHeaderSize = 0;
-    std::int32_t iTotalSize = 0;
-    std::int32_t iType = 0;
-    RawBytes sHeaderData;
-    RawBytes sAllData;
-};
+// Sections held as opaque blocks: album lists (type 4), new-style playlists
+// (type 5); MHSD_C has the same shape and nothing fills or returns it.
+struct MHSD_A : SectionHead {};
+struct MHSD_NP : SectionHead {};
+struct MHSD_C : SectionHead {};
 
 }  // namespace sonarchive
