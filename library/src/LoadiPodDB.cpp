@@ -2,11 +2,14 @@
 // when the file cannot be read, asks the user whether to rebuild or reset it.
 
 #include "ByteReader.h"
+#include "FieldCodec.h"
 #include "clsSonarchive.h"
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <new>
 #include <system_error>
 
@@ -31,7 +34,7 @@ private:
     Kind m_kind;
 };
 
-std::shared_ptr<const std::string> readWholeFile(const fs::path& path)
+std::shared_ptr<const ByteBuffer> readWholeFile(const fs::path& path)
 {
     std::error_code ec;
     const auto status = fs::status(path, ec);
@@ -43,17 +46,29 @@ std::shared_ptr<const std::string> readWholeFile(const fs::path& path)
     if (fs::is_directory(status))
         throw std::runtime_error("the database path is a folder");
 
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    // Read straight into uninitialised storage: the file is the largest thing a load holds.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
         throw std::runtime_error("cannot open " + path.string() + ": " + std::strerror(errno));
-    auto data = std::make_shared<std::string>();
-    const auto size = fs::file_size(path, ec);
-    if (ec)
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        ::close(fd);
         throw std::runtime_error("cannot size " + path.string());
-    data->resize(size);
-    in.read(data->data(), static_cast<std::streamsize>(size));
-    if (static_cast<std::uintmax_t>(in.gcount()) != size)
-        throw std::runtime_error("short read of " + path.string());
+    }
+    auto data = std::make_shared<ByteBuffer>(static_cast<std::size_t>(info.st_size));
+    std::size_t done = 0;
+    while (done < data->size()) {
+        const ssize_t got = ::read(fd, data->data() + done, data->size() - done);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0) {
+            const int error = errno;
+            ::close(fd);
+            throw std::runtime_error("short read of " + path.string() + (got < 0 ? std::string(": ") + std::strerror(error) : ""));
+        }
+        done += static_cast<std::size_t>(got);
+    }
+    ::close(fd);
     return data;
 }
 
@@ -70,6 +85,13 @@ std::int32_t checkedCount(ByteReader& reader, std::int32_t value, const char* wh
     if (value < 0 || static_cast<std::int64_t>(value) * kSmallestChunk > reader.remaining() + kSmallestChunk)
         reader.fail(std::string("impossible ") + what + " " + std::to_string(value));
     return value;
+}
+
+// Room to reserve for a list: the count, unless the bytes left could not hold
+// that many records of a realistic size (the list then grows as records are read).
+std::size_t plausibleCount(const ByteReader& reader, std::int32_t count, std::int64_t realisticSize)
+{
+    return static_cast<std::size_t>(std::min<std::int64_t>(count, reader.remaining() / realisticSize));
 }
 
 // Resizes a list to a count read from the file: entries beyond it are dropped,
@@ -93,111 +115,24 @@ T& entry(std::vector<T>& list, std::size_t index)
 void readStringRecord(ByteReader& reader, MHOD_S& record)
 {
     const std::int64_t start = reader.pos();
-    record.sID = reader.magic();
-    record.iHeaderSize = reader.i32le();
-    record.iTotalSize = checkedSize(reader, reader.i32le(), kSmallestChunk, "string record size");
-    record.iType = reader.i32le();
-    record.iUnk1 = reader.i32le();
-    record.iUnk2 = reader.i32le();
-    record.iPosition = reader.i32le();
-    record.iLength = checkedSize(reader, reader.i32le(), 0, "text length");
-    record.iUnk3 = reader.i32le();
-    record.iUnk4 = reader.i32le();
+    readFields(reader, record, kMHOD_SFields);
+    checkedSize(reader, record.iTotalSize, kSmallestChunk, "string record size");
+    checkedSize(reader, record.iLength, 0, "text length");
     record.sString = reader.utf16leClipped(start + 40, record.iLength);
     reader.seek(start + record.iTotalSize);
 }
 
 void readTrackFields(ByteReader& r, MHIT& t)
 {
-    t.sID = r.magic();
-    t.iHeaderSize = checkedSize(r, r.i32le(), kSmallestChunk, "track header size");
-    t.iTotalSize = checkedSize(r, r.i32le(), 0, "track size");
-    t.iNumberOfMHODS = checkedCount(r, r.i32le(), "string record count");
-    t.iUniqueID = r.i32le();
-    t.iVisible = r.i32le();
-    t.sFiletype = r.reversedCode();
-    t.iType1 = r.u8();
-    t.iType2 = r.u8();
-    t.iFlag1 = r.u8();
-    t.iStartRating = r.u8();
-    t.sLastModifiedTime = r.bytes(4);
-    t.iTrackSize = r.i32le();
-    t.iTrackTimeLength = r.i32le();
-    t.iTrackNumber = r.i32le();
-    t.iTotalTracksNumber = r.i32le();
-    t.sTrackYear = r.bytes(4);
-    t.iBitrate = r.i32le();
-    t.iSampleRate = r.i32le();
-    t.iVolume = r.i32le();
-    t.iStartTime = r.i32le();
-    t.iStopTime = r.i32le();
-    t.iSoundCheck = r.i32le();
-    t.iPlayCount = r.i32le();
-    t.iPlayCount2 = r.i32le();
-    t.sLastPlayedTime = r.bytes(4);
-    t.iDiscNumber = r.i32le();
-    t.iTotalDisks = r.i32le();
-    t.iUserID = r.i32le();
-    t.sDateAdded = r.bytes(4);
-    t.iBookmarkTime = r.i32le();
-    t.iDB_ID = r.i64le();
-    t.iCheck = r.u8();
-    t.iApplicationRating = r.u8();
-    t.iBPM = r.i16le();
-    t.iArtworkCount = r.i16le();
-    t.iUnk1 = r.i16le();
-    t.iArtworkSize = r.i32le();
-    t.iUnk2 = r.i32le();
-    t.iSampleRate2 = r.i32le();
-    t.sDateReleased = r.bytes(4);
-    t.iUnk3 = r.i16le();
-    t.iExplicitFlasg = r.i16le();
-    t.iUnk4 = r.i32le();
-    t.iUnk5 = r.i32le();
-    t.iSkipCount = r.i32le();
-    t.sLastSkipped = r.bytes(4);
-    t.iHasArtwork = r.u8();
-    t.iSkipWhenShuffle = r.u8();
-    t.iRememPlaybackPos = r.u8();
-    t.iFlag2 = r.u8();
-    t.iDB_ID2 = r.i64le();
-    t.iLyricsFlag = r.u8();
-    t.iMovieFileFlag = r.u8();
-    t.iPlayedMark = r.u8();
-    t.iUnk6 = r.u8();
-    t.iUnk7 = r.i32le();
-    t.iPreGap = r.i32le();
-    t.iSampleCount = r.i64le();
-    t.iUnk8 = r.i32le();
-    t.iPostGap = r.i32le();
-    t.iUnk9 = r.i32le();
-    t.iMediaType = r.i32le();
-    t.iSeasonNumber = r.i32le();
-    t.iEpisodeNumber = r.i32le();
-    t.iUnk10 = r.i32le();
-    t.iUnk11 = r.i32le();
-    t.iUnk12 = r.i32le();
-    t.iUnk13 = r.i32le();
-    t.iUnk14 = r.i32le();
-    t.iUnk15 = r.i32le();
-    t.iUnk16 = r.i32le();
-    t.iGaplessData = r.i32le();
-    t.iUnk17 = r.i32le();
-    t.iGaplessTrackFlag = r.i16le();
-    t.iGaplessAlbumFlag = r.i16le();
-    t.sUnk18 = r.bytes(20);
-    t.iUnk19 = r.i32le();
-    t.iUnk20 = r.i32le();
-    t.iUnk21 = r.i32le();
-    t.iUnk22 = r.i32le();
-    t.iUnk23 = r.i16le();
-    t.iAlbumID = r.i16le();
-    t.iMHIILink = r.i32le();
+    readFields(r, t, kMHITFields);
+    checkedSize(r, t.iHeaderSize, kSmallestChunk, "track header size");
+    checkedSize(r, t.iTotalSize, 0, "track size");
+    checkedCount(r, t.iNumberOfMHODS, "string record count");
 }
 
 // The 16-byte section header shared by every section kind.
 template <typename Section>
-void readSectionHeader(ByteReader& r, const std::shared_ptr<const std::string>& file, Section& s)
+void readSectionHeader(ByteReader& r, const std::shared_ptr<const ByteBuffer>& file, Section& s)
 {
     const std::int64_t start = r.pos();
     s.sID = r.magic();
@@ -211,7 +146,7 @@ void readSectionHeader(ByteReader& r, const std::shared_ptr<const std::string>& 
 
 }  // namespace
 
-void clsSonarchive::ReadTrackSection(ByteReader& r, const std::shared_ptr<const std::string>& file)
+void clsSonarchive::ReadTrackSection(ByteReader& r, const std::shared_ptr<const ByteBuffer>& file)
 {
     readSectionHeader(r, file, m_MHSD_T);
 
@@ -224,6 +159,7 @@ void clsSonarchive::ReadTrackSection(ByteReader& r, const std::shared_ptr<const 
     r.seek(listStart + list.iHeaderSize);
 
     fitList(list.m_mhit, list.iNumberOfllTracks);
+    list.m_mhit.reserve(plausibleCount(r, list.iNumberOfllTracks, 64));
     for (std::int32_t i = 0; i < list.iNumberOfllTracks; ++i) {
         const std::int64_t trackStart = r.pos();
         MHIT& track = entry(list.m_mhit, static_cast<std::size_t>(i));
@@ -237,7 +173,7 @@ void clsSonarchive::ReadTrackSection(ByteReader& r, const std::shared_ptr<const 
     }
 }
 
-void clsSonarchive::ReadPlaylistSection(ByteReader& r, const std::shared_ptr<const std::string>& file, MHSD_P& target)
+void clsSonarchive::ReadPlaylistSection(ByteReader& r, const std::shared_ptr<const ByteBuffer>& file, MHSD_P& target)
 {
     readSectionHeader(r, file, target);
 
@@ -253,19 +189,11 @@ void clsSonarchive::ReadPlaylistSection(ByteReader& r, const std::shared_ptr<con
     for (std::int32_t p = 0; p < list.iNumberOfPlaylists; ++p) {
         const std::int64_t start = r.pos();
         MHYP& pl = entry(list.m_mhyp, static_cast<std::size_t>(p));
-        pl.sID = r.magic();
-        pl.iHeaderSize = checkedSize(r, r.i32le(), kSmallestChunk, "playlist header size");
-        pl.iTotlaSize = checkedSize(r, r.i32le(), 0, "playlist size");
-        pl.iChildsCount = checkedCount(r, r.i32le(), "playlist record count");
-        pl.iPlaylistItemsCount = checkedCount(r, r.i32le(), "playlist item count");
-        pl.iIsMasterFLag = r.u8();
-        pl.sUnk1 = r.bytes(3);
-        pl.sTimeStamp = r.bytes(4);
-        pl.sPerPlayListID = r.bytes(8);
-        pl.iUnk2 = r.i32le();
-        pl.iMHODCount = r.i16le();
-        pl.iPodCastFlag = r.i16le();
-        pl.iListSortOrder = r.i32le();
+        readFields(r, pl, kMHYPFields);
+        checkedSize(r, pl.iHeaderSize, kSmallestChunk, "playlist header size");
+        checkedSize(r, pl.iTotlaSize, 0, "playlist size");
+        checkedCount(r, pl.iChildsCount, "playlist record count");
+        checkedCount(r, pl.iPlaylistItemsCount, "playlist item count");
         pl.sAllData = RawBytes(file, static_cast<std::size_t>(start), static_cast<std::size_t>(pl.iTotlaSize));
         r.seek(start + pl.iHeaderSize);
 
@@ -289,57 +217,34 @@ void clsSonarchive::ReadPlaylistSection(ByteReader& r, const std::shared_ptr<con
 
         fitList(pl.m_mhip, pl.iPlaylistItemsCount);
         fitList(pl.m_mhod_poe, pl.iPlaylistItemsCount);
+        pl.m_mhip.reserve(plausibleCount(r, pl.iPlaylistItemsCount, 24));
+        pl.m_mhod_poe.reserve(plausibleCount(r, pl.iPlaylistItemsCount, 24));
         for (std::int32_t k = 0; k < pl.iPlaylistItemsCount; ++k) {
             const std::int64_t itemStart = r.pos();
             MHIP& item = entry(pl.m_mhip, static_cast<std::size_t>(k));
-            item.sID = r.magic();
-            item.iHeaderSize = checkedSize(r, r.i32le(), kSmallestChunk, "item header size");
-            item.iTotalSize = r.i32le();
-            item.iChildCount = r.i32le();
-            item.iPodCastGroupFlag = r.i16le();
-            item.iUnk1 = r.u8();
-            item.iUnk2 = r.u8();
-            item.iGroupID = r.i32le();
-            item.iTrackID = r.i32le();
-            item.sTimeStamp = r.bytes(4);
-            item.sPodCastGroupRefrence = r.bytes(4);
+            readFields(r, item, kMHIPFields);
+            checkedSize(r, item.iHeaderSize, kSmallestChunk, "item header size");
             r.seek(itemStart + item.iHeaderSize);
 
             // Exactly one data record follows each item, whatever iChildCount says.
             const std::int64_t recordStart = r.pos();
             MHOD_POE& record = entry(pl.m_mhod_poe, static_cast<std::size_t>(k));
-            record.sID = r.magic();
-            record.iHeaderSize = r.i32le();
-            record.iTotalSize = checkedSize(r, r.i32le(), kSmallestChunk, "item record size");
-            record.iType = r.i32le();
-            record.iUnk1 = r.i32le();
-            record.iUnk2 = r.i32le();
-            record.iPosition = r.i32le();
-            record.sUnk3 = r.bytes(16);
+            readFields(r, record, kMHOD_POEFields);
+            checkedSize(r, record.iTotalSize, kSmallestChunk, "item record size");
             record.sAllMHOD = RawBytes(file, static_cast<std::size_t>(recordStart), static_cast<std::size_t>(record.iTotalSize));
             r.seek(recordStart + record.iTotalSize);
         }
     }
 }
 
-void clsSonarchive::decodeDatabase(const std::shared_ptr<const std::string>& file)
+void clsSonarchive::decodeDatabase(const std::shared_ptr<const ByteBuffer>& file)
 {
-    ByteReader r(*file);
+    ByteReader r(file->view());
     MHBD& h = m_MHBD;
-    h.sID = r.magic();
-    h.iHeaderSize = checkedSize(r, r.i32le(), kSmallestChunk, "database header size");
-    h.iTotalSize = checkedSize(r, r.i32le(), 0, "database size");
-    h.iUnk1 = r.i32le();
-    h.iVersion = r.i32le();
-    h.iNumberOfMHSD = checkedCount(r, r.i32le(), "section count");
-    h.sID2 = r.bytes(8);
-    h.iUnk2 = r.i16le();
-    h.sUnk3 = r.bytes(8);
-    h.iUnk4 = r.i16le();
-    h.iUnk5 = r.bytes(20);
-    h.iLanguageID = r.i16le();
-    h.sLibraryID = r.bytes(8);
-    h.sHash = r.bytes(20);
+    readFields(r, h, kMHBDFields);
+    checkedSize(r, h.iHeaderSize, kSmallestChunk, "database header size");
+    checkedSize(r, h.iTotalSize, 0, "database size");
+    checkedCount(r, h.iNumberOfMHSD, "section count");
     h.sHeaderData = RawBytes(file, 0, static_cast<std::size_t>(h.iHeaderSize));
     h.sAllData = RawBytes(file, 0, static_cast<std::size_t>(h.iTotalSize));
 
@@ -388,6 +293,20 @@ void clsSonarchive::decodeDatabase(const std::shared_ptr<const std::string>& fil
         }
     }
     iFilePos = static_cast<std::int32_t>(r.pos() + 1);
+}
+
+bool clsSonarchive::decodeImage(const std::shared_ptr<const ByteBuffer>& image)
+{
+    tracksChanged();
+    try {
+        iFilePos = 1;
+        decodeDatabase(image);
+        tracksChanged();
+        return true;
+    } catch (const std::exception&) {
+        tracksChanged();
+        return false;
+    }
 }
 
 bool clsSonarchive::LoadiPodDB()

@@ -52,15 +52,19 @@ public:
     void setUserInterfaceHost(UserInterfaceHost* host) override { m_host = host; }
     void setEventListener(clsSonarchiveEvents* listener) override { m_events = listener; }
 
+    // Decodes a database image without touching the disk or asking anything:
+    // true when it decodes to its end. For fuzzing and measurements.
+    bool decodeImage(const std::shared_ptr<const ByteBuffer>& image);
+
     // Sections of types other than 1-5, whole, in the order read.
     const std::vector<RawBytes>& otherSections() const { return m_otherSections; }
 
 private:
     // Reader.
     enum class LoadFailure { PathNotFound, FileNotFound, Other };
-    void decodeDatabase(const std::shared_ptr<const std::string>& fileData);
-    void ReadTrackSection(ByteReader& reader, const std::shared_ptr<const std::string>& fileData);
-    void ReadPlaylistSection(ByteReader& reader, const std::shared_ptr<const std::string>& fileData, MHSD_P& target);
+    void decodeDatabase(const std::shared_ptr<const ByteBuffer>& fileData);
+    void ReadTrackSection(ByteReader& reader, const std::shared_ptr<const ByteBuffer>& fileData);
+    void ReadPlaylistSection(ByteReader& reader, const std::shared_ptr<const ByteBuffer>& fileData, MHSD_P& target);
     bool recoverFromLoadFailure(LoadFailure failure);
     bool resetThenLoad();
 

@@ -2,11 +2,29 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
 
 namespace sonarchive {
+
+// An immutable block of bytes shared by the records made from it (a loaded file).
+class ByteBuffer {
+public:
+    ByteBuffer() = default;
+    // Uninitialised storage of `size` bytes to be filled before it is shared.
+    explicit ByteBuffer(std::size_t size) : m_data(std::make_unique_for_overwrite<char[]>(size)), m_size(size) {}
+    explicit ByteBuffer(std::string_view bytes) : ByteBuffer(bytes.size()) { std::memcpy(m_data.get(), bytes.data(), bytes.size()); }
+
+    char* data() { return m_data.get(); }
+    std::size_t size() const { return m_size; }
+    std::string_view view() const { return {m_data.get(), m_size}; }
+
+private:
+    std::unique_ptr<char[]> m_data;
+    std::size_t m_size = 0;
+};
 
 // A byte string held as raw bytes of the device file. Large raw copies (the whole
 // file, a section, a track record) are slices of one immutable buffer shared by
@@ -15,15 +33,16 @@ namespace sonarchive {
 class RawBytes {
 public:
     RawBytes() = default;
-    RawBytes(std::string bytes)  // NOLINT(google-explicit-constructor): a byte string is its value
-        : m_buffer(std::make_shared<const std::string>(std::move(bytes)))
-        , m_size(static_cast<std::uint32_t>(m_buffer->size()))
+    RawBytes(std::string_view bytes)  // NOLINT(google-explicit-constructor): a byte string is its value
+        : m_buffer(std::make_shared<const ByteBuffer>(bytes))
+        , m_size(static_cast<std::uint32_t>(bytes.size()))
     {
     }
-    RawBytes(const char* bytes) : RawBytes(std::string(bytes)) {}
+    RawBytes(const std::string& bytes) : RawBytes(std::string_view(bytes)) {}
+    RawBytes(const char* bytes) : RawBytes(std::string_view(bytes)) {}
 
     // A slice [offset, offset + size) of a shared buffer, clipped to its end.
-    RawBytes(std::shared_ptr<const std::string> buffer, std::size_t offset, std::size_t size)
+    RawBytes(std::shared_ptr<const ByteBuffer> buffer, std::size_t offset, std::size_t size)
         : m_buffer(std::move(buffer))
     {
         const std::size_t available = m_buffer && offset < m_buffer->size() ? m_buffer->size() - offset : 0;
@@ -31,7 +50,7 @@ public:
         m_size = static_cast<std::uint32_t>(size < available ? size : available);
     }
 
-    std::string_view view() const { return m_buffer ? std::string_view(*m_buffer).substr(m_offset, m_size) : std::string_view(); }
+    std::string_view view() const { return m_buffer ? m_buffer->view().substr(m_offset, m_size) : std::string_view(); }
     std::string str() const { return std::string(view()); }
     std::size_t size() const { return m_size; }
     bool empty() const { return m_size == 0; }
@@ -39,7 +58,7 @@ public:
     friend bool operator==(const RawBytes& a, const RawBytes& b) { return a.view() == b.view(); }
 
 private:
-    std::shared_ptr<const std::string> m_buffer;
+    std::shared_ptr<const ByteBuffer> m_buffer;
     std::uint32_t m_offset = 0;
     std::uint32_t m_size = 0;
 };

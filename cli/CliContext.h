@@ -1,0 +1,37 @@
+#pragma once
+
+#include "TerminalHost.h"
+
+#include <sonarchive/Sonarchive.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace cli {
+
+enum ExitCode { kExitOk = 0, kExitFailure = 1, kExitUsage = 2 };
+
+// State shared by the commands: global options and the chosen command's action.
+struct CliContext {
+    std::string repair = "no";
+    std::function<int()> action;
+};
+
+// A library object connected to the terminal, with a device chosen.
+struct DeviceSession {
+    std::unique_ptr<sonarchive::_clsSonarchive> library;
+    std::unique_ptr<TerminalHost> host;
+};
+
+// Creates the library for DEVICE_ROOT ("auto" detects the device; a missing
+// trailing "/" is added). Returns no library when no device could be chosen.
+DeviceSession openDevice(const CliContext& context, const std::string& deviceRoot);
+
+// openDevice() followed by LoadiPodDB(); no library when either fails.
+DeviceSession loadDevice(const CliContext& context, const std::string& deviceRoot);
+
+// Runs an action, turning escaping errors into a message and exit code 1.
+int guarded(const std::function<int()>& action);
+
+}  // namespace cli

@@ -1,0 +1,51 @@
+#include "CliContext.h"
+#include "Commands.h"
+#include "JsonRecords.h"
+
+#include <CLI/CLI.hpp>
+
+#include <iostream>
+
+namespace cli {
+
+using namespace sonarchive;
+
+namespace {
+
+int runList(const CliContext& context, const std::string& root, bool json)
+{
+    DeviceSession session = loadDevice(context, root);
+    if (!session.library)
+        return kExitFailure;
+    const MHSD_T tracks = session.library->GetAllTracks();
+    const MHLT& list = tracks.m_mhlt;
+    const auto count = std::min<std::size_t>(static_cast<std::size_t>(std::max(list.iNumberOfllTracks, 0)), list.m_mhit.size());
+
+    nlohmann::ordered_json all = nlohmann::ordered_json::array();
+    for (std::size_t i = 0; i < count; ++i) {
+        const TrackInfo info = session.library->GetTrackInfo(list.m_mhit[i].iUniqueID);
+        if (json) {
+            all.push_back(toJson(info));
+            continue;
+        }
+        std::cout << info.iTrackID << '\t' << toUtf8(info.sTitle) << '\t' << toUtf8(info.sArtist) << '\t'
+                  << toUtf8(info.sAlbum) << '\t' << toUtf8(info.sLocation) << '\n';
+    }
+    if (json)
+        std::cout << all.dump(2) << '\n';
+    return kExitOk;
+}
+
+}  // namespace
+
+void registerListCommand(CLI::App& app, CliContext& context)
+{
+    auto* command = app.add_subcommand("list", "List every track of the device: id, title, artist, album, file");
+    auto root = std::make_shared<std::string>();
+    auto json = std::make_shared<bool>(false);
+    command->add_option("DEVICE_ROOT", *root, "The device's mount folder, or 'auto'")->required();
+    command->add_flag("--json", *json, "Print every track's full information as JSON");
+    command->callback([&context, root, json] { context.action = [&context, root, json] { return runList(context, *root, *json); }; });
+}
+
+}  // namespace cli

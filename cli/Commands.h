@@ -1,0 +1,15 @@
+#pragma once
+
+namespace CLI {
+class App;
+}
+
+namespace cli {
+
+struct CliContext;
+
+// Each command lives in its own file and registers itself here.
+void registerListCommand(CLI::App& app, CliContext& context);
+void registerDumpCommand(CLI::App& app, CliContext& context);
+
+}  // namespace cli

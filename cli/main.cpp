@@ -1,0 +1,27 @@
+#include "CliContext.h"
+#include "Commands.h"
+
+#include <CLI/CLI.hpp>
+
+int main(int argc, char** argv)
+{
+    CLI::App app{"sonarchive: read and edit the track database of an iPod mounted as a disk"};
+    app.require_subcommand(1);
+    app.fallthrough();
+
+    cli::CliContext context;
+    app.add_option("--repair", context.repair,
+                   "Answer to repair questions when not on a terminal: no, reset or rebuild")
+        ->check(CLI::IsMember({"no", "reset", "rebuild"}));
+
+    cli::registerListCommand(app, context);
+    cli::registerDumpCommand(app, context);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        const int code = app.exit(e);
+        return code == 0 ? cli::kExitOk : cli::kExitUsage;
+    }
+    return cli::guarded(context.action);
+}
