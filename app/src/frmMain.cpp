@@ -286,6 +286,7 @@ void frmMain::buildContentsPage()
     gridView->setShowGrid(false);
     gridView->horizontalHeader()->setHighlightSections(false);
     gridView->horizontalHeader()->setMinimumSectionSize(px(16));  // the check box column is narrow
+    gridView->horizontalHeader()->setStretchLastSection(true);     // the last column takes what is left
     gridView->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     gridView->verticalHeader()->setVisible(false);
     gridView->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
