@@ -16,6 +16,7 @@ int main(int argc, char** argv)
 
     cli::registerListCommand(app, context);
     cli::registerDumpCommand(app, context);
+    cli::registerCopyCommand(app, context);
 
     try {
         app.parse(argc, argv);
