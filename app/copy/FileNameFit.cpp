@@ -76,7 +76,8 @@ std::string fitStem(std::string_view stem, std::string_view suffix, std::size_t 
 
 std::string trackFileName(const std::u16string& cleanedTitle, const std::u16string& extension)
 {
-    const std::string suffix = "." + fitStem(utf8(extension), "", kMaxFileNameBytes - 1);
+    std::string suffix = ".";
+    suffix += fitStem(utf8(extension), "", kMaxFileNameBytes - 1);
     // Without an extension the trailing "." is dropped when copying, so it takes no room.
     const std::string_view counted = extension.empty() ? std::string_view() : std::string_view(suffix);
     return fitStem(utf8(cleanedTitle), counted) + suffix;

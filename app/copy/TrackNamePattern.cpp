@@ -78,7 +78,8 @@ std::filesystem::path TrackNamePattern::path(const TrackNameFields& fields, cons
             result /= fitStem(element, "");
             continue;
         }
-        const std::string suffix = "." + fitStem(utf8(extension), "", kMaxFileNameBytes - 1);
+        std::string suffix = ".";
+        suffix += fitStem(utf8(extension), "", kMaxFileNameBytes - 1);
         result /= fitStem(element, extension.empty() ? std::string() : suffix) + suffix;
     }
     return result;
