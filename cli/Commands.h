@@ -12,5 +12,7 @@ struct CliContext;
 void registerListCommand(CLI::App& app, CliContext& context);
 void registerDumpCommand(CLI::App& app, CliContext& context);
 void registerCopyCommand(CLI::App& app, CliContext& context);
+void registerDetectCommand(CLI::App& app, CliContext& context);
+void registerProbeCommand(CLI::App& app, CliContext& context);
 
 }  // namespace cli

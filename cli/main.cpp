@@ -17,6 +17,8 @@ int main(int argc, char** argv)
     cli::registerListCommand(app, context);
     cli::registerDumpCommand(app, context);
     cli::registerCopyCommand(app, context);
+    cli::registerDetectCommand(app, context);
+    cli::registerProbeCommand(app, context);
 
     try {
         app.parse(argc, argv);

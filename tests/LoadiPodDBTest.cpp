@@ -80,14 +80,25 @@ TEST(LoadiPodDB, TextRunningPastTheEndIsCutWhereTheFileEnds)
 {
     Device d;
     auto last = makeTrack(1, u"Tail");
-    last.strings = {{.type = 1, .text = u"Tail", .length = 400, .totalSize = 440}};
+    last.strings = {{.type = 1, .text = u"Tail", .length = 400, .totalSize = 48}};
     DatabaseFixture db;
     db.sections = {TrackSection{.tracks = {last}}};
-    std::string bytes = buildDatabase(db);
-    bytes.resize(bytes.size() - 400 + 8);  // the file ends four characters into the text
+    const std::string bytes = buildDatabase(db);  // the file ends four characters into the text
     d.installBytes(bytes);
     ASSERT_TRUE(d.db.LoadiPodDB());
     EXPECT_EQ(d.db.GetTrackInfo(1).sTitle, u"Tail");
+}
+
+TEST(LoadiPodDB, ASizePointingPastTheEndIsDamage)
+{
+    Device d;
+    auto last = makeTrack(1, u"Tail");
+    last.strings = {{.type = 1, .text = u"Tail", .totalSize = 4000}};
+    DatabaseFixture db;
+    db.sections = {TrackSection{.tracks = {last}}};
+    const std::string bytes = buildDatabase(db);
+    d.installBytes(bytes.substr(0, bytes.size() - 3900));  // the record says 4,000 bytes; the file ends first
+    EXPECT_FALSE(d.db.LoadiPodDB());
 }
 
 TEST(LoadiPodDB, ReloadKeepsExactlyTheNewTrackCountAndResetsMarks)

@@ -16,8 +16,14 @@ public:
 
     std::size_t size() const { return m_data.size(); }
     std::int64_t pos() const { return m_pos; }
-    void seek(std::int64_t pos) { m_pos = pos; }
-    void skip(std::int64_t count) { m_pos += count; }
+    // Moves to where a size says the next chunk starts; a place beyond the end
+    // of the data is a damaged size, not a chunk.
+    void seek(std::int64_t pos)
+    {
+        if (pos < 0 || pos > static_cast<std::int64_t>(m_data.size()))
+            throw FormatError("size points outside the data (to " + std::to_string(pos) + ")", m_pos);
+        m_pos = pos;
+    }
     std::int64_t remaining() const { return m_pos < static_cast<std::int64_t>(m_data.size()) ? static_cast<std::int64_t>(m_data.size()) - m_pos : 0; }
 
     std::uint8_t u8() { return static_cast<std::uint8_t>(take(1, "8-bit field")[0]); }

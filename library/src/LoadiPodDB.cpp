@@ -112,13 +112,15 @@ T& entry(std::vector<T>& list, std::size_t index)
 }
 
 // The ten 32-bit fields of a string record and its UTF-16 text.
-void readStringRecord(ByteReader& reader, MHOD_S& record)
+void readStringRecord(ByteReader& reader, const std::shared_ptr<const ByteBuffer>& file, MHOD_S& record)
 {
     const std::int64_t start = reader.pos();
     readFields(reader, record, kMHOD_SFields);
     checkedSize(reader, record.iTotalSize, kSmallestChunk, "string record size");
     checkedSize(reader, record.iLength, 0, "text length");
     record.sString = reader.utf16leClipped(start + 40, record.iLength);
+    // Kept so a rewrite can reproduce records of other layouts byte for byte.
+    record.sAllMHOD = RawBytes(file, static_cast<std::size_t>(start), static_cast<std::size_t>(record.iTotalSize));
     reader.seek(start + record.iTotalSize);
 }
 
@@ -169,7 +171,7 @@ void clsSonarchive::ReadTrackSection(ByteReader& r, const std::shared_ptr<const 
 
         fitList(track.m_mhod, track.iNumberOfMHODS);
         for (std::int32_t j = 0; j < track.iNumberOfMHODS; ++j)
-            readStringRecord(r, entry(track.m_mhod, static_cast<std::size_t>(j)));
+            readStringRecord(r, file, entry(track.m_mhod, static_cast<std::size_t>(j)));
     }
 }
 
@@ -202,7 +204,7 @@ void clsSonarchive::ReadPlaylistSection(ByteReader& r, const std::shared_ptr<con
         fitList(pl.m_mhod_pcd, pl.iChildsCount - 1);
         for (std::int32_t c = 0; c < pl.iChildsCount; ++c) {
             if (c == 0) {
-                readStringRecord(r, pl.m_mhod_s);
+                readStringRecord(r, file, pl.m_mhod_s);
                 continue;
             }
             const std::int64_t recordStart = r.pos();
@@ -224,6 +226,7 @@ void clsSonarchive::ReadPlaylistSection(ByteReader& r, const std::shared_ptr<con
             MHIP& item = entry(pl.m_mhip, static_cast<std::size_t>(k));
             readFields(r, item, kMHIPFields);
             checkedSize(r, item.iHeaderSize, kSmallestChunk, "item header size");
+            item.sHeaderData = RawBytes(file, static_cast<std::size_t>(itemStart), static_cast<std::size_t>(item.iHeaderSize));
             r.seek(itemStart + item.iHeaderSize);
 
             // Exactly one data record follows each item, whatever iChildCount says.

@@ -1,19 +1,260 @@
+// The writer: turns the in-memory database back into the device file. The file
+// is assembled in memory with positioned writes and then replaces the old file
+// atomically, so a failure never leaves the device without its database.
+
+#include "AtomicFile.h"
+#include "FieldCodec.h"
+#include "StringRecordLayout.h"
 #include "clsSonarchive.h"
 
-#include <stdexcept>
+#include <fstream>
+#include <system_error>
 
 namespace sonarchive {
 
-// Writing is not built yet: it refuses rather than pretending to succeed.
-void clsSonarchive::WriteiPodDB()
+namespace fs = std::filesystem;
+
+namespace {
+
+// The bytes a chunk header starts from: those it was read from, cut or padded
+// with zeros to its size; zeros for chunks the library made.
+void writeBase(ImageBuffer& image, std::int64_t pos, const RawBytes& read, std::int32_t size)
 {
-    message(u"Error occured while writting iPod DB.\r\nErr Number:0,writing is not available in this build",
-            {}, MessageButtons::OK, MessageIcon::Critical);
+    if (size <= 0)
+        return;
+    std::string base(read.view().substr(0, static_cast<std::size_t>(size)));
+    base.resize(static_cast<std::size_t>(size), '\0');
+    image.write(pos, base);
 }
 
-bool clsSonarchive::Write_FileSize(const std::u16string&)
+std::string utf16le(const std::u16string& text, std::int64_t limit)
 {
-    throw std::logic_error("writing is not available in this build");
+    std::string out;
+    out.reserve(text.size() * 2);
+    for (char16_t c : text) {
+        out.push_back(static_cast<char>(c & 0xFF));
+        out.push_back(static_cast<char>(c >> 8));
+    }
+    if (limit >= 0 && static_cast<std::int64_t>(out.size()) > limit)
+        out.resize(static_cast<std::size_t>(limit));
+    return out;
+}
+
+// A string record: from its fields and text when it has the standard layout (or
+// was made here); otherwise exactly the bytes it was read from.
+void writeStringRecord(ImageBuffer& image, std::int64_t pos, const MHOD_S& record)
+{
+    if (!hasStandardLayout(record) && !record.sAllMHOD.empty()) {
+        image.write(pos, record.sAllMHOD.view());
+        return;
+    }
+    writeFields(image, pos, record, kMHOD_SFields);
+    image.write(pos + 40, utf16le(record.sString, record.iTotalSize >= 40 ? record.iTotalSize - 40 : -1));
+}
+
+template <typename Section>
+void writeSectionHeader(ImageBuffer& image, std::int64_t pos, const Section& section)
+{
+    writeBase(image, pos, section.sHeaderData, section.iHeaderSize);
+    image.write(pos, "mhsd");
+    image.write(pos + 4, LongToBytes(section.iHeaderSize));
+    image.write(pos + 8, LongToBytes(section.iTotalSize));
+    image.write(pos + 12, LongToBytes(section.iType));
+}
+
+void writeListHeader(ImageBuffer& image, std::int64_t pos, const std::u16string& id, std::int32_t headerSize,
+                     std::int32_t count, const RawBytes& read)
+{
+    writeBase(image, pos, read, headerSize);
+    std::string magic;
+    for (char16_t c : id.substr(0, 4))
+        magic.push_back(static_cast<char>(c & 0xFF));
+    magic.resize(4, '\0');
+    image.write(pos, magic);
+    image.write(pos + 4, LongToBytes(headerSize));
+    image.write(pos + 8, LongToBytes(count));
+}
+
+template <typename T>
+std::size_t validCount(std::int32_t count, const std::vector<T>& list)
+{
+    return std::min<std::size_t>(static_cast<std::size_t>(std::max(count, 0)), list.size());
+}
+
+std::u16string errorText(const std::string& text)
+{
+    return fromUtf8(text);
+}
+
+}  // namespace
+
+void clsSonarchive::WriteMHBD(ImageBuffer& image)
+{
+    image.write(0, m_MHBD.sHeaderData.view());
+    iFilePos = m_MHBD.iHeaderSize + 1;
+}
+
+void clsSonarchive::WriteMHSD_T(ImageBuffer& image)
+{
+    const std::int64_t start = iFilePos - 1;
+    writeSectionHeader(image, start, m_MHSD_T);
+
+    const MHLT& list = m_MHSD_T.m_mhlt;
+    const std::int64_t listStart = start + m_MHSD_T.iHeaderSize;
+    writeListHeader(image, listStart, list.sID, list.iHeaderSize, list.iNumberOfllTracks - iDeletedTracks, list.sAllHeader);
+
+    std::int64_t pos = listStart + list.iHeaderSize;
+    const std::size_t count = validCount(list.iNumberOfllTracks, list.m_mhit);
+    for (std::size_t i = 0; i < count; ++i) {
+        const MHIT& track = list.m_mhit[i];
+        if (track.iUniqueID == -1)
+            continue;
+        writeBase(image, pos, track.sAllData, track.iHeaderSize);
+        writeFields(image, pos, track, kMHITFields);
+        std::int64_t recordPos = pos + track.iHeaderSize;
+        const std::size_t records = validCount(track.iNumberOfMHODS, track.m_mhod);
+        for (std::size_t j = 0; j < records; ++j) {
+            writeStringRecord(image, recordPos, track.m_mhod[j]);
+            recordPos += track.m_mhod[j].iTotalSize;
+        }
+        pos = recordPos;
+        iFilePos = static_cast<std::int32_t>(pos + 1);
+    }
+    iFilePos = static_cast<std::int32_t>(pos + 1);
+}
+
+void clsSonarchive::WriteMHSD_P(ImageBuffer& image, const MHSD_P& section)
+{
+    const std::int64_t start = iFilePos - 1;
+    writeSectionHeader(image, start, section);
+
+    const MHLP& list = section.m_mhlp;
+    const std::int64_t listStart = start + section.iHeaderSize;
+    writeListHeader(image, listStart, list.sID, list.iHeaderSize, list.iNumberOfPlaylists, list.sHeaderData);
+
+    std::int64_t pos = listStart + list.iHeaderSize;
+    const std::size_t count = validCount(list.iNumberOfPlaylists, list.m_mhyp);
+    for (std::size_t k = 0; k < count; ++k) {
+        const MHYP& playlist = list.m_mhyp[k];
+        writeBase(image, pos, playlist.sAllData, playlist.iHeaderSize);
+        MHYP header;  // only the fixed fields are written from it
+        forEachField(kMHYPFields, [&](const auto& field) { header.*(field.member) = playlist.*(field.member); });
+        header.iPlaylistItemsCount = playlist.iPlaylistItemsCount - playlist.iMHYPs2Delete;
+        writeFields(image, pos, header, kMHYPFields);
+
+        std::int64_t recordPos = pos + playlist.iHeaderSize;
+        for (std::int32_t c = 0; c < playlist.iChildsCount; ++c) {
+            if (c == 0) {
+                writeStringRecord(image, recordPos, playlist.m_mhod_s);
+                recordPos += playlist.m_mhod_s.iTotalSize;
+                continue;
+            }
+            const MHOD_PCD& record = playlist.m_mhod_pcd.at(static_cast<std::size_t>(c - 1));
+            image.write(recordPos, record.sAllMHOD.view());
+            recordPos += record.iTotalSize;
+        }
+
+        const std::size_t items = std::min(validCount(playlist.iPlaylistItemsCount, playlist.m_mhip), playlist.m_mhod_poe.size());
+        for (std::size_t j = 0; j < items; ++j) {
+            const MHIP& item = playlist.m_mhip[j];
+            if (item.iTrackID == -1)
+                continue;
+            writeBase(image, recordPos, item.sHeaderData, item.iHeaderSize);
+            writeFields(image, recordPos, item, kMHIPFields);
+            const std::int64_t dataPos = recordPos + item.iHeaderSize;
+            const MHOD_POE& data = playlist.m_mhod_poe[j];
+            writeBase(image, dataPos, data.sAllMHOD, data.iTotalSize);
+            writeFields(image, dataPos, data, kMHOD_POEFields);
+            recordPos = dataPos + data.iTotalSize;
+        }
+        pos = recordPos;
+        iFilePos = static_cast<std::int32_t>(pos + 1);
+    }
+    iFilePos = static_cast<std::int32_t>(pos + 1);
+}
+
+std::string clsSonarchive::assembleDatabase()
+{
+    ImageBuffer image;
+    image.reserve(static_cast<std::size_t>(std::max(m_MHBD.iTotalSize, 0)) + 4096);
+    WriteMHBD(image);
+    std::int32_t sections = 0;
+
+    const auto sectionWriter = [&](const std::u16string& failureText, const auto& write) {
+        ++sections;
+        try {
+            write();
+        } catch (const std::exception& e) {
+            // The section stays as far as it was written; the next one follows it.
+            message(failureText + u"\r\n" + errorText(std::to_string(EIO) + ":" + e.what()), {}, MessageButtons::OK,
+                    MessageIcon::None);
+        }
+    };
+    if (!m_MHSD_T.sID.empty())
+        sectionWriter(u"Error Occured while writing Database[MHSD_T].", [&] { WriteMHSD_T(image); });
+    if (!m_podcasts.sID.empty())
+        sectionWriter(u"Error Occured while writing Database[MHSD_P].", [&] { WriteMHSD_P(image, m_podcasts); });
+    if (!m_playlists.sID.empty())
+        sectionWriter(u"Error Occured while writing Database[MHSD_P].", [&] { WriteMHSD_P(image, m_playlists); });
+
+    // Sections held whole: album lists, new playlists, then kinds the library
+    // does not know, in the order read.
+    const auto writeWhole = [&](const RawBytes& bytes, std::int32_t totalSize) {
+        image.write(iFilePos - 1, bytes.view());
+        iFilePos += totalSize;
+        ++sections;
+    };
+    if (!m_MHSD_A.sAllData.empty())
+        writeWhole(m_MHSD_A.sAllData, m_MHSD_A.iTotalSize);
+    if (!m_MHSD_NP.sAllData.empty())
+        writeWhole(m_MHSD_NP.sAllData, m_MHSD_NP.iTotalSize);
+    for (const RawBytes& other : m_otherSections)
+        writeWhole(other, static_cast<std::int32_t>(other.size()));
+
+    // Other readers reject a file whose section count disagrees with its sections.
+    image.write(20, LongToBytes(sections));
+    image.write(8, LongToBytes(static_cast<std::int32_t>(image.size())));
+    return std::move(image.bytes());
+}
+
+void clsSonarchive::WriteiPodDB()
+{
+    const fs::path path = databasePath();
+    try {
+        std::error_code ec;
+        if (!fs::is_regular_file(path, ec))
+            throw std::system_error(std::make_error_code(std::errc::no_such_file_or_directory),
+                                    "no database file to replace at " + path.string());
+        if (m_MHBD.sHeaderData.empty())
+            throw std::system_error(std::make_error_code(std::errc::invalid_argument),
+                                    "no database has been loaded, so there is nothing to write");
+
+        const std::string image = assembleDatabase();
+        replaceFileAtomically(path, image);
+    } catch (const std::system_error& e) {
+        message(u"Error occured while writting iPod DB.\r\nErr Number:" + errorText(std::to_string(e.code().value())) + u"," +
+                    errorText(e.what()),
+                {}, MessageButtons::OK, MessageIcon::Critical);
+    } catch (const std::exception& e) {
+        message(u"Error occured while writting iPod DB.\r\nErr Number:" + errorText(std::to_string(EIO)) + u"," +
+                    errorText(e.what()),
+                {}, MessageButtons::OK, MessageIcon::Critical);
+    }
+}
+
+bool clsSonarchive::Write_FileSize(const std::u16string& sFilePath)
+{
+    const fs::path path = toUtf8(sFilePath);
+    const auto length = fs::file_size(path);  // throws filesystem_error when the file is missing
+    std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out);
+    if (!file)
+        throw std::system_error(errno, std::generic_category(), "cannot open " + path.string());
+    const std::string bytes = LongToBytes(static_cast<std::int32_t>(length));
+    file.seekp(8);
+    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!file)
+        throw std::system_error(errno ? errno : EIO, std::generic_category(), "cannot write " + path.string());
+    return false;
 }
 
 }  // namespace sonarchive

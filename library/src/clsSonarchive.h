@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DevicePathResolver.h"
+#include "ImageBuffer.h"
 #include "TrackIndex.h"
 
 #include <sonarchive/Sonarchive.h>
@@ -56,6 +57,9 @@ public:
     // true when it decodes to its end. For fuzzing and measurements.
     bool decodeImage(const std::shared_ptr<const ByteBuffer>& image);
 
+    // The database file the records describe now, as WriteiPodDB writes it.
+    std::string assembleDatabase();
+
     // Sections of types other than 1-5, whole, in the order read.
     const std::vector<RawBytes>& otherSections() const { return m_otherSections; }
 
@@ -68,8 +72,16 @@ private:
     bool recoverFromLoadFailure(LoadFailure failure);
     bool resetThenLoad();
 
+    // Writer.
+    void WriteMHBD(ImageBuffer& image);
+    void WriteMHSD_T(ImageBuffer& image);
+    void WriteMHSD_P(ImageBuffer& image, const MHSD_P& section);
+
     // Drive detection.
+    enum class DriveOutcome { Determined, ConfirmedByUser, NotDetermined };
     void DetectiPodDrive(std::int32_t hParentWindow, const std::u16string& sApplicationName);
+    DriveOutcome locateiPodDrive(std::int32_t hParentWindow, const std::u16string& sApplicationName);
+    std::u16string BrowseForDrive(std::int32_t hParentWindow, const std::u16string& sTitle);
 
     // Reset and rebuild.
     bool RestoreDatabaseFile();
@@ -83,6 +95,7 @@ private:
     const MHIT* findTrack(std::int32_t iTrackID) const;
     MHIT* findTrack(std::int32_t iTrackID);
     void tracksChanged() { m_trackIndex.invalidate(); }
+    bool removeMediaFile(const std::u16string& location);
 
     // Object state.
     bool m_iPodShuffle = false;

@@ -30,6 +30,7 @@ struct MHIP {
     std::int32_t iTrackID = 0;  // the track's iUniqueID; -1 marks an item removed in memory
     std::string sTimeStamp;     // 4 bytes
     std::string sPodCastGroupRefrence;  // 4 bytes
+    RawBytes sHeaderData;       // the item header as read (empty for items the library creates)
 };
 
 // The one data record after each item.

@@ -45,7 +45,7 @@ struct MHOD_S {
     std::int32_t iUnk3 = 0;
     std::int32_t iUnk4 = 0;
     std::u16string sString;    // UTF-16LE text of iLength bytes
-    RawBytes sAllMHOD;         // raw record; left empty below tracks
+    RawBytes sAllMHOD;         // the record as read; empty for records the library creates
 };
 
 // String record kinds the library interprets.

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <sonarchive/TrackInfo.h>
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace sonarchive {
+
+class MediaError;
+
+// How the converter analysis runs: which converter, where its output is captured,
+// and how the caller's user interface takes part.
+struct ConverterSetup {
+    std::filesystem::path converter;    // the ffmpeg executable
+    std::filesystem::path captureFile;  // the "analyse.txt" of this process
+    std::function<void()> pumpMessages;
+    // Shows a finished error text ("Error occured while parsing media file" ...).
+    std::function<void(const std::u16string&)> showError;
+    std::chrono::milliseconds timeout = std::chrono::seconds(60);
+};
+
+// Runs the converter on `file` and takes the codecs, length, bit rate, sample
+// rate, support flag and size from what it prints. True when the output was read
+// without a failure token. Run-time failures are shown through `setup.showError`
+// and the analysis carries on with its next step.
+bool AnalyseWithConverter(const std::filesystem::path& file, TrackInfo& info, const ConverterSetup& setup);
+
+// Steps on the captured text alone: the line parse, the sample rate of the last
+// audio stream and the support rule for the upper-cased `extension`. True unless
+// a failure token or a zero duration was met.
+bool analyseConverterCapture(std::string_view capture, std::u16string_view extension, TrackInfo& info,
+                             const std::function<void(const std::u16string&)>& showError);
+
+// "hh:mm:ss.t..." -> seconds; "N/A" gives 0. Hundredths and beyond are ignored.
+// Throws MediaError (type mismatch) for text that is not a clock reading.
+float ParseClockText(std::u16string_view text);
+
+void DeleteIfExists(const std::filesystem::path& path);
+
+// The size from the file's directory entry. Throws MediaError when there is none.
+std::uint64_t FileSize64(const std::filesystem::path& path);
+
+// "Error occured while parsing media file", a line break, "<number>:<description>".
+std::u16string converterErrorText(const MediaError& error);
+
+// The converter beside the library (in `libraryFolder`), else the one on PATH;
+// when there is none, the path beside the library (starting it then fails).
+std::filesystem::path findConverter(const std::filesystem::path& libraryFolder);
+
+// Where this process captures converter output: beside the library when that
+// folder is writable, else in the user's cache folder; named after the process.
+std::filesystem::path captureFileFor(const std::filesystem::path& libraryFolder);
+
+}  // namespace sonarchive

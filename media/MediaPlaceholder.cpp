@@ -1,1 +1,0 @@
-// Media analysis sources join this library as they are written.
