@@ -101,6 +101,8 @@ QPushButton:disabled { color: #9aa5b5; background: #f1f3f6; border-color: #dde2e
 QPushButton#cmdLoadiPod, QPushButton#cmdViewContents, QPushButton#cmdCopy2Computer {
     background: #2563eb; color: white; border: 1px solid #1d4ed8; font-weight: 600; padding: 8px 18px; }
 QPushButton#cmdLoadiPod:hover, QPushButton#cmdViewContents:hover, QPushButton#cmdCopy2Computer:hover { background: #1d4ed8; }
+QPushButton#cmdViewContents { padding: 8px 2px; font-weight: normal; background: #16a34a; border-color: #15803d; }
+QPushButton#cmdViewContents:hover { background: #15803d; }
 #lblDiskSpace { background: #e2e8f0; color: #334155; padding-left: 16px; border-top: 1px solid #cbd5e1; }
 QTableView { background: white; alternate-background-color: #f7f9fc; border: 1px solid #d8dee8; gridline-color: #e7ebf1;
              selection-background-color: #dbeafe; selection-color: #0f172a; }
@@ -129,6 +131,14 @@ frmMain::frmMain(Dialogs& dialogs, std::unique_ptr<_clsSonarchive> library, QWid
     m_library->setUserInterfaceHost(&m_host);
 
     LoadSettings();
+
+    // Ending the session or quitting by other means saves as closing does.
+    if (QCoreApplication* application = QCoreApplication::instance())
+        connect(application, &QCoreApplication::aboutToQuit, this, [this] {
+            if (!m_closing)
+                SaveSettings();
+            m_closing = true;
+        });
 }
 
 frmMain::~frmMain()

@@ -108,6 +108,21 @@ private slots:
         QCOMPARE(w.lblDiskSpace->text(), QStringLiteral("iPod Capcity:0 Bytes - Used Space:0 Bytes - Free Space:0 Bytes (0%)"));
     }
 
+    void automaticModeLetsTheLibraryLookForTheDevice()
+    {
+        frmMain w(m_dialogs);
+        w.setVolumeQuery([](const QString&) { return VolumeFigures{}; });
+        w.cmdLoadiPod->click();
+        QVERIFY(!m_dialogs.prompts.empty());
+        if (!m_dialogs.prompts.front().text.startsWith(QStringLiteral("Tracklift can't find your iPod")))
+            QSKIP("a device seems to be connected to this machine");
+        // The library's question has no title of its own: the program's title stands in.
+        QCOMPARE(m_dialogs.prompts.front().title, QStringLiteral("Tracklift"));
+        QCOMPARE(w.lblStatus->text(), QStringLiteral("Failed to Load iPod Contents"));
+        QCOMPARE(m_dialogs.prompts.back().text,
+                 QStringLiteral("The iPod Contents are not loaded successfuly, Please check the connection to the iPod"));
+    }
+
     void deviceGivenForOneRunIsNotStored()
     {
         CRegister reg;
