@@ -374,6 +374,9 @@ void frmMain::SaveSettings()
 void frmMain::useDeviceForThisRun(const QString& folder)
 {
     m_deviceForThisRun = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+    // A folder whose name looks like a volume label ("x [y]") gets an empty label of its own.
+    if (m_deviceForThisRun.endsWith(QLatin1Char(']')) && m_deviceForThisRun.contains(QStringLiteral(" [")))
+        m_deviceForThisRun += QStringLiteral(" []");
     optiPodDrive->setChecked(true);
     cmdDrive->setText(escapeMnemonic(m_deviceForThisRun));
 }

@@ -78,6 +78,17 @@ private slots:
         QVERIFY(m_dialogs.prompts.empty());
     }
 
+    void driveRootsFromCaptions()
+    {
+        QCOMPARE(frmMain::driveRootFromCaption("/media/me/IPOD [IPOD]"), QStringLiteral("/media/me/IPOD/"));
+        QCOMPARE(frmMain::driveRootFromCaption("/media/me/My iPod"), QStringLiteral("/media/me/My iPod/"));
+        QCOMPARE(frmMain::driveRootFromCaption("/ [root]"), QStringLiteral("/"));
+        QCOMPARE(frmMain::driveRootFromCaption("/media/x [y] []"), QStringLiteral("/media/x [y]/"));
+        frmMain w(m_dialogs);
+        w.useDeviceForThisRun(QStringLiteral("/media/x [y]"));
+        QCOMPARE(frmMain::driveRootFromCaption(w.cmdDrive->text()), QStringLiteral("/media/x [y]/"));
+    }
+
     void storedBooleansFollowTheTextToBooleanRule()
     {
         CRegister reg;
