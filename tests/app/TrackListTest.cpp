@@ -359,6 +359,23 @@ private slots:
         QVERIFY(!grid.isRowSelected(0));
     }
 
+    void clickingACheckBoxTicksItsRow()
+    {
+        FixtureDevice device({makeTrack(1, u"A"), makeTrack(2, u"B")});
+        frmMain w(m_dialogs);
+        w.useDeviceForThisRun(device.root());
+        w.show();
+        w.cmdLoadiPod->click();
+        w.cmdViewContents->click();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const QRect cellRect = w.gridView->visualRect(w.gridView->model()->index(1, C::CheckBox));
+        QTest::mouseClick(w.gridView->viewport(), Qt::LeftButton, {}, cellRect.center());
+        QCOMPARE(w.Grid().cellValue(1, C::CheckBox).toInt(), 1);
+        QCOMPARE(w.Grid().cellValue(0, C::CheckBox).toInt(), 0);
+        QTest::mouseClick(w.gridView->viewport(), Qt::LeftButton, {}, cellRect.center());
+        QCOMPARE(w.Grid().cellValue(1, C::CheckBox).toInt(), 0);
+    }
+
     void backDropsTheRecordsAndReturnsToTheStartPage()
     {
         FixtureDevice device({makeTrack(1, u"A"), makeTrack(2, u"B")});
