@@ -11,6 +11,7 @@ struct CliContext;
 // Each command lives in its own file and registers itself here.
 void registerListCommand(CLI::App& app, CliContext& context);
 void registerDumpCommand(CLI::App& app, CliContext& context);
+void registerCopyCommand(CLI::App& app, CliContext& context);
 void registerDetectCommand(CLI::App& app, CliContext& context);
 void registerProbeCommand(CLI::App& app, CliContext& context);
 void registerRewriteCommand(CLI::App& app, CliContext& context);

@@ -16,6 +16,7 @@ int main(int argc, char** argv)
 
     cli::registerListCommand(app, context);
     cli::registerDumpCommand(app, context);
+    cli::registerCopyCommand(app, context);
     cli::registerDetectCommand(app, context);
     cli::registerProbeCommand(app, context);
     cli::registerRewriteCommand(app, context);

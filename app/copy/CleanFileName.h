@@ -1,0 +1,11 @@
+#pragma once
+
+#include <string>
+
+namespace tracklift {
+
+// A track title made usable as a file name: the nine characters \ / * : " < > | ?
+// are removed; a name left blank becomes "iPodFile". Blanks at either end stay.
+std::u16string CleanFileName(const std::u16string& name);
+
+}  // namespace tracklift

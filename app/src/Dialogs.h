@@ -1,0 +1,37 @@
+#pragma once
+
+#include <BatchCopy.h>
+
+#include <sonarchive/UserInterfaceHost.h>
+
+#include <QString>
+
+#include <vector>
+
+class QWidget;
+
+namespace tracklift {
+
+using sonarchive::MessageButtons;
+using sonarchive::MessageIcon;
+using sonarchive::MessageResult;
+
+// Every dialog the program shows: message boxes, the folder browser and the
+// batch copy with its progress and replace prompts. The program uses Qt's
+// dialogs; tests answer from a script.
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+
+    virtual MessageResult messageBox(QWidget* owner, const QString& text, const QString& title, MessageButtons buttons,
+                                     MessageIcon icon) = 0;
+    // The chosen folder, or empty when cancelled.
+    virtual QString browseForFolder(QWidget* owner, const QString& title) = 0;
+    // Copies the batch with one progress display; returns when it is done.
+    virtual CopyResult copyFiles(QWidget* owner, const std::vector<CopyItem>& items) = 0;
+};
+
+// The title of every message box of the program.
+inline QString applicationTitle() { return QStringLiteral("Tracklift"); }
+
+}  // namespace tracklift

@@ -1,0 +1,205 @@
+#include "TrackGrid.h"
+
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QSortFilterProxyModel>
+#include <QTableView>
+
+namespace tracklift {
+
+TrackGrid::TrackGrid(QTableView* view, QObject* parent) : QObject(parent), m_view(view), m_proxy(new QSortFilterProxyModel(this))
+{
+    m_proxy->setSortRole(TrackTableModel::SortKeyRole);
+    m_proxy->setSortCaseSensitivity(Qt::CaseInsensitive);
+    m_proxy->setDynamicSortFilter(false);  // ticking a box must not move rows
+    connect(m_view, &QTableView::doubleClicked, this, [this](const QModelIndex& index) { emit rowDoubleClicked(index.row()); });
+}
+
+void TrackGrid::bind(TrackTableModel* table)
+{
+    m_table = table;
+    if (m_proxy->sourceModel() != table)
+        m_proxy->setSourceModel(table);
+    if (m_view->model() != m_proxy)
+        m_view->setModel(m_proxy);
+}
+
+int TrackGrid::pixelsFromTwips(int twips) const
+{
+    // 1,440 twips to the inch: 15 twips per pixel at 96 dpi.
+    return qRound(twips * m_view->logicalDpiX() / 1440.0);
+}
+
+void TrackGrid::setColumnHidden(int column, bool hidden)
+{
+    m_view->setColumnHidden(column, hidden);
+}
+
+bool TrackGrid::isColumnHidden(int column) const
+{
+    return m_view->isColumnHidden(column);
+}
+
+void TrackGrid::setColumnWidthTwips(int column, int twips)
+{
+    m_view->setColumnWidth(column, pixelsFromTwips(twips));
+}
+
+int TrackGrid::columnWidthTwips(int column) const
+{
+    return qRound(m_view->columnWidth(column) * 1440.0 / m_view->logicalDpiX());
+}
+
+void TrackGrid::setColumnHeader(int column, const QString& text)
+{
+    if (m_table)
+        m_table->setHeaderText(column, text);
+}
+
+void TrackGrid::setColumnCheckBox(int column, bool checkBox)
+{
+    if (m_table)
+        m_table->setColumnCheckable(column, checkBox);
+}
+
+TrackTableModel::ColumnType TrackGrid::columnType(int column) const
+{
+    return TrackTableModel::column(column).type;
+}
+
+int TrackGrid::rowCount() const
+{
+    return m_table ? m_proxy->rowCount() : 0;
+}
+
+GridRow TrackGrid::firstRow() const
+{
+    return rowCount() > 0 ? 0 : kNoRow;
+}
+
+GridRow TrackGrid::lastRow() const
+{
+    return rowCount() > 0 ? rowCount() - 1 : kNoRow;
+}
+
+GridRow TrackGrid::nextRow(GridRow row) const
+{
+    return row >= 0 && row + 1 < rowCount() ? row + 1 : kNoRow;
+}
+
+GridRow TrackGrid::previousRow(GridRow row) const
+{
+    return row > 0 && row < rowCount() ? row - 1 : kNoRow;
+}
+
+void TrackGrid::setRowHidden(GridRow row, bool hidden)
+{
+    if (row >= 0 && row < rowCount())
+        m_view->setRowHidden(row, hidden);
+}
+
+bool TrackGrid::isRowHidden(GridRow row) const
+{
+    return row >= 0 && row < rowCount() && m_view->isRowHidden(row);
+}
+
+void TrackGrid::setRowSelected(GridRow row, bool selected)
+{
+    if (row < 0 || row >= rowCount())
+        return;
+    m_view->selectionModel()->select(m_proxy->index(row, 0),
+                                     (selected ? QItemSelectionModel::Select : QItemSelectionModel::Deselect) |
+                                         QItemSelectionModel::Rows);
+}
+
+bool TrackGrid::isRowSelected(GridRow row) const
+{
+    return row >= 0 && row < rowCount() && m_view->selectionModel()->isRowSelected(row, {});
+}
+
+GridRow TrackGrid::activeRow() const
+{
+    const QModelIndex current = m_table ? m_view->currentIndex() : QModelIndex();
+    return current.isValid() ? current.row() : kNoRow;
+}
+
+void TrackGrid::setActiveRow(GridRow row)
+{
+    if (row < 0 || row >= rowCount()) {
+        m_view->setCurrentIndex({});
+        return;
+    }
+    const int column = m_view->currentIndex().isValid() ? m_view->currentIndex().column() : TrackTableModel::Title;
+    m_view->setCurrentIndex(m_proxy->index(row, column));
+}
+
+GridCell TrackGrid::activeCell() const
+{
+    const QModelIndex current = m_table ? m_view->currentIndex() : QModelIndex();
+    return current.isValid() ? GridCell{current.row(), current.column()} : GridCell{};
+}
+
+void TrackGrid::setActiveCell(GridCell cell)
+{
+    if (cell.isNull() || cell.row >= rowCount() || cell.column >= TrackTableModel::ColumnCount) {
+        m_view->setCurrentIndex({});
+        return;
+    }
+    const QModelIndex index = m_proxy->index(cell.row, cell.column);
+    m_view->setCurrentIndex(index);
+    m_view->scrollTo(index);
+}
+
+int TrackGrid::tableRow(GridRow row) const
+{
+    if (row < 0 || row >= rowCount())
+        return -1;
+    return m_proxy->mapToSource(m_proxy->index(row, 0)).row();
+}
+
+QVariant TrackGrid::cellValue(GridRow row, int column) const
+{
+    return m_table ? m_table->value(tableRow(row), column) : QVariant();
+}
+
+QString TrackGrid::cellText(GridRow row, int column) const
+{
+    return m_table ? m_table->text(tableRow(row), column) : QString();
+}
+
+bool TrackGrid::setCellValue(GridRow row, int column, const QVariant& value)
+{
+    return m_table && m_table->setField(tableRow(row), column, value);
+}
+
+void TrackGrid::setCellSelected(GridCell cell, bool selected)
+{
+    if (cell.isNull() || cell.row >= rowCount())
+        return;
+    m_view->selectionModel()->select(m_proxy->index(cell.row, cell.column),
+                                     selected ? QItemSelectionModel::Select : QItemSelectionModel::Deselect);
+}
+
+std::vector<GridCell> TrackGrid::selectedCells() const
+{
+    std::vector<GridCell> cells;
+    if (!m_table)
+        return cells;
+    for (const QModelIndex& index : m_view->selectionModel()->selectedIndexes())
+        cells.push_back({index.row(), index.column()});
+    return cells;
+}
+
+void TrackGrid::resetAppearances()
+{
+    if (m_table)
+        m_table->clearAppearances();
+}
+
+void TrackGrid::setCellAppearance(GridCell cell, const QString& name)
+{
+    if (m_table && !cell.isNull())
+        m_table->setAppearance(tableRow(cell.row), cell.column, name);
+}
+
+}  // namespace tracklift

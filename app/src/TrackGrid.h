@@ -1,0 +1,97 @@
+#pragma once
+
+#include "TrackTableModel.h"
+
+#include <QObject>
+#include <QString>
+#include <QVariant>
+
+#include <vector>
+
+class QSortFilterProxyModel;
+class QTableView;
+
+namespace tracklift {
+
+// A row of the grid, by its place in the displayed order; -1 is "none".
+using GridRow = int;
+inline constexpr GridRow kNoRow = -1;
+
+struct GridCell {
+    GridRow row = kNoRow;
+    int column = -1;
+    bool isNull() const { return row == kNoRow || column < 0; }
+    friend bool operator==(const GridCell&, const GridCell&) = default;
+};
+
+// Everything the window's logic does with the track grid and its table, in the
+// grid's own terms: rows walked first to last in the displayed order (hidden
+// rows included), cells by column position, hiding, selection, the active row
+// and cell, named appearances and the column layout. The logic never touches
+// the view or the model directly, so it is tested without looking at pixels.
+class TrackGrid final : public QObject {
+    Q_OBJECT
+public:
+    explicit TrackGrid(QTableView* view, QObject* parent = nullptr);
+
+    // Grid as a whole.
+    void bind(TrackTableModel* table);
+    TrackTableModel* table() const { return m_table; }
+    QTableView* view() const { return m_view; }
+    void setCaption(const QString& caption) { m_caption = caption; }
+    QString caption() const { return m_caption; }
+    void setColumnHidden(int column, bool hidden);
+    bool isColumnHidden(int column) const;
+    void setColumnWidthTwips(int column, int twips);
+    int columnWidthTwips(int column) const;
+    void setColumnHeader(int column, const QString& text);
+    void setColumnCheckBox(int column, bool checkBox);  // editable check boxes, else read-only
+    TrackTableModel::ColumnType columnType(int column) const;
+
+    // Rows.
+    int rowCount() const;
+    GridRow firstRow() const;
+    GridRow lastRow() const;
+    GridRow nextRow(GridRow row) const;
+    GridRow previousRow(GridRow row) const;
+    bool hasChildRows(GridRow) const { return false; }  // the track table is flat
+    bool isExpanded(GridRow) const { return false; }
+    GridRow firstChildRow(GridRow) const { return kNoRow; }
+    void setRowHidden(GridRow row, bool hidden);
+    bool isRowHidden(GridRow row) const;
+    void setRowSelected(GridRow row, bool selected);
+    bool isRowSelected(GridRow row) const;
+
+    // Active row and cell (the highlighted ones).
+    GridRow activeRow() const;
+    void setActiveRow(GridRow row);
+    GridCell activeCell() const;
+    void setActiveCell(GridCell cell);
+
+    // Cells by column position.
+    QVariant cellValue(GridRow row, int column) const;
+    QString cellText(GridRow row, int column) const;
+    bool setCellValue(GridRow row, int column, const QVariant& value);
+    void setCellSelected(GridCell cell, bool selected);
+    std::vector<GridCell> selectedCells() const;
+
+    // Appearances.
+    void resetAppearances();
+    void setCellAppearance(GridCell cell, const QString& name);
+
+    // Index of a displayed row in the table.
+    int tableRow(GridRow row) const;
+
+signals:
+    void rowDoubleClicked(tracklift::GridRow row);
+
+private:
+    int pixelsFromTwips(int twips) const;
+
+    QTableView* m_view;
+    QSortFilterProxyModel* m_proxy;
+    TrackTableModel* m_table = nullptr;
+    QString m_caption;
+};
+
+}  // namespace tracklift

@@ -1,0 +1,274 @@
+#include "TrackTableModel.h"
+
+#include <QBrush>
+#include <QColor>
+#include <QStringList>
+
+namespace tracklift {
+
+namespace {
+
+const TrackTableModel::ColumnInfo kColumns[TrackTableModel::ColumnCount] = {
+    {"ID", TrackTableModel::ColumnType::Integer, 0},
+    {"CheckBox", TrackTableModel::ColumnType::Integer, 0},
+    {"Title", TrackTableModel::ColumnType::Text, 250},
+    {"Album", TrackTableModel::ColumnType::Text, 250},
+    {"Artist", TrackTableModel::ColumnType::Text, 250},
+    {"Length", TrackTableModel::ColumnType::Text, 15},
+    {"Type", TrackTableModel::ColumnType::Text, 10},
+    {"PlayCount", TrackTableModel::ColumnType::Integer, 0},
+    {"Quality", TrackTableModel::ColumnType::Text, 30},
+    {"Year", TrackTableModel::ColumnType::Text, 10},
+    {"TrackSize", TrackTableModel::ColumnType::Text, 15},
+    {"FilePath", TrackTableModel::ColumnType::Text, 250},
+};
+
+quint64 cellKey(int row, int column)
+{
+    return static_cast<quint64>(static_cast<quint32>(row)) << 8 | static_cast<quint32>(column);
+}
+
+// "3:05" -> 185; "1.5 MB" -> bytes; "128 kbs" -> 128: so that clicking a header sorts sensibly.
+QVariant naturalKey(int column, const QString& text)
+{
+    if (column == TrackTableModel::Length) {
+        const auto colon = text.indexOf(QLatin1Char(':'));
+        if (colon > 0)
+            return text.left(colon).toLongLong() * 60 + text.mid(colon + 1).toLongLong();
+    } else if (column == TrackTableModel::TrackSize) {
+        const QStringList parts = text.split(QLatin1Char(' '));
+        if (parts.size() == 2) {
+            QString number = parts[0];
+            number.replace(QLatin1Char(','), QLatin1Char('.'));
+            const double factor = parts[1] == QLatin1String("KB") ? 1024.0
+                                  : parts[1] == QLatin1String("MB") ? 1048576.0
+                                  : parts[1] == QLatin1String("GB") ? 1073741824.0 : 1.0;
+            return number.toDouble() * factor;
+        }
+    } else if (column == TrackTableModel::Quality) {
+        return text.section(QLatin1Char(' '), 0, 0).toLongLong();
+    }
+    return text;
+}
+
+}  // namespace
+
+const TrackTableModel::ColumnInfo& TrackTableModel::column(int column)
+{
+    return kColumns[column];
+}
+
+int TrackTableModel::columnByName(const QString& name)
+{
+    for (int c = 0; c < ColumnCount; ++c)
+        if (name.compare(QLatin1String(kColumns[c].name), Qt::CaseInsensitive) == 0)
+            return c;
+    return -1;
+}
+
+TrackTableModel::TrackTableModel(QObject* parent) : QAbstractTableModel(parent)
+{
+    for (int c = 0; c < ColumnCount; ++c)
+        m_headers[c] = QLatin1String(kColumns[c].name);
+}
+
+void TrackTableModel::create()
+{
+    if (!m_bulk)
+        beginResetModel();
+    m_rows.clear();
+    m_appearances.clear();
+    m_current = -1;
+    m_open = true;
+    if (!m_bulk)
+        endResetModel();
+}
+
+void TrackTableModel::beginBulkLoad()
+{
+    if (m_bulk)
+        return;
+    beginResetModel();
+    m_bulk = true;
+}
+
+void TrackTableModel::endBulkLoad()
+{
+    if (!m_bulk)
+        return;
+    m_bulk = false;
+    endResetModel();
+}
+
+int TrackTableModel::addNew()
+{
+    const int row = rows();
+    if (!m_bulk)
+        beginInsertRows({}, row, row);
+    m_rows.emplace_back();
+    m_current = row;
+    if (!m_bulk)
+        endInsertRows();
+    return row;
+}
+
+bool TrackTableModel::setField(int row, int column, const QVariant& value)
+{
+    if (row < 0 || row >= rows() || column < 0 || column >= ColumnCount)
+        return false;
+    Row& r = m_rows[static_cast<std::size_t>(row)];
+    const ColumnInfo& info = kColumns[column];
+    if (info.type == ColumnType::Integer) {
+        bool ok = false;
+        const qlonglong number = value.toLongLong(&ok);
+        if (!ok || number < INT32_MIN || number > INT32_MAX)
+            return false;
+        const auto v = static_cast<std::int32_t>(number);
+        (column == ID ? r.id : column == CheckBox ? r.checkBox : r.playCount) = v;
+    } else {
+        const QString text = value.toString();
+        if (text.size() > info.maxLength)
+            return false;
+        r.texts[column] = text;
+    }
+    r.filled = static_cast<std::uint16_t>(r.filled | 1u << column);
+    if (!m_bulk) {
+        const QModelIndex i = index(row, column);
+        emit dataChanged(i, i);
+    }
+    return true;
+}
+
+bool TrackTableModel::setField(int row, const QString& columnName, const QVariant& value)
+{
+    return setField(row, columnByName(columnName), value);
+}
+
+QVariant TrackTableModel::value(int row, int column) const
+{
+    if (row < 0 || row >= rows() || column < 0 || column >= ColumnCount)
+        return {};
+    const Row& r = m_rows[static_cast<std::size_t>(row)];
+    if (!(r.filled & 1u << column))
+        return {};
+    switch (column) {
+    case ID: return r.id;
+    case CheckBox: return r.checkBox;
+    case PlayCount: return r.playCount;
+    default: return r.texts[column];
+    }
+}
+
+QString TrackTableModel::text(int row, int column) const
+{
+    const QVariant v = value(row, column);
+    return v.isValid() ? v.toString() : QString();
+}
+
+void TrackTableModel::setColumnCheckable(int column, bool checkable)
+{
+    if (column < 0 || column >= ColumnCount)
+        return;
+    m_checkable[column] = checkable;
+    if (rows())
+        emit dataChanged(index(0, column), index(rows() - 1, column));
+}
+
+void TrackTableModel::setHeaderText(int column, const QString& text)
+{
+    if (column < 0 || column >= ColumnCount)
+        return;
+    m_headers[column] = text;
+    emit headerDataChanged(Qt::Horizontal, column, column);
+}
+
+void TrackTableModel::setAppearance(int row, int column, const QString& name)
+{
+    m_appearances.insert(cellKey(row, column), name);
+    const QModelIndex i = index(row, column);
+    emit dataChanged(i, i, {Qt::BackgroundRole, Qt::ForegroundRole, AppearanceRole});
+}
+
+void TrackTableModel::clearAppearances()
+{
+    if (m_appearances.isEmpty())
+        return;
+    m_appearances.clear();
+    if (rows())
+        emit dataChanged(index(0, 0), index(rows() - 1, ColumnCount - 1), {Qt::BackgroundRole, Qt::ForegroundRole, AppearanceRole});
+}
+
+QString TrackTableModel::appearance(int row, int column) const
+{
+    return m_appearances.value(cellKey(row, column));
+}
+
+int TrackTableModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : rows();
+}
+
+int TrackTableModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant TrackTableModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid())
+        return {};
+    const int row = index.row();
+    const int column = index.column();
+    switch (role) {
+    case Qt::DisplayRole:
+        return m_checkable[column] ? QVariant() : QVariant(text(row, column));
+    case Qt::CheckStateRole:
+        if (!m_checkable[column])
+            return {};
+        return value(row, column).toInt() == 1 ? Qt::Checked : Qt::Unchecked;
+    case Qt::ToolTipRole:
+        return column == Title || column == Album || column == Artist ? QVariant(text(row, column)) : QVariant();
+    case ValueRole:
+        return value(row, column);
+    case SortKeyRole:
+        return kColumns[column].type == ColumnType::Integer ? value(row, column) : naturalKey(column, text(row, column));
+    case AppearanceRole:
+        return appearance(row, column);
+    case Qt::BackgroundRole:
+        if (!m_appearances.isEmpty() && appearance(row, column) == QLatin1String("Active"))
+            return QBrush(QColor(0xFF, 0xE0, 0x82));
+        return {};
+    default:
+        return {};
+    }
+}
+
+bool TrackTableModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (!index.isValid())
+        return false;
+    if (role == Qt::CheckStateRole && m_checkable[index.column()])
+        return setField(index.row(), index.column(), value.toInt() == Qt::Checked ? 1 : 0);
+    if (role == ValueRole || role == Qt::EditRole)
+        return setField(index.row(), index.column(), value);
+    return false;
+}
+
+Qt::ItemFlags TrackTableModel::flags(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    if (m_checkable[index.column()])
+        f |= Qt::ItemIsUserCheckable;
+    return f;
+}
+
+QVariant TrackTableModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < ColumnCount)
+        return m_headers[section];
+    return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+}  // namespace tracklift

@@ -1,0 +1,89 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QHash>
+#include <QString>
+#include <QVariant>
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace tracklift {
+
+// The in-memory track table behind the grid: one row per track, twelve typed
+// columns in a fixed order. A text longer than its column's maximum length
+// cannot be stored: that assignment fails and the cell stays empty.
+class TrackTableModel final : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    enum Column {
+        ID, CheckBox, Title, Album, Artist, Length, Type, PlayCount, Quality, Year, TrackSize, FilePath,
+        ColumnCount
+    };
+    enum class ColumnType { Integer, Text };
+    struct ColumnInfo {
+        const char* name;
+        ColumnType type;
+        int maxLength;  // characters; 0 for integers
+    };
+    static const ColumnInfo& column(int column);
+    static int columnByName(const QString& name);  // -1 when unknown
+
+    // Roles beyond Qt's own: the stored value and a key that sorts naturally.
+    enum Role { ValueRole = Qt::UserRole + 1, SortKeyRole, AppearanceRole };
+
+    explicit TrackTableModel(QObject* parent = nullptr);
+
+    // The table itself. create() drops every row and opens the table.
+    void create();
+    bool isOpen() const { return m_open; }
+    int addNew();                                                 // appends an empty row; its index
+    bool setField(int row, int column, const QVariant& value);    // false when the value does not fit
+    bool setField(int row, const QString& columnName, const QVariant& value);
+    void moveFirst() { m_current = m_rows.empty() ? -1 : 0; }
+    int currentRow() const { return m_current; }
+    int rows() const { return static_cast<int>(m_rows.size()); }
+
+    // Many rows at once: views see one reset instead of a signal per row.
+    void beginBulkLoad();
+    void endBulkLoad();
+
+    QVariant value(int row, int column) const;  // invalid when the cell is empty
+    QString text(int row, int column) const;    // the displayed text ("" when empty)
+
+    // Which columns' cells the user may tick.
+    void setColumnCheckable(int column, bool checkable);
+    void setHeaderText(int column, const QString& text);
+
+    // Named appearances of single cells ("Active"); cleared all at once.
+    void setAppearance(int row, int column, const QString& name);
+    void clearAppearances();
+    QString appearance(int row, int column) const;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+private:
+    struct Row {
+        std::int32_t id = 0;
+        std::int32_t checkBox = 0;
+        std::int32_t playCount = 0;
+        std::uint16_t filled = 0;  // one bit per column that holds a value
+        std::array<QString, ColumnCount> texts;
+    };
+
+    bool m_open = false;
+    bool m_bulk = false;
+    int m_current = -1;
+    std::vector<Row> m_rows;
+    std::array<bool, ColumnCount> m_checkable{};
+    std::array<QString, ColumnCount> m_headers;
+    QHash<quint64, QString> m_appearances;
+};
+
+}  // namespace tracklift

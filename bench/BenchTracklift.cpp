@@ -1,0 +1,195 @@
+// Tracklift on the 40,000-track device: loading the grid, ticking every row,
+// and copying files compared with cp(1).
+
+#include "BenchDatabase.h"
+#include "TempDir.h"
+
+#include <BatchCopy.h>
+#include <QtDialogs.h>
+#include <frmMain.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QTimer>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <random>
+
+using namespace tracklift;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Dialogs that answer OK and choose nothing: the measurements show no boxes.
+class SilentDialogs final : public Dialogs {
+public:
+    MessageResult messageBox(QWidget*, const QString&, const QString&, MessageButtons, MessageIcon) override { return MessageResult::OK; }
+    QString browseForFolder(QWidget*, const QString&) override { return {}; }
+    CopyResult copyFiles(QWidget*, const std::vector<CopyItem>&) override { return {}; }
+};
+
+void GridLoad40000Tracks(benchmark::State& state)
+{
+    testsupport::TempDir config;
+    qputenv("TRACKLIFT_CONFIG_DIR", QByteArray::fromStdString(config.path().string()));
+    SilentDialogs dialogs;
+    frmMain window(dialogs);
+    window.useDeviceForThisRun(QString::fromStdString(bench::bigDevice().string()));
+    window.show();
+    QApplication::processEvents();
+    for (auto _ : state) {
+        // From the press of "Load iPod Contents" to the rows painted on the contents page.
+        window.cmdLoadiPod->click();
+        window.cmdViewContents_Click();
+        window.repaint();
+        QApplication::processEvents();
+        if (window.Grid().rowCount() != 40000)
+            state.SkipWithError("the grid does not hold 40,000 rows");
+        state.PauseTiming();
+        window.showStartPage();
+        QApplication::processEvents();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(GridLoad40000Tracks)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void SelectAll40000Tracks(benchmark::State& state)
+{
+    testsupport::TempDir config;
+    qputenv("TRACKLIFT_CONFIG_DIR", QByteArray::fromStdString(config.path().string()));
+    SilentDialogs dialogs;
+    frmMain window(dialogs);
+    window.useDeviceForThisRun(QString::fromStdString(bench::bigDevice().string()));
+    window.show();
+    window.cmdLoadiPod->click();
+    window.cmdViewContents_Click();
+    QApplication::processEvents();
+    bool on = true;
+    for (auto _ : state) {
+        window.SetAllChecks(on);
+        QApplication::processEvents();
+        on = !on;
+    }
+}
+BENCHMARK(SelectAll40000Tracks)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// Forty files of 8 MB, made once.
+const fs::path& sourceFiles()
+{
+    static testsupport::TempDir dir;
+    static const bool made = [] {
+        std::mt19937 generator(7);
+        std::string bytes(8u << 20, '\0');
+        for (int f = 0; f < 40; ++f) {
+            for (char& c : bytes)
+                c = static_cast<char>(generator());
+            std::ofstream(dir.path() / ("track" + std::to_string(f) + ".mp3"), std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        }
+        return true;
+    }();
+    (void)made;
+    return dir.path();
+}
+
+std::int64_t sourceBytes()
+{
+    std::int64_t total = 0;
+    for (const auto& entry : fs::directory_iterator(sourceFiles()))
+        total += static_cast<std::int64_t>(entry.file_size());
+    return total;
+}
+
+std::vector<CopyItem> copyItems(const fs::path& destination)
+{
+    std::vector<CopyItem> items;
+    for (const auto& entry : fs::directory_iterator(sourceFiles()))
+        items.push_back({entry.path(), destination / entry.path().filename()});
+    return items;
+}
+
+class Yes final : public CopyObserver {
+public:
+    ReplaceAnswer askReplace(const fs::path&) override { return ReplaceAnswer::Yes; }
+};
+
+void CopyEngine320MB(benchmark::State& state)
+{
+    testsupport::TempDir out;
+    const auto items = copyItems(out.path() / "copy");
+    std::atomic<bool> cancel{false};
+    Yes observer;
+    for (auto _ : state) {
+        const CopyResult result = BatchCopy(items).run(observer, cancel);
+        if (result.copied != items.size())
+            state.SkipWithError("copy failed");
+        state.PauseTiming();
+        fs::remove_all(out.path() / "copy");
+        state.ResumeTiming();
+    }
+    state.SetBytesProcessed(state.iterations() * sourceBytes());
+}
+BENCHMARK(CopyEngine320MB)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
+
+void Cp320MB(benchmark::State& state)
+{
+    testsupport::TempDir out;
+    const std::string command = "mkdir -p '" + (out.path() / "copy").string() + "' && cp '" + sourceFiles().string() +
+                                "'/* '" + (out.path() / "copy").string() + "/'";
+    for (auto _ : state) {
+        if (std::system(command.c_str()) != 0)
+            state.SkipWithError("cp failed");
+        state.PauseTiming();
+        fs::remove_all(out.path() / "copy");
+        state.ResumeTiming();
+    }
+    state.SetBytesProcessed(state.iterations() * sourceBytes());
+}
+BENCHMARK(Cp320MB)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
+
+// The progress window copying 320 MB: how long the event loop goes without running
+// a 10 ms timer, i.e. how responsive the program's windows stay.
+void CopyWindowEventLoopStall(benchmark::State& state)
+{
+    testsupport::TempDir out;
+    const auto items = copyItems(out.path() / "copy");
+    QtDialogs dialogs;
+    double worstMs = 0;
+    for (auto _ : state) {
+        QElapsedTimer clock;
+        clock.start();
+        qint64 last = 0;
+        QTimer tick;
+        QObject::connect(&tick, &QTimer::timeout, [&] {
+            const qint64 now = clock.elapsed();
+            worstMs = std::max(worstMs, static_cast<double>(now - last));
+            last = now;
+        });
+        tick.start(10);
+        const CopyResult result = dialogs.copyFiles(nullptr, items);
+        if (result.copied != items.size())
+            state.SkipWithError("copy failed");
+        state.PauseTiming();
+        fs::remove_all(out.path() / "copy");
+        state.ResumeTiming();
+    }
+    state.counters["worst_event_gap_ms"] = worstMs;
+    state.SetBytesProcessed(state.iterations() * sourceBytes());
+}
+BENCHMARK(CopyWindowEventLoopStall)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,253 @@
+#include "TempDir.h"
+
+#include <BatchCopy.h>
+#include <CleanFileName.h>
+#include <FileNameFit.h>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <random>
+#include <sys/stat.h>
+
+using namespace tracklift;
+using testsupport::readFile;
+using testsupport::TempDir;
+using testsupport::writeFile;
+namespace fs = std::filesystem;
+
+namespace {
+
+class Script final : public CopyObserver {
+public:
+    void progress(const CopyProgress& p) override
+    {
+        ++progressCalls;
+        last = p;
+        if (cancelAt && p.bytesDone >= cancelAt)
+            cancel = true;
+    }
+    ReplaceAnswer askReplace(const fs::path& destination) override
+    {
+        asked.push_back(destination);
+        if (answers.empty())
+            return ReplaceAnswer::No;
+        const auto a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    void failed(const CopyFailure& f) override { failures.push_back(f); }
+
+    std::atomic<bool> cancel{false};
+    std::uint64_t cancelAt = 0;
+    std::deque<ReplaceAnswer> answers;
+    std::vector<fs::path> asked;
+    std::vector<CopyFailure> failures;
+    CopyProgress last;
+    int progressCalls = 0;
+};
+
+std::string randomBytes(std::size_t size, unsigned seed)
+{
+    std::mt19937 generator(seed);
+    std::string bytes(size, '\0');
+    for (char& c : bytes)
+        c = static_cast<char>(generator());
+    return bytes;
+}
+
+bool onlyExpectedFiles(const fs::path& folder, std::size_t count)
+{
+    std::size_t n = 0;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        if (entry.path().filename().string().starts_with(".tracklift-partial"))
+            return false;
+        ++n;
+    }
+    return n == count;
+}
+
+}  // namespace
+
+TEST(BatchCopy, CopiesEachSourceToItsDestinationMakingFolders)
+{
+    TempDir dir;
+    const std::string a = randomBytes(3 * 1024 * 1024 + 17, 1), b = randomBytes(0, 2), c = randomBytes(999, 3);
+    writeFile(dir.path() / "src/a.mp3", a);
+    writeFile(dir.path() / "src/b.wav", b);
+    writeFile(dir.path() / "src/c", c);
+    BatchCopy batch({{dir.path() / "src/a.mp3", dir.path() / "out/new/Song A.mp3"},
+                     {dir.path() / "src/b.wav", dir.path() / "out/Song B.wav"},
+                     {dir.path() / "src/c", dir.path() / "out/No Extension."}});
+    Script script;
+    const CopyResult result = batch.run(script, script.cancel);
+    EXPECT_EQ(result.copied, std::size_t(3));
+    EXPECT_TRUE(result.failures.empty());
+    EXPECT_FALSE(result.cancelled);
+    EXPECT_TRUE(readFile(dir.path() / "out/new/Song A.mp3") == a);
+    EXPECT_TRUE(readFile(dir.path() / "out/Song B.wav") == b);
+    EXPECT_TRUE(readFile(dir.path() / "out/No Extension") == c);  // the trailing "." is dropped
+    EXPECT_TRUE(onlyExpectedFiles(dir.path() / "out", 3));
+    EXPECT_EQ(script.last.totalBytes, std::uint64_t(a.size() + b.size() + c.size()));
+    EXPECT_EQ(script.last.fileCount, std::size_t(3));
+}
+
+TEST(BatchCopy, CopiesAreReadableLikeOrdinaryFiles)
+{
+    TempDir dir;
+    writeFile(dir.path() / "src", "x");
+    Script script;
+    BatchCopy({{dir.path() / "src", dir.path() / "dst"}}).run(script, script.cancel);
+    struct stat info {};
+    EXPECT_EQ(::stat((dir.path() / "dst").c_str(), &info), 0);
+    EXPECT_TRUE(info.st_mode & S_IRUSR);
+    EXPECT_TRUE(info.st_mode & S_IWUSR);
+}
+
+TEST(BatchCopy, FailuresAreReportedAndTheRestGoesOn)
+{
+    TempDir dir;
+    writeFile(dir.path() / "good", "good");
+    writeFile(dir.path() / "blocker", "a file where a folder should be");
+    BatchCopy batch({{dir.path() / "missing.mp3", dir.path() / "out/one.mp3"},
+                     {dir.path() / "good", dir.path() / "blocker/two.mp3"},
+                     {dir.path() / "good", dir.path() / "out/three.mp3"}});
+    Script script;
+    const CopyResult result = batch.run(script, script.cancel);
+    EXPECT_EQ(result.copied, std::size_t(1));
+    EXPECT_EQ(result.failures.size(), std::size_t(2));
+    EXPECT_EQ(script.failures.size(), std::size_t(2));
+    EXPECT_TRUE(result.failures[0].reason.find("No such file or directory") != std::string::npos);
+    EXPECT_TRUE(readFile(dir.path() / "out/three.mp3") == "good");
+    EXPECT_TRUE(onlyExpectedFiles(dir.path() / "out", 1));
+}
+
+TEST(BatchCopy, ReplaceAnswers)
+{
+    TempDir dir;
+    writeFile(dir.path() / "new", "new");
+    for (const char* name : {"a.mp3", "b.mp3", "c.mp3", "d.mp3", "e.mp3"})
+        writeFile(dir.path() / "out" / name, "old");
+    writeFile(dir.path() / "out/c (2).mp3", "taken");
+    std::vector<CopyItem> items;
+    for (const char* name : {"a.mp3", "b.mp3", "c.mp3", "d.mp3", "e.mp3"})
+        items.push_back({dir.path() / "new", dir.path() / "out" / name});
+    Script script;
+    script.answers = {ReplaceAnswer::Yes, ReplaceAnswer::No, ReplaceAnswer::KeepBoth, ReplaceAnswer::YesToAll};
+    const CopyResult result = BatchCopy(items).run(script, script.cancel);
+    EXPECT_EQ(script.asked.size(), std::size_t(4));  // e.mp3 is replaced without asking
+    EXPECT_EQ(script.asked[2], dir.path() / "out/c.mp3");
+    EXPECT_EQ(readFile(dir.path() / "out/a.mp3"), std::string("new"));
+    EXPECT_EQ(readFile(dir.path() / "out/b.mp3"), std::string("old"));
+    EXPECT_EQ(readFile(dir.path() / "out/c.mp3"), std::string("old"));
+    EXPECT_EQ(readFile(dir.path() / "out/c (2).mp3"), std::string("taken"));
+    EXPECT_EQ(readFile(dir.path() / "out/c (3).mp3"), std::string("new"));
+    EXPECT_EQ(readFile(dir.path() / "out/d.mp3"), std::string("new"));
+    EXPECT_EQ(readFile(dir.path() / "out/e.mp3"), std::string("new"));
+    EXPECT_EQ(result.copied, std::size_t(4));
+    EXPECT_EQ(result.skipped, std::size_t(1));
+}
+
+TEST(BatchCopy, CancelInTheReplacePromptStopsTheBatch)
+{
+    TempDir dir;
+    writeFile(dir.path() / "new", "new");
+    writeFile(dir.path() / "out/b.mp3", "old");
+    Script script;
+    script.answers = {ReplaceAnswer::Cancel};
+    const CopyResult result = BatchCopy({{dir.path() / "new", dir.path() / "out/a.mp3"},
+                                         {dir.path() / "new", dir.path() / "out/b.mp3"},
+                                         {dir.path() / "new", dir.path() / "out/c.mp3"}})
+                                  .run(script, script.cancel);
+    EXPECT_TRUE(result.cancelled);
+    EXPECT_EQ(result.copied, std::size_t(1));
+    EXPECT_EQ(result.skipped, std::size_t(2));
+    EXPECT_EQ(readFile(dir.path() / "out/b.mp3"), std::string("old"));
+    EXPECT_FALSE(fs::exists(dir.path() / "out/c.mp3"));
+}
+
+TEST(BatchCopy, KeepBothNameFitsTheNameLimit)
+{
+    TempDir dir;
+    const std::string stem(251, 'a');
+    writeFile(dir.path() / (stem + ".mp3"), "x");
+    const fs::path other = BatchCopy::keepBothName(dir.path() / (stem + ".mp3"));
+    EXPECT_EQ(other.filename().string(), std::string(247, 'a') + " (2).mp3");
+}
+
+TEST(BatchCopy, CancelMidFileLeavesNoPartialFileAndKeepsTheOldOne)
+{
+    TempDir dir;
+    const std::string big = randomBytes(3 * BatchCopy::kChunkBytes + 5, 4);
+    writeFile(dir.path() / "big.mp4", big);
+    writeFile(dir.path() / "out/first.mp4", "small");
+    writeFile(dir.path() / "out/Movie.mp4", "the earlier copy");
+    Script script;
+    script.answers = {ReplaceAnswer::Yes};
+    script.cancelAt = BatchCopy::kChunkBytes;  // after the first chunk of the big file
+    const CopyResult result = BatchCopy({{dir.path() / "big.mp4", dir.path() / "out/Movie.mp4"},
+                                         {dir.path() / "big.mp4", dir.path() / "out/never.mp4"}})
+                                  .run(script, script.cancel);
+    EXPECT_TRUE(result.cancelled);
+    EXPECT_EQ(result.copied, std::size_t(0));
+    EXPECT_EQ(readFile(dir.path() / "out/Movie.mp4"), std::string("the earlier copy"));
+    EXPECT_FALSE(fs::exists(dir.path() / "out/never.mp4"));
+    EXPECT_TRUE(onlyExpectedFiles(dir.path() / "out", 2));
+}
+
+TEST(CleanFileName, RemovesTheNineCharactersAndFallsBackWhenBlank)
+{
+    const std::pair<std::u16string, std::u16string> cases[] = {
+        {u"AC/DC: Live?", u"ACDC Live"},
+        {u"a\\b/c*d:e\"f<g>h|i?j", u"abcdefghij"},
+        {u"/:*?", u"iPodFile"},
+        {u"   ", u"iPodFile"},
+        {u"", u"iPodFile"},
+        {u" ? ", u"iPodFile"},
+        {u" Song ", u" Song "},
+        {u"Rock & Roll (Remix) [2001]..", u"Rock & Roll (Remix) [2001].."},
+    };
+    for (const auto& [title, cleaned] : cases)
+        EXPECT_EQ(tracklift::CleanFileName(title), cleaned) << tracklift::utf8(title);
+}
+
+TEST(TrackFileName, ShortNamesAreUnchanged)
+{
+    EXPECT_EQ(trackFileName(u"ACDC Live", u"mp3"), "ACDC Live.mp3");
+    EXPECT_EQ(trackFileName(u"No Extension", u""), "No Extension.");
+}
+
+TEST(TrackFileName, LongCyrillicTitleIsShortenedAtALetter)
+{
+    // 250 Cyrillic letters are 500 bytes of UTF-8; 251 bytes are left for them beside ".mp3".
+    const std::string name = trackFileName(std::u16string(250, u'\u0416'), u"mp3");
+    std::string expected;
+    for (int i = 0; i < 125; ++i)
+        expected += "\xD0\x96";
+    EXPECT_EQ(name, expected + ".mp3");
+}
+
+TEST(TrackFileName, FourByteCharactersAreNotSplit)
+{
+    std::u16string title;
+    for (int i = 0; i < 100; ++i)
+        title += u"\U0001F3B5";  // a musical note: 4 bytes of UTF-8, 2 units of UTF-16
+    const std::string name = trackFileName(title, u"m4a");
+    EXPECT_EQ(name.size(), std::size_t(62 * 4 + 4));
+    EXPECT_EQ(name.substr(0, 4), "\xF0\x9F\x8E\xB5");
+    EXPECT_EQ(name.substr(244, 8), "\xF0\x9F\x8E\xB5.m4a");
+}
+
+TEST(TrackFileName, ExactFitIsKept)
+{
+    EXPECT_EQ(trackFileName(std::u16string(251, u'a'), u"mp3"), std::string(251, 'a') + ".mp3");
+    EXPECT_EQ(trackFileName(std::u16string(252, u'a'), u"mp3").size(), kMaxFileNameBytes);
+    // Without an extension the "." is dropped when copying, so it takes no room.
+    EXPECT_EQ(trackFileName(std::u16string(300, u'a'), u""), std::string(255, 'a') + ".");
+}
+
+TEST(TrackFileName, NulAndLoneSurrogatesCannotReachTheFileSystem)
+{
+    EXPECT_EQ(fitStem(std::string("a\0b", 3), ".mp3"), "ab");
+    EXPECT_EQ(utf8(std::u16string(1, u'\xD800') + u"x"), "\xEF\xBF\xBDx");
+}

@@ -1,0 +1,80 @@
+#include "FixtureDevice.h"
+#include "ScriptedDialogs.h"
+
+#include <SingleInstance.h>
+#include <Startup.h>
+#include <frmMain.h>
+
+#include <QLabel>
+#include <QTest>
+
+using namespace tracklift;
+using namespace testsupport;
+
+class StartupTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(m_runtime.path().string()));
+        qputenv("TRACKLIFT_CONFIG_DIR", QByteArray::fromStdString(m_runtime.path().string() + "/config"));
+    }
+
+    void lockIsHeldByOneInstanceOnly()
+    {
+        SingleInstance first(QStringLiteral("TrackliftLockTest"));
+        QVERIFY(!first.anotherInstanceRunning());
+        QCOMPARE(first.lockFile(), QString::fromStdString(m_runtime.path().string()) + "/TrackliftLockTest");
+        {
+            SingleInstance second(QStringLiteral("TrackliftLockTest"));
+            QVERIFY(second.anotherInstanceRunning());
+        }
+        SingleInstance third(QStringLiteral("TrackliftLockTest"));
+        QVERIFY(third.anotherInstanceRunning());  // the first still holds it
+    }
+
+    void secondInstanceIsRefused()
+    {
+        // Another process holds the program's lock.
+        SingleInstance other;
+        QVERIFY(!other.anotherInstanceRunning());
+        ScriptedDialogs dialogs;
+        int exitCode = -1;
+        QVERIFY(!startTracklift(dialogs, {"tracklift"}, exitCode));
+        QCOMPARE(exitCode, 1);
+        QCOMPARE(dialogs.prompts.size(), std::size_t(1));
+        QCOMPARE(dialogs.prompts[0].text, QStringLiteral("Tracklift is already running"));
+        QCOMPARE(dialogs.prompts[0].title, QStringLiteral("Tracklift"));
+        QCOMPARE(dialogs.prompts[0].icon, MessageIcon::Exclamation);
+        QCOMPARE(dialogs.prompts[0].buttons, MessageButtons::OK);
+    }
+
+    void startsWithTheDeviceGivenOnTheCommandLine()
+    {
+        FixtureDevice device({makeTrack(1, u"One")});
+        ScriptedDialogs dialogs;
+        int exitCode = -1;
+        auto window = startTracklift(dialogs, {"tracklift", "--device", device.root()}, exitCode);
+        QVERIFY(window);
+        QCOMPARE(exitCode, 0);
+        window->cmdLoadiPod_Click();
+        QCOMPARE(window->lblStatus->text(), QStringLiteral("iPod Contents are Loaded"));
+        QVERIFY(dialogs.prompts.empty());
+    }
+
+    void badArgumentsEndTheProgram()
+    {
+        ScriptedDialogs dialogs;
+        int exitCode = -1;
+        QVERIFY(!startTracklift(dialogs, {"tracklift", "--device", "/no/such/folder"}, exitCode));
+        QCOMPARE(exitCode, 2);
+        QVERIFY(!startTracklift(dialogs, {"tracklift", "--bogus"}, exitCode));
+        QCOMPARE(exitCode, 2);
+    }
+
+private:
+    TempDir m_runtime;
+};
+
+QTEST_MAIN(StartupTest)
+#include "StartupTest.moc"

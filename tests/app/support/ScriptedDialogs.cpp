@@ -1,0 +1,73 @@
+#include "ScriptedDialogs.h"
+
+#include <atomic>
+
+using namespace tracklift;
+
+namespace testsupport {
+
+namespace {
+
+class ScriptedObserver final : public CopyObserver {
+public:
+    ScriptedObserver(ScriptedDialogs& dialogs, std::atomic<bool>& cancel) : m_dialogs(dialogs), m_cancel(cancel) {}
+
+    void progress(const CopyProgress& p) override
+    {
+        if (m_dialogs.cancelAfterBytes && p.bytesDone >= m_dialogs.cancelAfterBytes)
+            m_cancel = true;
+    }
+
+    ReplaceAnswer askReplace(const std::filesystem::path& destination) override
+    {
+        m_dialogs.replacePrompts.push_back(destination);
+        if (m_dialogs.replaceAnswers.empty())
+            return ReplaceAnswer::No;
+        const ReplaceAnswer answer = m_dialogs.replaceAnswers.front();
+        m_dialogs.replaceAnswers.pop_front();
+        return answer;
+    }
+
+private:
+    ScriptedDialogs& m_dialogs;
+    std::atomic<bool>& m_cancel;
+};
+
+}  // namespace
+
+MessageResult ScriptedDialogs::messageBox(QWidget*, const QString& text, const QString& title, MessageButtons buttons,
+                                          MessageIcon icon)
+{
+    prompts.push_back({text, title, buttons, icon});
+    if (!answers.empty()) {
+        const MessageResult answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    switch (buttons) {
+    case MessageButtons::OK: return MessageResult::OK;
+    case MessageButtons::YesNo: return MessageResult::No;
+    default: return MessageResult::Cancel;
+    }
+}
+
+QString ScriptedDialogs::browseForFolder(QWidget*, const QString& title)
+{
+    browserTitles.push_back(title);
+    if (folders.empty())
+        return {};
+    const QString folder = folders.front();
+    folders.pop_front();
+    return folder;
+}
+
+CopyResult ScriptedDialogs::copyFiles(QWidget*, const std::vector<CopyItem>& items)
+{
+    copyRequests.push_back(items);
+    std::atomic<bool> cancel{false};
+    ScriptedObserver observer(*this, cancel);
+    lastResult = BatchCopy(items).run(observer, cancel);
+    return lastResult;
+}
+
+}  // namespace testsupport

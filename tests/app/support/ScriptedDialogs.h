@@ -1,0 +1,43 @@
+#pragma once
+
+#include <Dialogs.h>
+
+#include <QString>
+
+#include <cstdint>
+#include <deque>
+#include <filesystem>
+#include <vector>
+
+namespace testsupport {
+
+// Dialogs that record what the program shows and answer from a script.
+// Unscripted questions get No/Cancel (OK for OK-only boxes); an unscripted
+// folder browser is cancelled; an unscripted replace prompt is answered No.
+// The batch copy runs at once on the calling thread.
+class ScriptedDialogs final : public tracklift::Dialogs {
+public:
+    struct Prompt {
+        QString text;
+        QString title;
+        tracklift::MessageButtons buttons;
+        tracklift::MessageIcon icon;
+    };
+
+    tracklift::MessageResult messageBox(QWidget* owner, const QString& text, const QString& title,
+                                        tracklift::MessageButtons buttons, tracklift::MessageIcon icon) override;
+    QString browseForFolder(QWidget* owner, const QString& title) override;
+    tracklift::CopyResult copyFiles(QWidget* owner, const std::vector<tracklift::CopyItem>& items) override;
+
+    std::vector<Prompt> prompts;
+    std::deque<tracklift::MessageResult> answers;
+    std::vector<QString> browserTitles;
+    std::deque<QString> folders;
+    std::deque<tracklift::ReplaceAnswer> replaceAnswers;
+    std::vector<std::filesystem::path> replacePrompts;
+    std::uint64_t cancelAfterBytes = 0;  // 0: never cancel
+    std::vector<std::vector<tracklift::CopyItem>> copyRequests;
+    tracklift::CopyResult lastResult;
+};
+
+}  // namespace testsupport
