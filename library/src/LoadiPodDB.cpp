@@ -303,8 +303,10 @@ bool clsSonarchive::decodeImage(const std::shared_ptr<const ByteBuffer>& image)
     tracksChanged();
     try {
         iFilePos = 1;
+        m_databaseLoaded = false;
         decodeDatabase(image);
         tracksChanged();
+        m_databaseLoaded = true;
         return true;
     } catch (const std::exception&) {
         tracksChanged();
@@ -316,6 +318,7 @@ bool clsSonarchive::LoadiPodDB()
 {
     m_paths.clear();
     tracksChanged();
+    m_databaseLoaded = false;
     LoadFailure failure = LoadFailure::Other;
     try {
         std::error_code ec;
@@ -333,6 +336,8 @@ bool clsSonarchive::LoadiPodDB()
             for (MHYP& playlist : section->m_mhlp.m_mhyp)
                 playlist.iMHYPs2Delete = 0;
         tracksChanged();
+        m_trackIds.build(m_MHSD_T.m_mhlt);  // once here, so adding tracks never scans them all
+        m_databaseLoaded = true;
         return true;
     } catch (const LoadFailureError& e) {
         failure = e.kind() == LoadFailureError::Kind::PathNotFound ? LoadFailure::PathNotFound : LoadFailure::FileNotFound;
