@@ -15,7 +15,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::size_t kChunk = 8 << 20;
+constexpr std::size_t kChunk = 4 << 20;  // large enough for full speed, small enough to stay responsive
 
 [[noreturn]] void fail(int error, const std::string& what)
 {
