@@ -13,5 +13,8 @@ void registerListCommand(CLI::App& app, CliContext& context);
 void registerDumpCommand(CLI::App& app, CliContext& context);
 void registerDetectCommand(CLI::App& app, CliContext& context);
 void registerProbeCommand(CLI::App& app, CliContext& context);
+void registerAddCommand(CLI::App& app, CliContext& context);
+void registerResetCommand(CLI::App& app, CliContext& context);
+void registerRebuildCommand(CLI::App& app, CliContext& context);
 
 }  // namespace cli

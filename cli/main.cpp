@@ -18,6 +18,9 @@ int main(int argc, char** argv)
     cli::registerDumpCommand(app, context);
     cli::registerDetectCommand(app, context);
     cli::registerProbeCommand(app, context);
+    cli::registerAddCommand(app, context);
+    cli::registerResetCommand(app, context);
+    cli::registerRebuildCommand(app, context);
 
     try {
         app.parse(argc, argv);
