@@ -403,3 +403,48 @@ TEST(AddTrack, WithoutADatabaseTheUserIsAskedAndDecliningAddsNothing)
     EXPECT_FALSE(fs::exists(dir.path() / "iPod_Control/iTunes/Sonarchive"));
     EXPECT_FALSE(fs::exists(dir.path() / "iPod_Control/Music"));
 }
+
+TEST(AddTrack, DevicePathsBelowARelativeDriveRoot)
+{
+    FreshDevice d;
+    writeFile(d.music() / "F01/WXYZ.mp3", "on the device");
+    clsSonarchive relative;
+    ScriptedHost host;
+    relative.setUserInterfaceHost(&host);
+    const std::string root = fs::relative(d.dir.path()).string() + "/";
+    relative.initlaize(0, u"Test", fromUtf8(root));
+    ASSERT_TRUE(relative.LoadiPodDB());
+    TrackInfo info = mp3Info();
+    const std::u16string onDevice = fromUtf8(root + "iPod_Control/Music/F01/WXYZ.mp3");
+    ASSERT_EQ(relative.AddTrack(onDevice, info, true, onDevice, true), 1);
+    EXPECT_EQ(relative.GetAllTracks().m_mhlt.m_mhit.at(0).m_mhod.back().sString, u":iPod_Control:Music:F01:WXYZ.mp3");
+    EXPECT_TRUE(host.prompts.empty());
+}
+
+TEST(AddTrack, WhenEveryFolderNameIsTakenAFileGoesIntoAnExistingFolder)
+{
+    FreshDevice d;
+    for (char letter = 'A'; letter <= 'Z'; ++letter)
+        for (int n = 0; n < 100; ++n)
+            fs::create_directories(d.music() / (std::string(1, letter) + char('0' + n / 10) + char('0' + n % 10)));
+    ASSERT_EQ(d.add(d.source("one.mp3", "bytes"), mp3Info()), 1);
+    EXPECT_TRUE(matches(d.location(d.track(0)), ":iPod_Control:Music:[A-Z][0-9]{2}:[A-Z]{5}\\.MP3")) << toUtf8(d.location(d.track(0)));
+    EXPECT_EQ(readFile(d.fileOf(d.track(0))), "bytes");
+}
+
+TEST(AddTrack, TheLibraryIdOfTheFirstTrackThatHasOneIsTaken)
+{
+    TempDir dir, sources;
+    TrackFixture withId = makeTrack(2, u"Two");
+    withId.patches[112] = le32(0x1234567) + le32(0x89);
+    installDatabase(dir.path(), buildDatabase(typicalDatabase({makeTrack(1, u"One"), withId})));
+    clsSonarchive db;
+    ScriptedHost host;
+    db.setUserInterfaceHost(&host);
+    db.initlaize(0, u"Test", dir.root());
+    ASSERT_TRUE(db.LoadiPodDB());
+    writeFile(sources.path() / "new.mp3", "bytes");
+    TrackInfo info = mp3Info();
+    ASSERT_EQ(db.AddTrack(fromUtf8((sources.path() / "new.mp3").string()), info, false, {}, true), 3);
+    EXPECT_EQ(db.GetAllTracks().m_mhlt.m_mhit.at(2).iDB_ID, 0x0000008901234567);
+}

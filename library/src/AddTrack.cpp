@@ -154,11 +154,15 @@ std::u16string clsSonarchive::locationOnDevice(const std::u16string& siPodPath) 
 {
     // The path below the drive root, with ":" before every element.
     fs::path path = fs::path(toUtf8(siPodPath)).lexically_normal();
-    if (path.is_absolute()) {
-        path = path.lexically_relative(fs::path(toUtf8(siPodDrive)).lexically_normal());
-        if (path.empty() || *path.begin() == "..")
-            throw AddError(toUtf8(siPodPath) + " is not on the device");
-    }
+    fs::path root = fs::path(toUtf8(siPodDrive)).lexically_normal();
+    if (!root.has_filename())
+        root = root.parent_path();  // "/media/ipod/" -> "/media/ipod"
+    const fs::path below = root.empty() ? fs::path() : path.lexically_relative(root);
+    if (!below.empty() && *below.begin() != "..")
+        path = below;
+    else if (path.is_absolute())
+        throw AddError(toUtf8(siPodPath) + " is not on the device");
+    // otherwise a relative path: taken as below the drive root
     std::u16string location;
     for (const fs::path& element : path) {
         if (element.empty() || element == "/" || element == ".")
