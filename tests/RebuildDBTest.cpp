@@ -218,6 +218,15 @@ TEST(ReBuildDB, CancelStopsBeforeTheNextFileAndWritesWhatWasAdded)
     EXPECT_EQ(again.GetAllTracks().m_mhlt.iNumberOfllTracks, 1);
 }
 
+TEST(ReBuildDB, AnEarlierCancellationDoesNotStopIt)
+{
+    Device d;
+    writeFile(d.music() / "F00/a.mp3", mp3Bytes());
+    d.db.CancelUpdate();
+    EXPECT_TRUE(d.db.ReBuildDB());
+    EXPECT_EQ(d.db.GetAllTracks().m_mhlt.iNumberOfllTracks, 1);
+}
+
 TEST(ReBuildDB, MissingTemplateLeavesTheDeviceUntouched)
 {
     Device d;

@@ -132,6 +132,9 @@ bool clsSonarchive::ReBuildDB()
             host().pumpMessages();
     };
 
+    // A cancellation left over from an earlier operation would otherwise stop
+    // this rebuild before its first file and write an empty database.
+    clearCancelRequest();
     if (!RestoreDatabaseFile()) {
         status(u"Rebuilding Failed.");
         return false;
