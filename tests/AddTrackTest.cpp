@@ -275,7 +275,7 @@ TEST(AddTrack, ModificationRebuildsTheStringRecordsOfThatTrack)
     TrackInfo changed;
     changed.sTitle = u"New title";
     changed.sGenre = u"Rock";
-    changed.sYear = u"1999";
+    changed.sYear = u"1999-12-31";  // the field keeps four bytes
     changed.iStartTime = 42;
     changed.iRememberPlayBackPos = 1;
     EXPECT_EQ(d.db.AddTrack(u"", changed, true, path, true, 1), 1);

@@ -46,6 +46,12 @@ std::u16string trimmed(const std::u16string& text)
     return text.substr(first, text.find_last_not_of(u' ') - first + 1);
 }
 
+// The year field holds four bytes; a longer date keeps its year.
+std::string yearBytes(const std::u16string& year)
+{
+    return textToBytes(std::u16string_view(year).substr(0, 4));
+}
+
 MHOD_S stringRecord(std::int32_t type, std::u16string text)
 {
     MHOD_S record;
@@ -236,7 +242,7 @@ std::int32_t clsSonarchive::addNewTrack(const std::u16string& sFilePath, const T
     track.iType2 = Info.sFiletype == u"MP3" ? 1 : 0;
     track.iTrackSize = Info.iFileSize;
     track.iTrackTimeLength = Info.iTrackTimLength;
-    track.sTrackYear = textToBytes(Info.sYear);
+    track.sTrackYear = yearBytes(Info.sYear);
     track.iBitrate = Info.iBitrateInKbs;
     const std::int64_t sampleRate = std::int64_t(Info.iSampleRateInHz) * 32768;
     if (sampleRate > std::numeric_limits<std::int32_t>::max() || sampleRate < std::numeric_limits<std::int32_t>::min())
@@ -300,7 +306,7 @@ std::int32_t clsSonarchive::rebuildTrackRecords(const std::u16string& sFilePath,
     track->iSkipWhenShuffle = Info.iSkipWhenShuffle;
     track->iStartTime = Info.iStartTime;
     track->iStopTime = Info.iStopTime;
-    track->sTrackYear = textToBytes(Info.sYear);
+    track->sTrackYear = yearBytes(Info.sYear);
     setRecords(*track, std::move(records));
     m_MHSD_T.iTotalSize += track->iTotalSize - oldTotal;
     return track->iUniqueID;
