@@ -17,5 +17,8 @@ void registerProbeCommand(CLI::App& app, CliContext& context);
 void registerRewriteCommand(CLI::App& app, CliContext& context);
 void registerDeleteCommand(CLI::App& app, CliContext& context);
 void registerModifyCommand(CLI::App& app, CliContext& context);
+void registerAddCommand(CLI::App& app, CliContext& context);
+void registerResetCommand(CLI::App& app, CliContext& context);
+void registerRebuildCommand(CLI::App& app, CliContext& context);
 
 }  // namespace cli

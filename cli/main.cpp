@@ -22,6 +22,9 @@ int main(int argc, char** argv)
     cli::registerRewriteCommand(app, context);
     cli::registerDeleteCommand(app, context);
     cli::registerModifyCommand(app, context);
+    cli::registerAddCommand(app, context);
+    cli::registerResetCommand(app, context);
+    cli::registerRebuildCommand(app, context);
 
     try {
         app.parse(argc, argv);

@@ -95,6 +95,13 @@ std::size_t plausibleCount(const ByteReader& reader, std::int32_t count, std::in
     return static_cast<std::size_t>(std::min<std::int64_t>(count, reader.remaining() / realisticSize));
 }
 
+// Lists that adding tracks appends to get some room beyond what is read, so the
+// first tracks added after a load don't move every record of a large list.
+std::size_t withRoomToAdd(std::size_t count)
+{
+    return count + count / 16 + 16;
+}
+
 // Resizes a list to a count read from the file: entries beyond it are dropped,
 // earlier ones are reused; a count of zero leaves the list as it was.
 template <typename T>
@@ -172,7 +179,7 @@ void clsSonarchive::ReadTrackSection(ByteReader& r, const std::shared_ptr<const 
     readListHeader(r, file, list.sID, list.iHeaderSize, list.iNumberOfllTracks, list.sAllHeader);
 
     fitList(list.m_mhit, list.iNumberOfllTracks);
-    list.m_mhit.reserve(plausibleCount(r, list.iNumberOfllTracks, 64));
+    list.m_mhit.reserve(withRoomToAdd(plausibleCount(r, list.iNumberOfllTracks, 64)));
     for (std::int32_t i = 0; i < list.iNumberOfllTracks; ++i) {
         const std::int64_t trackStart = r.pos();
         MHIT& track = entry(list.m_mhit, static_cast<std::size_t>(i));
@@ -226,8 +233,8 @@ void clsSonarchive::ReadPlaylistSection(ByteReader& r, const std::shared_ptr<con
 
         fitList(pl.m_mhip, pl.iPlaylistItemsCount);
         fitList(pl.m_mhod_poe, pl.iPlaylistItemsCount);
-        pl.m_mhip.reserve(plausibleCount(r, pl.iPlaylistItemsCount, 24));
-        pl.m_mhod_poe.reserve(plausibleCount(r, pl.iPlaylistItemsCount, 24));
+        pl.m_mhip.reserve(withRoomToAdd(plausibleCount(r, pl.iPlaylistItemsCount, 24)));
+        pl.m_mhod_poe.reserve(withRoomToAdd(plausibleCount(r, pl.iPlaylistItemsCount, 24)));
         for (std::int32_t k = 0; k < pl.iPlaylistItemsCount; ++k) {
             const std::int64_t itemStart = r.pos();
             MHIP& item = entry(pl.m_mhip, static_cast<std::size_t>(k));
@@ -310,8 +317,10 @@ bool clsSonarchive::decodeImage(const std::shared_ptr<const ByteBuffer>& image)
     tracksChanged();
     try {
         iFilePos = 1;
+        m_databaseLoaded = false;
         decodeDatabase(image);
         tracksChanged();
+        m_databaseLoaded = true;
         return true;
     } catch (const std::exception&) {
         tracksChanged();
@@ -323,6 +332,7 @@ bool clsSonarchive::LoadiPodDB()
 {
     m_paths.clear();
     tracksChanged();
+    m_databaseLoaded = false;
     LoadFailure failure = LoadFailure::Other;
     try {
         std::error_code ec;
@@ -340,6 +350,8 @@ bool clsSonarchive::LoadiPodDB()
             for (MHYP& playlist : section->m_mhlp.m_mhyp)
                 playlist.iMHYPs2Delete = 0;
         tracksChanged();
+        m_trackIds.build(m_MHSD_T.m_mhlt);  // once here, so adding tracks never scans them all
+        m_databaseLoaded = true;
         return true;
     } catch (const LoadFailureError& e) {
         failure = e.kind() == LoadFailureError::Kind::PathNotFound ? LoadFailure::PathNotFound : LoadFailure::FileNotFound;

@@ -1,10 +1,183 @@
+// Starting the device database afresh: reset to the empty template, or rebuild
+// it from the media files already on the device.
+
+#include "AtomicFile.h"
+#include "LibraryLocation.h"
 #include "clsSonarchive.h"
+
+#include <fstream>
+#include <sstream>
+#include <system_error>
 
 namespace sonarchive {
 
-// Reset and rebuild are not built yet: a repair chosen by the user reports failure.
-bool clsSonarchive::RestoreDatabaseFile() { return false; }
-bool clsSonarchive::ResetiPodDB() { return false; }
-bool clsSonarchive::ReBuildDB() { return false; }
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string readTemplate(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    if (!in && !in.eof())
+        throw std::system_error(errno ? errno : EIO, std::generic_category(), "cannot read " + path.string());
+    return std::move(bytes).str();
+}
+
+bool endsWithNoCase(const std::string& name, std::string_view ending)
+{
+    if (name.size() < ending.size())
+        return false;
+    for (std::size_t i = 0; i < ending.size(); ++i) {
+        char c = name[name.size() - ending.size() + i];
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+        if (c != ending[i])
+            return false;
+    }
+    return true;
+}
+
+// The kind of track a file becomes in a rebuild, by its name alone; 0 skips it.
+std::int32_t rebuildKind(const std::string& name, bool shuffle)
+{
+    if (endsWithNoCase(name, ".mp3") || endsWithNoCase(name, ".wav") || endsWithNoCase(name, ".aac") ||
+        endsWithNoCase(name, ".aiff"))
+        return 1;
+    if (endsWithNoCase(name, ".mp4") && !shuffle)
+        return 2;
+    return 0;
+}
+
+// Every file below `folder`: each folder's own files first, in the order the
+// folder lists them, then those of its subfolders in that same order. Links to
+// folders are not followed, so a loop on the device cannot trap the walk.
+void listFiles(const fs::path& folder, std::vector<fs::path>& files)
+{
+    std::vector<fs::path> subfolders;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+        if (entry.is_symlink() ? false : entry.is_directory())
+            subfolders.push_back(entry.path());
+        else if (entry.is_regular_file())
+            files.push_back(entry.path());
+    }
+    for (const fs::path& subfolder : subfolders)
+        listFiles(subfolder, files);
+}
+
+}  // namespace
+
+fs::path clsSonarchive::templateDatabase() const
+{
+    return m_templateDatabase.empty() ? libraryFolder() / "Sonarchive" : m_templateDatabase;
+}
+
+bool clsSonarchive::RestoreDatabaseFile()
+{
+    std::error_code ec;
+    if (siPodDrive.empty() || !fs::is_directory(fs::path(toUtf8(siPodDrive)), ec))
+        return false;
+    try {
+        for (const std::u16string_view folder : {u"iPod_Control", u"iPod_Control/iTunes"}) {
+            m_paths.clear();
+            const fs::path path = devicePath(folder);
+            if (!fs::is_directory(path))
+                fs::create_directory(path);
+            if (!fs::is_directory(path))
+                return false;
+        }
+        m_paths.clear();
+
+        const fs::path source = templateDatabase();
+        if (!fs::is_regular_file(source, ec)) {
+            message(u"Sonarchive file is missing, Please reinstall the application", {}, MessageButtons::OK,
+                    MessageIcon::Critical);
+            return false;
+        }
+        const std::string bytes = readTemplate(source);
+
+        // The database being replaced stays recoverable beside the new one.
+        const fs::path target = databasePath();
+        if (fs::exists(fs::symlink_status(target))) {
+            fs::path backup = target;
+            backup += ".bak";
+            fs::copy_file(target, backup, fs::copy_options::overwrite_existing);
+        }
+        replaceFileAtomically(target, bytes);
+        m_paths.clear();
+        return fs::is_regular_file(databasePath(), ec);
+    } catch (const std::system_error& e) {
+        m_paths.clear();
+        message(u"Error occured while copying iPod DB.\r\nError Number:" + fromUtf8(std::to_string(e.code().value())) + u":" +
+                    fromUtf8(e.what()),
+                {}, MessageButtons::OK, MessageIcon::Critical);
+        return false;
+    }
+}
+
+bool clsSonarchive::ResetiPodDB()
+{
+    return RestoreDatabaseFile();
+}
+
+bool clsSonarchive::ReBuildDB()
+{
+    const auto status = [this](const std::u16string& text) {
+        if (m_events)
+            m_events->RebuildStatus(text);
+    };
+    const auto pump = [this](int times) {
+        for (int i = 0; i < times; ++i)
+            host().pumpMessages();
+    };
+
+    // A cancellation left over from an earlier operation would otherwise stop
+    // this rebuild before its first file and write an empty database.
+    clearCancelRequest();
+    if (!RestoreDatabaseFile()) {
+        status(u"Rebuilding Failed.");
+        return false;
+    }
+    status(u"Loading Current DB...");
+    pump(5);
+    if (!LoadiPodDB())
+        return false;
+    status(u"Retrieving Files...");
+    pump(5);
+
+    try {
+        std::vector<fs::path> files;
+        const fs::path music = devicePath(u"iPod_Control/Music");
+        if (fs::is_directory(music))
+            listFiles(music, files);
+        if (files.empty())
+            return false;  // the device holds the template; nothing is written
+
+        for (const fs::path& file : files) {
+            if (cancelRequested())
+                break;
+            const std::u16string path = fromUtf8(file.string());
+            status(u"Adding File  " + path);
+            pump(2);
+            const std::int32_t kind = rebuildKind(file.filename().string(), m_iPodShuffle);
+            if (kind == 0)
+                continue;
+            // Each file gets a record of its own, so nothing of the previous file's
+            // analysis can stick to it. A file AddTrack rejects is left out.
+            TrackInfo info;
+            info.iType = kind;
+            AddTrack(path, info, true, path, false, 0);
+        }
+    } catch (const std::exception&) {
+        status(u"ERROR");
+        return false;
+    }
+
+    status(u"Writting DB...");
+    WriteiPodDB();
+    status(u"DONE");
+    return true;
+}
 
 }  // namespace sonarchive

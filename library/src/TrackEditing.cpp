@@ -118,6 +118,7 @@ void clsSonarchive::DeleteTrack(std::int32_t& iTrackID)
     if (track) {
         track->iUniqueID = -1;
         m_trackIndex.moved(index, id, -1);
+        m_trackIds.removed(id);
         m_MHSD_T.iTotalSize -= track->iTotalSize;
         ++iDeletedTracks;
     }

@@ -3,6 +3,7 @@
 #include "NullUserInterfaceHost.h"
 
 #include <atomic>
+#include <chrono>
 #include <stdexcept>
 #include <utility>
 
@@ -20,7 +21,10 @@ std::unique_ptr<_clsSonarchive> createSonarchive()
     return std::make_unique<clsSonarchive>();
 }
 
-clsSonarchive::clsSonarchive() = default;
+clsSonarchive::clsSonarchive()
+    : m_random(static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()) ^ std::random_device{}())
+{
+}
 clsSonarchive::~clsSonarchive() = default;
 
 void clsSonarchive::initlaize(std::int32_t hParentWindow, const std::u16string& applicationName,

@@ -2,6 +2,7 @@
 
 #include "DevicePathResolver.h"
 #include "ImageBuffer.h"
+#include "TrackIdentity.h"
 #include "TrackIndex.h"
 
 #include <sonarchive/Sonarchive.h>
@@ -9,6 +10,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -63,6 +66,11 @@ public:
     // Sections of types other than 1-5, whole, in the order read.
     const std::vector<RawBytes>& otherSections() const { return m_otherSections; }
 
+    // The empty database that reset and rebuild copy to the device: the file
+    // "Sonarchive" beside the library, unless another one was chosen.
+    std::filesystem::path templateDatabase() const;
+    void setTemplateDatabase(std::filesystem::path path) { m_templateDatabase = std::move(path); }
+
 private:
     // Reader.
     enum class LoadFailure { PathNotFound, FileNotFound, Other };
@@ -86,6 +94,24 @@ private:
     // Reset and rebuild.
     bool RestoreDatabaseFile();
 
+    // Adding tracks.
+    struct DevicePlacement {
+        std::string devicePath;                // below the drive root, starting with "/"
+        std::filesystem::path createdFolder;   // the folder made for the file, if one was made
+    };
+    std::int32_t addNewTrack(const std::u16string& sFilePath, const TrackInfo& Info, bool bSkipCopy,
+                             const std::u16string& siPodPath);
+    std::int32_t rebuildTrackRecords(const std::u16string& sFilePath, const TrackInfo& Info, bool bSkipCopy,
+                                     const std::u16string& siPodPath, std::int32_t iModifiedTrackID);
+    std::u16string locationOnDevice(const std::u16string& siPodPath) const;
+    bool copyToDevice(const std::u16string& sFilePath, const TrackInfo& Info, std::u16string& location);
+    std::int32_t NextTrackID();
+    std::int64_t GetLibraryID();
+    char16_t RandomLetter();
+    std::int32_t RandomPosition();
+    DevicePlacement ChooseDevicePath(const std::u16string& extension);
+    static std::vector<std::string> ListFolder(const std::filesystem::path& folder);
+
     // Helpers shared by the operations.
     UserInterfaceHost& host() const;
     MessageResult message(const std::u16string& prompt, const std::u16string& title, MessageButtons buttons,
@@ -94,7 +120,11 @@ private:
     std::filesystem::path databasePath() const { return devicePath(u"iPod_Control/iTunes/Sonarchive"); }
     const MHIT* findTrack(std::int32_t iTrackID) const;
     MHIT* findTrack(std::int32_t iTrackID);
-    void tracksChanged() { m_trackIndex.invalidate(); }
+    void tracksChanged()
+    {
+        m_trackIndex.invalidate();
+        m_trackIds.invalidate();
+    }
     bool removeMediaFile(const std::u16string& location);
 
     // Object state.
@@ -110,11 +140,15 @@ private:
     std::int32_t iDeletedTracks = 0;
     std::u16string sApplicationName;
     std::vector<RawBytes> m_otherSections;
+    bool m_databaseLoaded = false;  // the records hold a database loaded whole
 
     UserInterfaceHost* m_host = nullptr;
     clsSonarchiveEvents* m_events = nullptr;
     mutable TrackIndex m_trackIndex;
     mutable DevicePathResolver m_paths;
+    TrackIdentity m_trackIds;
+    std::mt19937_64 m_random;
+    std::filesystem::path m_templateDatabase;
 };
 
 // The process-wide cancel flag shared by every instance.

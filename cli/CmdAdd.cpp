@@ -1,0 +1,104 @@
+#include "CliContext.h"
+#include "Commands.h"
+#include "InterruptWatch.h"
+
+#include <sonarchive/clsSonarchiveEvents.h>
+
+#include <CLI/CLI.hpp>
+
+#include <iostream>
+#include <unistd.h>
+
+namespace cli {
+
+using namespace sonarchive;
+
+namespace {
+
+// Shows each copy's progress as a bar on a terminal, and turns Ctrl-C into a
+// cancellation of the running copy.
+class CopyProgress final : public clsSonarchiveEvents {
+public:
+    explicit CopyProgress(_clsSonarchive& library) : m_library(library), m_terminal(isatty(STDERR_FILENO) != 0) {}
+
+    void CurrentStatus(const std::u16string& sStatus, std::int16_t iPercent) override
+    {
+        if (InterruptWatch::interrupted())
+            m_library.CancelUpdate();
+        if (!m_terminal || iPercent < 0)
+            return;
+        constexpr int kWidth = 30;
+        const int filled = iPercent * kWidth / 100;
+        std::cerr << '\r' << toUtf8(sStatus) << " [" << std::string(static_cast<std::size_t>(filled), '#')
+                  << std::string(static_cast<std::size_t>(kWidth - filled), '-') << "] " << iPercent << "%" << std::flush;
+        m_open = iPercent < 100;
+        if (!m_open)
+            std::cerr << '\n';
+    }
+
+    // Ends a bar that a cancelled or failed copy left open.
+    void finishLine()
+    {
+        if (m_open)
+            std::cerr << '\n';
+        m_open = false;
+    }
+
+private:
+    _clsSonarchive& m_library;
+    bool m_terminal;
+    bool m_open = false;
+};
+
+int runAdd(const CliContext& context, const std::string& root, const std::vector<std::string>& files)
+{
+    DeviceSession session = loadDevice(context, root);
+    if (!session.library)
+        return kExitFailure;
+    _clsSonarchive& library = *session.library;
+    CopyProgress progress(library);
+    library.setEventListener(&progress);
+    InterruptWatch interrupts;
+
+    int status = kExitOk;
+    int added = 0;
+    for (const std::string& file : files) {
+        TrackInfo info;  // a fresh record for every file
+        const std::int32_t id = library.AddTrack(fromUtf8(file), info);
+        progress.finishLine();
+        if (InterruptWatch::interrupted()) {
+            std::cerr << "sonarchive: cancelled; " << file << " was not added\n";
+            status = 130;
+            break;
+        }
+        if (id > 0) {
+            ++added;
+            std::cout << id << '\t' << file << '\n';
+        } else if (id == -2) {
+            std::cerr << "sonarchive: " << file << ": not a supported media file\n";
+            status = kExitFailure;
+        } else {
+            std::cerr << "sonarchive: " << file << " was not added\n";  // the library has shown why
+            status = kExitFailure;
+        }
+    }
+    if (added > 0)
+        library.WriteiPodDB();
+    library.setEventListener(nullptr);
+    return status;
+}
+
+}  // namespace
+
+void registerAddCommand(CLI::App& app, CliContext& context)
+{
+    auto* command = app.add_subcommand("add", "Copy media files onto the device and add them as tracks; "
+                                              "prints each new track's id. Ctrl-C cancels the running copy");
+    auto root = std::make_shared<std::string>();
+    auto files = std::make_shared<std::vector<std::string>>();
+    command->add_option("DEVICE_ROOT", *root, "The device's mount folder, or 'auto'")->required();
+    command->add_option("FILE", *files, "Media files (MP3, WAV, AAC, AIFF, MP4 and other MPEG containers)")->required();
+    command->callback([&context, root, files] { context.action = [&context, root, files] { return runAdd(context, *root, *files); }; });
+}
+
+}  // namespace cli

@@ -1,0 +1,190 @@
+// Adding real media made with the system's converter, writing, and loading again.
+
+#include "DeviceChecks.h"
+#include "MediaFixtures.h"
+#include "ScriptedHost.h"
+#include "TempDir.h"
+
+#include <clsSonarchive.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+
+using namespace sonarchive;
+using namespace testsupport;
+namespace fs = std::filesystem;
+
+namespace {
+
+class RealMedia : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        dir = new TempDir;
+        const std::string tone = "-f lavfi -i sine=frequency=440:duration=1 ";
+        const std::string picture = "-f lavfi -i testsrc=size=64x48:rate=10:duration=1 ";
+        make("alpha.mp3", tone + "-metadata title=Alpha -metadata artist=Ada -metadata album=First -metadata date=2020 "
+                                 "-metadata genre=Jazz -metadata composer=Cole -ar 48000 -c:a libmp3lame -b:a 128k -write_xing 0");
+        make("beta.mp3", tone + "-metadata title=Beta -metadata artist=Bo -metadata album=Second -c:a libmp3lame -b:a 64k");
+        make("gamma.aac", tone + "-c:a aac -b:a 64k");
+        make("delta.mp4", picture + tone + "-c:v libx264 -c:a aac -shortest");
+        make("mp3video.mp4", picture + tone + "-c:v libx264 -c:a libmp3lame -shortest");
+        // A free-format frame: its bit rate is unknown and the length cannot be worked out.
+        writeFile(dir->path() / "broken.mp3", mediafixtures::mpegHeader(3, 3, 0, 0) + std::string(2000, '\0'));
+    }
+    static void TearDownTestSuite()
+    {
+        delete dir;
+        dir = nullptr;
+    }
+    static void make(const std::string& name, const std::string& options)
+    {
+        const std::string command =
+            "ffmpeg -nostdin -hide_banner -loglevel error -y " + options + " '" + (dir->path() / name).string() + "'";
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    }
+    static fs::path file(const std::string& name) { return dir->path() / name; }
+    static std::u16string path(const std::string& name) { return fromUtf8(file(name).string()); }
+
+    struct Session {
+        ScriptedHost host;
+        clsSonarchive db;
+        explicit Session(const std::u16string& root)
+        {
+            db.setUserInterfaceHost(&host);
+            db.initlaize(0, u"Test", root);
+        }
+    };
+
+    static TempDir* dir;
+};
+
+TempDir* RealMedia::dir = nullptr;
+
+std::vector<std::int32_t> itemIds(const MHSD_P& section)
+{
+    const MHYP& list = section.m_mhlp.m_mhyp.at(0);
+    std::vector<std::int32_t> ids;
+    for (std::int32_t k = 0; k < list.iPlaylistItemsCount; ++k)
+        if (list.m_mhip.at(static_cast<std::size_t>(k)).iTrackID != -1)
+            ids.push_back(list.m_mhip[static_cast<std::size_t>(k)].iTrackID);
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
+
+}  // namespace
+
+TEST_F(RealMedia, AddedTracksSurviveAWriteAndALoad)
+{
+    TempDir device;
+    const std::vector<std::string> names = {"alpha.mp3", "beta.mp3", "gamma.aac", "delta.mp4"};
+    {
+        Session s(device.root());
+        ASSERT_TRUE(s.db.ResetiPodDB());
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            TrackInfo info;
+            EXPECT_EQ(s.db.AddTrack(path(names[i]), info), static_cast<std::int32_t>(i + 1)) << names[i];
+        }
+        s.db.WriteiPodDB();
+        EXPECT_TRUE(s.host.prompts.empty());
+    }
+
+    Session s(device.root());
+    ASSERT_TRUE(s.db.LoadiPodDB());
+    const MHSD_T tracks = s.db.GetAllTracks();
+    ASSERT_EQ(tracks.m_mhlt.iNumberOfllTracks, 4);
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        SCOPED_TRACE(names[i]);
+        TrackInfo expected;  // what the analysis says of the source
+        ASSERT_TRUE(s.db.SetTrackInfo(path(names[i]), expected));
+        const MHIT& t = tracks.m_mhlt.m_mhit[i];
+        const TrackInfo got = s.db.GetTrackInfo(t.iUniqueID);
+        EXPECT_EQ(t.iUniqueID, static_cast<std::int32_t>(i + 1));
+        EXPECT_EQ(got.sTitle, expected.sTitle);
+        EXPECT_EQ(got.sArtist, expected.sArtist);
+        EXPECT_EQ(got.sAlbum, expected.sAlbum);
+        EXPECT_EQ(got.sGenre, expected.sGenre);
+        EXPECT_EQ(got.sComposer, expected.sComposer);
+        EXPECT_EQ(got.sComment, expected.sComment);
+        EXPECT_EQ(got.sYear.substr(0, expected.sYear.size()), expected.sYear);
+        EXPECT_EQ(t.sFiletype, expected.sFiletype + u" ");
+        EXPECT_EQ(got.iFileSize, static_cast<std::int32_t>(fs::file_size(file(names[i]))));
+        EXPECT_EQ(got.iFileSize, expected.iFileSize);
+        EXPECT_EQ(got.iTrackTimLength, expected.iTrackTimLength);
+        EXPECT_EQ(got.iBitrateInKbs, expected.iBitrateInKbs);
+        EXPECT_EQ(t.iSampleRate, expected.iSampleRateInHz * 32768);
+        EXPECT_EQ(t.iMediaType, expected.iType);
+        EXPECT_EQ(t.iMovieFileFlag, expected.IsMovie);
+        EXPECT_EQ(t.iDB_ID, tracks.m_mhlt.m_mhit[0].iDB_ID);
+        EXPECT_EQ(readFile(toUtf8(got.sLocation)), readFile(file(names[i])));
+    }
+    EXPECT_EQ(s.db.GetTrackInfo(1).sTitle, u"Alpha");
+    EXPECT_EQ(s.db.GetTrackInfo(1).sArtist, u"Ada");
+    EXPECT_EQ(tracks.m_mhlt.m_mhit[0].iSampleRate, 1572864000);
+    EXPECT_EQ(tracks.m_mhlt.m_mhit[0].iBitrate, 128);
+    EXPECT_EQ(tracks.m_mhlt.m_mhit[2].iMediaType, 2);
+    EXPECT_EQ(s.db.GetTrackInfo(3).sTitle, u"gamma.aac");  // no title tag: the analysis gives the file name
+    EXPECT_EQ(itemIds(s.db.GetAllPlayLists()), (std::vector<std::int32_t>{1, 2, 3, 4}));
+    EXPECT_EQ(itemIds(s.db.GetAllPodcasts()), (std::vector<std::int32_t>{1, 2, 3, 4}));
+
+    // Delete one, modify another, and the next load sees exactly that.
+    const fs::path betaOnDevice = toUtf8(s.db.GetTrackInfo(2).sLocation);
+    std::int32_t beta = 2;
+    s.db.DeleteTrack(beta);
+    TrackInfo gamma = s.db.GetTrackInfo(3);
+    gamma.sTitle = u"Gamma";
+    gamma.sArtist = u"Gus";
+    EXPECT_EQ(s.db.AddTrack(u"", gamma, true, gamma.sLocation, true, 3), 3);
+    s.db.WriteiPodDB();
+    EXPECT_TRUE(s.host.prompts.empty());
+    EXPECT_FALSE(fs::exists(betaOnDevice));
+    EXPECT_EQ(sizeMismatch(readFile(device.path() / "iPod_Control/iTunes/Sonarchive")), "");
+
+    Session after(device.root());
+    ASSERT_TRUE(after.db.LoadiPodDB());
+    EXPECT_EQ(after.db.GetAllTracks().m_mhlt.iNumberOfllTracks, 3);
+    EXPECT_THROW(after.db.GetTrackInfo(2), std::out_of_range);
+    EXPECT_EQ(after.db.GetTrackInfo(3).sTitle, u"Gamma");
+    EXPECT_EQ(after.db.GetTrackInfo(3).sArtist, u"Gus");
+    EXPECT_EQ(after.db.GetTrackInfo(3).sLocation, gamma.sLocation);
+    EXPECT_EQ(after.db.GetTrackInfo(4).sTitle, u"delta.mp4");
+    EXPECT_EQ(itemIds(after.db.GetAllPlayLists()), (std::vector<std::int32_t>{1, 3, 4}));
+    EXPECT_EQ(itemIds(after.db.GetAllPodcasts()), (std::vector<std::int32_t>{1, 3, 4}));
+}
+
+TEST_F(RealMedia, FailedAnalysisAddsNothing)
+{
+    TempDir device;
+    Session s(device.root());
+    ASSERT_TRUE(s.db.ResetiPodDB());
+    ASSERT_TRUE(s.db.LoadiPodDB());
+    TrackInfo info;
+    ASSERT_EQ(s.db.AddTrack(path("alpha.mp3"), info), 1);
+    // The same record again, still holding the first file's values.
+    EXPECT_EQ(s.db.AddTrack(path("broken.mp3"), info), 0);
+    ASSERT_EQ(s.host.prompts.size(), 1u);
+    EXPECT_EQ(s.host.prompts[0].text, u"Error occured while retrieving File Information.\r\n11:Division by zero");
+    EXPECT_EQ(s.db.AddTrack(path("mp3video.mp4"), info), -2);
+    EXPECT_EQ(s.db.GetAllTracks().m_mhlt.iNumberOfllTracks, 1);
+}
+
+TEST_F(RealMedia, RebuildAddsOnlyFilesWhoseAnalysisSucceeded)
+{
+    TempDir device;
+    const fs::path music = device.path() / "iPod_Control/Music";
+    fs::create_directories(music / "F01");
+    fs::copy_file(file("delta.mp4"), music / "good.mp4");
+    fs::copy_file(file("mp3video.mp4"), music / "F01/video.mp4");
+    fs::copy_file(file("broken.mp3"), music / "F01/broken.mp3");
+    Session s(device.root());
+    ASSERT_TRUE(s.db.ReBuildDB());
+    const MHSD_T tracks = s.db.GetAllTracks();
+    ASSERT_EQ(tracks.m_mhlt.iNumberOfllTracks, 1);
+    const TrackInfo only = s.db.GetTrackInfo(tracks.m_mhlt.m_mhit[0].iUniqueID);
+    EXPECT_EQ(only.sLocation, fromUtf8((music / "good.mp4").string()));
+    EXPECT_EQ(only.iFileSize, static_cast<std::int32_t>(fs::file_size(music / "good.mp4")));
+    EXPECT_EQ(tracks.m_mhlt.m_mhit[0].iMediaType, 2);
+}
