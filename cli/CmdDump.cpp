@@ -38,7 +38,8 @@ void registerDumpCommand(CLI::App& app, CliContext& context)
     command->add_option("DEVICE_ROOT", *root, "The device's mount folder, or 'auto'")->required();
     auto json = std::make_shared<bool>(true);
     command->add_flag("--json", *json, "JSON output (the only form)");
-    command->callback([&context, root] { context.action = [&context, root] { return runDump(context, *root); }; });
+    // The flag's storage lives as long as the command's action.
+    command->callback([&context, root, json] { context.action = [&context, root, json] { return runDump(context, *root); }; });
 }
 
 }  // namespace cli

@@ -25,7 +25,8 @@ void writeBase(ImageBuffer& image, std::int64_t pos, const RawBytes& read, std::
         return;
     const std::string_view bytes = read.view().substr(0, static_cast<std::size_t>(size));
     char* out = image.at(pos, static_cast<std::size_t>(size));
-    std::memcpy(out, bytes.data(), bytes.size());
+    if (!bytes.empty())
+        std::memcpy(out, bytes.data(), bytes.size());
     std::memset(out + bytes.size(), 0, static_cast<std::size_t>(size) - bytes.size());
 }
 
