@@ -104,6 +104,7 @@ void clsSonarchive::WriteMHSD_T(ImageBuffer& image)
     const MHLT& list = m_MHSD_T.m_mhlt;
     const std::int64_t listStart = start + m_MHSD_T.iHeaderSize;
     writeListHeader(image, listStart, list.sID, list.iHeaderSize, list.iNumberOfllTracks - iDeletedTracks, list.sAllHeader);
+    std::int32_t written = 0;
 
     std::int64_t pos = listStart + list.iHeaderSize;
     const std::size_t count = validCount(list.iNumberOfllTracks, list.m_mhit);
@@ -121,7 +122,12 @@ void clsSonarchive::WriteMHSD_T(ImageBuffer& image)
         }
         pos = recordPos;
         iFilePos = static_cast<std::int32_t>(pos + 1);
+        ++written;
     }
+    // The count of the tracks really written: the same as the stored count less
+    // the deletions, unless the file itself held tracks with the deletion mark.
+    if (list.iHeaderSize >= 12)
+        image.write(listStart + 8, LongToBytes(written));
     iFilePos = static_cast<std::int32_t>(pos + 1);
 }
 
@@ -157,10 +163,12 @@ void clsSonarchive::WriteMHSD_P(ImageBuffer& image, const MHSD_P& section)
         }
 
         const std::size_t items = std::min(validCount(playlist.iPlaylistItemsCount, playlist.m_mhip), playlist.m_mhod_poe.size());
+        std::int32_t itemsWritten = 0;
         for (std::size_t j = 0; j < items; ++j) {
             const MHIP& item = playlist.m_mhip[j];
             if (item.iTrackID == -1)
                 continue;
+            ++itemsWritten;
             writeBase(image, recordPos, item.sHeaderData, item.iHeaderSize);
             writeFields(image, recordPos, item, kMHIPFields);
             const std::int64_t dataPos = recordPos + item.iHeaderSize;
@@ -169,6 +177,8 @@ void clsSonarchive::WriteMHSD_P(ImageBuffer& image, const MHSD_P& section)
             writeFields(image, dataPos, data, kMHOD_POEFields);
             recordPos = dataPos + data.iTotalSize;
         }
+        if (playlist.iHeaderSize >= 20)  // as for tracks: the items really written
+            image.write(pos + 16, LongToBytes(itemsWritten));
         pos = recordPos;
         iFilePos = static_cast<std::int32_t>(pos + 1);
     }
