@@ -361,3 +361,20 @@ TEST(DeleteTrack, NeverTouchesFilesOutsideTheDevicesControlFolder)
     EXPECT_TRUE(std::filesystem::is_directory(d.dir.path() / "iPod_Control/Music"));
     EXPECT_EQ(d.db.GetAllTracks().m_mhlt.m_mhit[0].iUniqueID, -1);  // the tracks are still deleted
 }
+
+TEST(WriteiPodDB, RecordsCarryingTheDeletionMarkInTheFileLeaveConsistentCounts)
+{
+    Device d;
+    DatabaseFixture db = typicalDatabase({makeTrack(1, u"A"), makeTrack(-1, u"Marked"), makeTrack(3, u"C")});
+    std::get<PlaylistSection>(db.sections[2]).playlists[0].trackIds = {1, -1, 3};
+    d.install(db);
+    ASSERT_TRUE(d.reload());
+    d.db.WriteiPodDB();
+    ASSERT_TRUE(d.reload());
+    const MHSD_T tracks = d.db.GetAllTracks();
+    ASSERT_EQ(tracks.m_mhlt.iNumberOfllTracks, 2);
+    EXPECT_EQ(tracks.m_mhlt.m_mhit[1].iUniqueID, 3);
+    const MHYP& master = d.db.GetAllPlayLists().m_mhlp.m_mhyp.at(0);
+    ASSERT_EQ(master.iPlaylistItemsCount, 2);
+    EXPECT_EQ(master.m_mhip[1].iTrackID, 3);
+}
