@@ -24,6 +24,7 @@ namespace {
 // smaller than that head can't step over a real chunk and would let a tiny file
 // describe millions of records.
 constexpr std::int32_t kSmallestChunk = 12;
+constexpr std::int32_t kSectionHead = 16;  // magic, header size, total size, type
 
 class LoadFailureError : public std::runtime_error {
 public:
@@ -286,7 +287,7 @@ void clsSonarchive::decodeDatabase(const std::shared_ptr<const ByteBuffer>& file
             break;
         case 4:
         case 5: {
-            checkedSize(r, total, kSmallestChunk, "section size");
+            checkedSize(r, total, kSectionHead, "section size");
             auto fill = [&](auto& section) {
                 section.iTotalSize = total;
                 section.sID = u"mhsd";
@@ -303,7 +304,7 @@ void clsSonarchive::decodeDatabase(const std::shared_ptr<const ByteBuffer>& file
         default:
             // Sections of other kinds (written by newer software) are kept whole and
             // stepped over, so the sections after them are still read.
-            checkedSize(r, total, kSmallestChunk, "section size");
+            checkedSize(r, total, kSectionHead, "section size");
             m_otherSections.emplace_back(file, static_cast<std::size_t>(start), static_cast<std::size_t>(total));
             r.seek(start + total);
             break;

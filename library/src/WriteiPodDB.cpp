@@ -47,11 +47,13 @@ void writeUtf16le(ImageBuffer& image, std::int64_t pos, const std::u16string& te
 // was made here); otherwise exactly the bytes it was read from.
 void writeStringRecord(ImageBuffer& image, std::int64_t pos, const MHOD_S& record)
 {
+    writeFields(image, pos, record, kMHOD_SFields);
     if (!hasStandardLayout(record) && !record.sAllMHOD.empty()) {
+        // Its own bytes over the fields: fields reaching past a record shorter
+        // than them stay as they were read, for the records that follow to cover.
         image.write(pos, record.sAllMHOD.view());
         return;
     }
-    writeFields(image, pos, record, kMHOD_SFields);
     writeUtf16le(image, pos + 40, record.sString, record.iTotalSize >= 40 ? record.iTotalSize - 40 : -1);
 }
 
@@ -158,6 +160,9 @@ void clsSonarchive::WriteMHSD_P(ImageBuffer& image, const MHSD_P& section)
                 continue;
             }
             const MHOD_PCD& record = playlist.m_mhod_pcd.at(static_cast<std::size_t>(c - 1));
+            // The head the reader decodes, then the record as read over it.
+            image.write(recordPos, textToBytes(record.sID).substr(0, 4) + std::string(4 - std::min<std::size_t>(record.sID.size(), 4), '\0') +
+                                       LongToBytes(record.iHeaderSize) + LongToBytes(record.iTotalSize) + LongToBytes(record.iType));
             image.write(recordPos, record.sAllMHOD.view());
             recordPos += record.iTotalSize;
         }
