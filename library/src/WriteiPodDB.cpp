@@ -218,6 +218,7 @@ std::string clsSonarchive::assembleDatabase()
     // does not know, in the order read.
     const auto writeWhole = [&](const RawBytes& bytes, std::int32_t totalSize) {
         image.write(iFilePos - 1, bytes.view());
+        image.write(iFilePos - 1, "mhsd");  // what the reader took it for, whatever the file said
         iFilePos += totalSize;
         ++sections;
     };
