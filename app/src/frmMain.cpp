@@ -3,6 +3,7 @@
 #include "CleanFileName.h"
 #include "FileNameFit.h"
 #include "FormatText.h"
+#include "frmMenus.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -14,6 +15,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -30,8 +32,8 @@ namespace tracklift {
 
 namespace {
 
-constexpr int kPageWidth = 780;   // pixels at 96 dpi
-constexpr int kPageHeight = 540;
+constexpr int kPageWidth = 860;   // pixels at 96 dpi
+constexpr int kPageHeight = 600;
 constexpr int kHeaderHeight = 48;
 constexpr int kFooterHeight = 30;
 
@@ -103,6 +105,11 @@ QPushButton#cmdLoadiPod, QPushButton#cmdViewContents, QPushButton#cmdCopy2Comput
 QPushButton#cmdLoadiPod:hover, QPushButton#cmdViewContents:hover, QPushButton#cmdCopy2Computer:hover { background: #1d4ed8; }
 QPushButton#cmdViewContents { padding: 8px 2px; font-weight: normal; background: #16a34a; border-color: #15803d; }
 QPushButton#cmdViewContents:hover { background: #15803d; }
+QLineEdit { padding: 5px 8px; border: 1px solid #c5cdd9; border-radius: 6px; background: white; color: #0f172a;
+            selection-background-color: #bfdbfe; selection-color: #0f172a; }
+QLineEdit:focus { border-color: #2563eb; }
+QLineEdit:disabled { background: #f1f3f6; color: #9aa5b5; }
+QLineEdit[placeholder="true"] { color: #8a94a6; font-style: italic; }
 #lblDiskSpace { background: #e2e8f0; color: #334155; padding-left: 16px; border-top: 1px solid #cbd5e1; }
 QTableView { background: white; alternate-background-color: #f7f9fc; border: 1px solid #d8dee8; gridline-color: #e7ebf1;
              selection-background-color: #dbeafe; selection-color: #0f172a; }
@@ -122,8 +129,11 @@ frmMain::frmMain(Dialogs& dialogs, std::unique_ptr<_clsSonarchive> library, QWid
     setAttribute(Qt::WA_StyledBackground);
     setStyleSheet(QLatin1String(kStyle));
 
+    m_menus = new frmMenus(this);
+    m_menus->setMenuColours(QColor(0xf4, 0xf6, 0xf9), QColor(0x0f, 0x17, 0x2a));
     buildStartPage();
     buildContentsPage();
+    buildSearchTools();
     layOutPanels();
 
     // The library object lives as long as the window; nothing is asked of it before a load.
@@ -280,10 +290,14 @@ void frmMain::buildContentsPage()
     frTools = new QWidget(frContents);
     auto* tools = new QHBoxLayout(frTools);
     tools->setContentsMargins(0, 0, 0, 0);
-    auto* top = new QHBoxLayout;
-    top->addWidget(chkSelectAll);
-    top->addStretch();
-    top->addWidget(frTools);
+    frTools->setObjectName(QStringLiteral("frTools"));
+    frActions = new QWidget(frContents);
+    frActions->setObjectName(QStringLiteral("frActions"));
+    auto* actions = new QHBoxLayout(frActions);
+    actions->setContentsMargins(0, 0, 0, 0);
+    actions->setSpacing(px(6));
+    actions->addWidget(chkSelectAll);
+    actions->addStretch();
 
     gridView = new QTableView(frContents);
     gridView->setObjectName(QStringLiteral("Grid"));
@@ -318,8 +332,9 @@ void frmMain::buildContentsPage()
     auto* page = new QVBoxLayout(frContents);
     page->setContentsMargins(px(16), px(kHeaderHeight + 12), px(16), px(kFooterHeight + 12));
     page->setSpacing(px(10));
-    page->addLayout(top);
+    page->addWidget(frTools);
     page->addWidget(gridView, 1);
+    page->addWidget(frActions);
     page->addLayout(bottom);
 }
 
@@ -702,6 +717,13 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         DragWindow();
         return true;
+    }
+    if (watched == txtFilter || watched == txtSearch) {
+        auto* box = static_cast<QLineEdit*>(watched);
+        if (event->type() == QEvent::FocusIn)
+            textBoxGotFocus(box);
+        else if (event->type() == QEvent::FocusOut)
+            textBoxLostFocus(box);
     }
     return QWidget::eventFilter(watched, event);
 }

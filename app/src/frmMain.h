@@ -6,6 +6,7 @@
 #include "DiskSpace.h"
 #include "TrackGrid.h"
 #include "TrackTableModel.h"
+#include "clsRowLoop.h"
 
 #include <sonarchive/Sonarchive.h>
 
@@ -17,6 +18,7 @@
 
 class QCheckBox;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QTableView;
@@ -26,6 +28,8 @@ namespace tracklift {
 // The main window: a borderless window whose pages are placed side by side and
 // moved as one. The start page connects and loads; the contents page shows the
 // track list and copies the ticked tracks to the computer.
+class frmMenus;
+
 class frmMain final : public QWidget {
     Q_OBJECT
 public:
@@ -61,6 +65,23 @@ public:
     // Copy to the computer.
     void CopyCheckedTracks();
 
+    // Filter and search.
+    void ApplyFilter(const QString& text);
+    void ShowAllRows(bool show);
+    void cmdFilter_Click();
+    void cmdSearch_Click();
+    void optShowAllTracks_Click();
+    void optFilterTracks_Click();
+    void setFilterColumn(const QString& menuCaption);  // a choice from the filter menu
+    int filterColumn() const;
+    void textBoxGotFocus(QLineEdit* box);
+    void textBoxLostFocus(QLineEdit* box);
+    void resetFilterAndSearch();
+    clsRowLoop& objRowLoop() { return *m_rowLoop; }
+    QString SearchText;
+    static QString filterPlaceholder() { return QStringLiteral("Type Filter Text..."); }
+    static QString searchPlaceholder() { return QStringLiteral("Type Search Text..."); }
+
     // Pages and the view button (the sliding animations build on these).
     void RevealViewButton(bool show);
     void cmdViewContents_Click();
@@ -75,6 +96,7 @@ public:
     // Objects the window owns for its whole life, and the loaded records.
     sonarchive::_clsSonarchive& TrackLibrary() { return *m_library; }
     TrackGrid& Grid() { return *m_grid; }
+    frmMenus& Menus() { return *m_menus; }
     TrackTableModel TracksRS;
     sonarchive::MHSD_T TrackSet;
     std::vector<sonarchive::TrackInfo> TrackInfos;
@@ -94,6 +116,14 @@ public:
     QWidget* frMainFrame;
     QWidget* frContents;
     QWidget* frTools;  // the strip above the track list, for its tools
+    QWidget* frActions;  // below the track list: select all, the player, track information
+    QRadioButton* optShowAllTracks;
+    QRadioButton* optFilterTracks;
+    QPushButton* cmdFilters;
+    QLineEdit* txtFilter;
+    QPushButton* cmdFilter;
+    QLineEdit* txtSearch;
+    QPushButton* cmdSearch;
     QLabel* lblStatus;
     QPushButton* cmdLoadiPod;
     QRadioButton* optAutomatic;
@@ -121,12 +151,22 @@ private:
     int px(int pixelsAt96Dpi) const;
     int pixelsFromTwips(int twips) const;
     MessageResult warn(const QString& text);
-    void rebuildTrackIndex();
+    void buildSearchTools();
+    void textBoxChanged(QLineEdit* box);
+    void objRowLoop_RowFound(GridRow row, GridCell& eventData, bool& cancel);
+    void objRowLoop_EndOfRows(GridRow startingRow, GridCell eventData);
+
+public:
+    void rebuildTrackIndex();  // after TrackInfos changed
+
+private:
 
     Dialogs& m_dialogs;
     DialogsHost m_host;
     std::unique_ptr<sonarchive::_clsSonarchive> m_library;
     TrackGrid* m_grid = nullptr;
+    frmMenus* m_menus = nullptr;
+    clsRowLoop* m_rowLoop = nullptr;
     CRegister m_register;
     VolumeQuery m_volumeQuery = queryVolume;
     QHash<std::int32_t, int> m_trackIndex;  // identifier -> first index in TrackInfos
