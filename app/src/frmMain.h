@@ -11,17 +11,22 @@
 #include <sonarchive/Sonarchive.h>
 
 #include <QHash>
+#include <QStringList>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
 class QCheckBox;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QTableView;
+class QTimer;
+class QUrl;
 
 namespace tracklift {
 
@@ -82,11 +87,51 @@ public:
     static QString filterPlaceholder() { return QStringLiteral("Type Filter Text..."); }
     static QString searchPlaceholder() { return QStringLiteral("Type Search Text..."); }
 
-    // Pages and the view button (the sliding animations build on these).
+    // Pages, panels and the view button.
     void RevealViewButton(bool show);
     void cmdViewContents_Click();
-    void showStartPage();
+    void showStartPage();  // at once, without sliding
     bool isContentsPageShown() const;
+    void StartPanelAnimation(int kind);
+    void tmrAnimate_Timer();
+    void tmrShowViewButton_Timer();
+    void cmdAbout_Click();
+    void cmdAboutOK_Click();
+    void cmdHelp_Click();
+    QString sMoveObject;
+    int MoveStep = 0;      // twips per tick
+    int MoveInterval = 0;  // milliseconds between ticks
+    QWidget* MovingPanel = nullptr;
+    QTimer* tmrAnimate;
+    QTimer* tmrShowViewButton;
+    // Positions and sizes the animations work in, in twips.
+    int startPageLeftTwips() const { return m_startLeft; }
+    int panelTopTwips(const QWidget* panel) const;
+    int viewButtonWidthTwips() const { return m_viewButtonWidth; }
+    int windowHeightTwips() const;
+    int twipsFromPixels(int pixels) const;
+    int pixelsFromTwips(int twips) const;
+
+    // Drive selection.
+    void cmdDrive_Click();
+    void FillDriveMenu();
+    void mnuDriveItem_Click(const QString& caption);
+    QStringList Drives;  // "<mount point> [<label>]" of each mounted volume
+    static QStringList mountedDrives();
+    void setDriveSource(std::function<QStringList()> source) { m_driveSource = std::move(source); }
+
+    // Where the help file and the outside player are looked for; the program's folder by default.
+    void setProgramFolder(const QString& folder) { m_programFolder = folder; }
+    QString programFolder() const;
+    void setUrlOpener(std::function<bool(const QUrl&)> opener) { m_urlOpener = std::move(opener); }
+
+    // Track information.
+    void cmdEditTrack_Click();
+    bool ShowTrackInformation();
+    void FillTrackPanel(std::int32_t id);
+    static QString FormatStartStopTime(std::int32_t ms);
+    void cmdCancelEdit_Click();
+    std::int32_t InfoTrackID = 0;
 
     // Window commands.
     void DragWindow();
@@ -136,9 +181,36 @@ public:
     QTableView* gridView;
     QPushButton* cmdCopy2Computer;
     QPushButton* cmdCancel;
+    QPushButton* cmdHelp;
+    QPushButton* cmdEditTrack;
+    QWidget* frameMovie;
+
+    QWidget* frEditFrame;
+    QLineEdit* txtTitle;
+    QLineEdit* txtAlbum;
+    QLineEdit* txtArtist;
+    QLineEdit* txtGenre;
+    QLineEdit* txtComment;
+    QLineEdit* txtComposer;
+    QLineEdit* txtYear;
+    QCheckBox* chkRemeberPP;
+    QCheckBox* chkSkipWhenShuffle;
+    QCheckBox* chkStartPT;
+    QLineEdit* txtStartTime;
+    QCheckBox* chkStopPT;
+    QLineEdit* txtStopTime;
+    QPushButton* cmdCancelEdit;
+
+    QWidget* frAboutFrame;
+    QLabel* lblAboutProduct;
+    QLabel* lblAboutText;
+    QPushButton* cmdAboutOK;
 
     static QString settingsKey() { return QStringLiteral("Software\\Corvane Tracklift\\Settings"); }
     static constexpr int kViewButtonTwips = 3075;
+
+signals:
+    void viewButtonRevealed();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -149,9 +221,20 @@ private:
     void buildContentsPage();
     void layOutPanels();
     int px(int pixelsAt96Dpi) const;
-    int pixelsFromTwips(int twips) const;
     MessageResult warn(const QString& text);
     void buildSearchTools();
+    void buildTrackPanel();
+    void buildAboutPanel();
+    void placePages();
+    void placePanel(QWidget* panel);
+    int& topOf(const QWidget* panel);
+    bool timeBoxKeyAllowed(QLineEdit* box, QKeyEvent* key) const;
+    void refuseTextBoxMenu(QLineEdit* box, const QPoint& position);
+    GridRow highlightedRow();
+    void pageSlideLeft();
+    void pageSlideRight();
+    void panelUp();
+    void panelDown();
     void textBoxChanged(QLineEdit* box);
     void objRowLoop_RowFound(GridRow row, GridCell& eventData, bool& cancel);
     void objRowLoop_EndOfRows(GridRow startingRow, GridCell eventData);
@@ -176,6 +259,13 @@ private:
     };
     StoredSettings m_loadedSettings;
     QString m_deviceForThisRun;
+    int m_startLeft = 0;        // twips
+    int m_editTop = 0;          // twips
+    int m_aboutTop = 0;         // twips
+    int m_viewButtonWidth = 0;  // twips
+    std::function<QStringList()> m_driveSource;
+    std::function<bool(const QUrl&)> m_urlOpener;
+    QString m_programFolder;
     bool m_closing = false;
     bool m_loading = false;
 };

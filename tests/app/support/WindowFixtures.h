@@ -5,6 +5,7 @@
 #include <sonarchive/TrackInfo.h>
 
 #include <QString>
+#include <QTimer>
 
 #include <vector>
 
@@ -35,6 +36,20 @@ inline void showTracks(tracklift::frmMain& w, const std::vector<sonarchive::Trac
         w.AddTrackRow(info);
     w.rebuildTrackIndex();
     w.FormatGrid();
+}
+
+// Runs the running animations to their end by calling their ticks; returns the ticks taken.
+inline int finishAnimations(tracklift::frmMain& w)
+{
+    int ticks = 0;
+    while ((w.tmrShowViewButton->isActive() || w.tmrAnimate->isActive()) && ticks < 10000) {
+        if (w.tmrShowViewButton->isActive())
+            w.tmrShowViewButton_Timer();
+        else
+            w.tmrAnimate_Timer();
+        ++ticks;
+    }
+    return ticks;
 }
 
 }  // namespace testsupport
