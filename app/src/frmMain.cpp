@@ -107,6 +107,12 @@ QLineEdit[placeholder="true"] { color: #8a94a6; font-style: italic; }
 #lblAboutText { color: #334155; font-size: 10.5pt; }
 QPushButton#cmdAboutOK, QPushButton#cmdCancelEdit { background: #2563eb; color: white; border: 1px solid #1d4ed8; font-weight: 600; }
 QPushButton#cmdAboutOK:hover, QPushButton#cmdCancelEdit:hover { background: #1d4ed8; }
+#frPlayer { background: white; border: 1px solid #d8dee8; border-radius: 8px; }
+QPushButton[playerButton="true"] { padding: 4px 8px; min-width: 22px; border-radius: 5px; }
+#lblPlayInformation { color: #64748b; font-size: 8pt; text-transform: uppercase; }
+#lblFileName { color: #0f172a; font-weight: 600; }
+#lblTime { color: #2563eb; font-weight: 600; }
+#lblTotalTime { color: #64748b; }
 #lblDiskSpace { background: #e2e8f0; color: #334155; padding-left: 16px; border-top: 1px solid #cbd5e1; }
 QTableView { background: white; alternate-background-color: #f7f9fc; border: 1px solid #d8dee8; gridline-color: #e7ebf1;
              selection-background-color: #dbeafe; selection-color: #0f172a; }
@@ -132,6 +138,7 @@ frmMain::frmMain(Dialogs& dialogs, std::unique_ptr<_clsSonarchive> library, QWid
     buildContentsPage();
     buildSearchTools();
     buildTrackPanel();
+    buildPlayer();
     buildAboutPanel();
     layOutPanels();
 
@@ -586,6 +593,7 @@ void frmMain::cmdCancel_Click()
     TrackSet.m_mhlt.m_mhit.clear();
     TrackInfos.clear();
     m_trackIndex.clear();
+    StopPlayback();
     StartPanelAnimation(0);
     RevealViewButton(false);
     lblStatus->setText(QStringLiteral("Waiting to load iPod Contents"));

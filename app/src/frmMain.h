@@ -7,6 +7,7 @@
 #include "TrackGrid.h"
 #include "TrackTableModel.h"
 #include "clsRowLoop.h"
+#include "modMCI.h"
 
 #include <sonarchive/Sonarchive.h>
 
@@ -125,6 +126,22 @@ public:
     QString programFolder() const;
     void setUrlOpener(std::function<bool(const QUrl&)> opener) { m_urlOpener = std::move(opener); }
 
+    // Playback.
+    void cmdPlay_Click();
+    void PlayHighlightedTrack();
+    void PlayNextTrack();
+    void PlayPreviousTrack();
+    void PlayFile(const QString& path, const QString& title, const QString& type);
+    void StopPlayback();
+    void tmrVideoInfo_Timer();
+    std::int32_t CurrentTrackID = 0;
+    QTimer* tmrVideoInfo;
+    modMCI& MCI() { return *m_mci; }
+    void setMciDevice(MciDevice* device);  // null: the program's own, over Qt Multimedia
+    using ProgramStarter = std::function<bool(const QString& program, const QStringList& arguments, const QString& workingFolder)>;
+    void setProgramStarter(ProgramStarter starter) { m_programStarter = std::move(starter); }
+    QString ffplayProgram() const;
+
     // Track information.
     void cmdEditTrack_Click();
     bool ShowTrackInformation();
@@ -184,6 +201,15 @@ public:
     QPushButton* cmdHelp;
     QPushButton* cmdEditTrack;
     QWidget* frameMovie;
+    QWidget* frPlayer;
+    QPushButton* cmdPrevTrack;
+    QPushButton* cmdPlay;
+    QPushButton* cmdStop;
+    QPushButton* cmdNextTrack;
+    QLabel* lblPlayInformation;
+    QLabel* lblTime;
+    QLabel* lblTotalTime;
+    QLabel* lblFileName;
 
     QWidget* frEditFrame;
     QLineEdit* txtTitle;
@@ -225,6 +251,8 @@ private:
     void buildSearchTools();
     void buildTrackPanel();
     void buildAboutPanel();
+    void buildPlayer();
+    void playNeighbour(bool forward);
     void placePages();
     void placePanel(QWidget* panel);
     int& topOf(const QWidget* panel);
@@ -263,6 +291,9 @@ private:
     int m_editTop = 0;          // twips
     int m_aboutTop = 0;         // twips
     int m_viewButtonWidth = 0;  // twips
+    std::unique_ptr<MciInterpreter> m_mciInterpreter;
+    std::unique_ptr<modMCI> m_mci;
+    ProgramStarter m_programStarter;
     std::function<QStringList()> m_driveSource;
     std::function<bool(const QUrl&)> m_urlOpener;
     QString m_programFolder;

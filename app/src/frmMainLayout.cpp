@@ -295,6 +295,8 @@ void frmMain::cmdViewContents_Click()
     if (tmrShowViewButton->isActive())
         return;
     resetFilterAndSearch();
+    cmdPrevTrack->setEnabled(false);
+    cmdNextTrack->setEnabled(false);
     chkSelectAll->setChecked(false);
     StartPanelAnimation(1);
 }
