@@ -90,8 +90,8 @@ void frmMain::resetFilterAndSearch()
     optShowAllTracks_Click();
     txtFilter->setText(filterPlaceholder());
     txtSearch->setText(searchPlaceholder());
-    cmdFilter->setEnabled(false);
-    cmdSearch->setEnabled(false);
+    textBoxChanged(txtFilter);
+    textBoxChanged(txtSearch);
 }
 
 // ---- Text boxes with a placeholder ---------------------------------------------

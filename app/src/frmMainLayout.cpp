@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -60,7 +61,7 @@ void frmMain::buildAboutPanel()
     frAboutFrame = new QWidget(this);
     frAboutFrame->setObjectName(QStringLiteral("frAboutFrame"));
     frAboutFrame->setAttribute(Qt::WA_StyledBackground);
-    frAboutFrame->resize(px(480), px(300));
+    frAboutFrame->resize(px(460), px(250));
     auto* heading = new QLabel(QStringLiteral("About"), frAboutFrame);
     heading->setObjectName(QStringLiteral("lblPanelHeading"));
     lblAboutProduct = new QLabel(QStringLiteral("Tracklift %1").arg(QStringLiteral(TRACKLIFT_VERSION)), frAboutFrame);
@@ -114,6 +115,13 @@ void frmMain::layOutPanels()
     for (QWidget* panel : {frEditFrame, frAboutFrame}) {
         topOf(panel) = windowHeightTwips();
         placePanel(panel);
+    }
+    for (QWidget* panel : {frEditFrame, frAboutFrame}) {
+        auto* shadow = new QGraphicsDropShadowEffect(panel);
+        shadow->setBlurRadius(px(28));
+        shadow->setOffset(0, px(6));
+        shadow->setColor(QColor(15, 23, 42, 90));
+        panel->setGraphicsEffect(shadow);
     }
     frTopHeader->raise();
     lblDiskSpace->raise();
