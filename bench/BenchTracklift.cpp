@@ -10,6 +10,8 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLineEdit>
+#include <QRadioButton>
 #include <QPushButton>
 #include <QTimer>
 
@@ -102,6 +104,51 @@ void SelectAll40000Tracks(benchmark::State& state)
     }
 }
 BENCHMARK(SelectAll40000Tracks)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// Filtering the list by title, alternating between two texts so that about a
+// quarter of the rows change their visibility each time, then painting.
+void Filter40000Tracks(benchmark::State& state)
+{
+    LoadedWindow loaded;
+    frmMain& window = *loaded.window;
+    window.optFilterTracks->setChecked(true);
+    int shown = 0;
+    bool one = true;
+    for (auto _ : state) {
+        window.ApplyFilter(one ? QStringLiteral("title 1") : QStringLiteral("TITLE 2"));
+        QApplication::processEvents();
+        one = !one;
+        state.PauseTiming();
+        shown = 0;
+        for (GridRow r = window.Grid().firstRow(); r != kNoRow; r = window.Grid().nextRow(r))
+            shown += window.Grid().isRowHidden(r) ? 0 : 1;
+        if (shown == 0 || shown == 40000)
+            state.SkipWithError("the filter did not narrow the list");
+        state.ResumeTiming();
+    }
+    state.counters["rows_shown"] = shown;
+}
+BENCHMARK(Filter40000Tracks)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// One press of "Search" from the top that finds its match in the last row:
+// the longest step there is short of finding nothing.
+void SearchStep40000Tracks(benchmark::State& state)
+{
+    LoadedWindow loaded;
+    frmMain& window = *loaded.window;
+    const GridRow last = window.Grid().lastRow();
+    window.txtSearch->setText(window.Grid().cellText(last, TrackTableModel::Title));
+    for (auto _ : state) {
+        state.PauseTiming();
+        window.Grid().setActiveCell({});
+        state.ResumeTiming();
+        window.cmdSearch_Click();
+        QApplication::processEvents();
+        if (window.Grid().activeCell().row != last)
+            state.SkipWithError("the search did not reach the last row");
+    }
+}
+BENCHMARK(SearchStep40000Tracks)->Unit(benchmark::kMillisecond)->Iterations(10);
 
 // Forty files of 8 MB, made once.
 const fs::path& sourceFiles()

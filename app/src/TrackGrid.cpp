@@ -106,6 +106,21 @@ void TrackGrid::setRowHidden(GridRow row, bool hidden)
         m_view->setRowHidden(row, hidden);
 }
 
+void TrackGrid::beginRowVisibilityChanges()
+{
+    // A header that does not paint skips placing each row it hides or shows.
+    if (m_visibilityBatch++ == 0)
+        m_view->verticalHeader()->setUpdatesEnabled(false);
+}
+
+void TrackGrid::endRowVisibilityChanges()
+{
+    if (m_visibilityBatch == 0 || --m_visibilityBatch > 0)
+        return;
+    m_view->verticalHeader()->setUpdatesEnabled(true);
+    m_view->viewport()->update();
+}
+
 bool TrackGrid::isRowHidden(GridRow row) const
 {
     return row >= 0 && row < rowCount() && m_view->isRowHidden(row);

@@ -58,6 +58,9 @@ public:
     bool isExpanded(GridRow) const { return false; }
     GridRow firstChildRow(GridRow) const { return kNoRow; }
     void setRowHidden(GridRow row, bool hidden);
+    // Between these two, hiding and showing many rows costs one layout, not one per row.
+    void beginRowVisibilityChanges();
+    void endRowVisibilityChanges();
     bool isRowHidden(GridRow row) const;
     void setRowSelected(GridRow row, bool selected);
     bool isRowSelected(GridRow row) const;
@@ -96,6 +99,7 @@ private:
     QSortFilterProxyModel* m_proxy;
     TrackTableModel* m_table = nullptr;
     QString m_caption;
+    int m_visibilityBatch = 0;
     bool m_cellCleared = false;  // a row is active without an active cell
     bool m_settingCurrent = false;
 };

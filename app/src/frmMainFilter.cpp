@@ -164,18 +164,22 @@ void frmMain::cmdFilter_Click()
 void frmMain::ApplyFilter(const QString& text)
 {
     const int column = filterColumn();
+    m_grid->beginRowVisibilityChanges();
     for (GridRow row = m_grid->firstRow(); row != kNoRow; row = m_grid->nextRow(row)) {
         const bool hide = !m_grid->cellText(row, column).contains(text, Qt::CaseInsensitive);
         if (m_grid->isRowHidden(row) != hide)
             m_grid->setRowHidden(row, hide);
     }
+    m_grid->endRowVisibilityChanges();
 }
 
 void frmMain::ShowAllRows(bool show)
 {
+    m_grid->beginRowVisibilityChanges();
     for (GridRow row = m_grid->firstRow(); row != kNoRow; row = m_grid->nextRow(row))
         if (m_grid->isRowHidden(row) == show)
             m_grid->setRowHidden(row, !show);
+    m_grid->endRowVisibilityChanges();
 }
 
 // ---- Search -------------------------------------------------------------------------

@@ -115,6 +115,7 @@ void frmMain::layOutPanels()
     for (QWidget* panel : {frEditFrame, frAboutFrame}) {
         topOf(panel) = windowHeightTwips();
         placePanel(panel);
+        panel->hide();  // its shadow would reach into the window
     }
     for (QWidget* panel : {frEditFrame, frAboutFrame}) {
         auto* shadow = new QGraphicsDropShadowEffect(panel);
@@ -157,7 +158,10 @@ void frmMain::StartPanelAnimation(int kind)
     switch (kind) {
     case 0: sMoveObject = QStringLiteral("Main 2 Right"); MoveStep = 800; MoveInterval = 5; break;
     case 1: sMoveObject = QStringLiteral("Main 2 Left"); MoveStep = 800; MoveInterval = 5; break;
-    case 6: sMoveObject = QStringLiteral("Edit Frame 2 Up"); MoveStep = 300; MoveInterval = 10; break;
+    case 6:
+        sMoveObject = QStringLiteral("Edit Frame 2 Up"); MoveStep = 300; MoveInterval = 10;
+        (MovingPanel ? MovingPanel : frEditFrame)->show();
+        break;
     case 7: sMoveObject = QStringLiteral("Edit Frame 2 Down"); MoveStep = 500; MoveInterval = 5; break;
     default: return;
     }
@@ -243,6 +247,7 @@ void frmMain::panelDown()
     tmrAnimate->stop();
     top = windowHeightTwips();
     placePanel(panel);
+    panel->hide();
     frContents->setEnabled(true);
     frMainFrame->setEnabled(true);
     if (panel == frEditFrame || panel == frAboutFrame) {
