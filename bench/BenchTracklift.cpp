@@ -10,6 +10,8 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLineEdit>
+#include <QRadioButton>
 #include <QPushButton>
 #include <QTimer>
 
@@ -32,6 +34,37 @@ public:
     CopyResult copyFiles(QWidget*, const std::vector<CopyItem>&) override { return {}; }
 };
 
+// Runs the growing button and the page slide to their end at once.
+void finishAnimations(frmMain& window)
+{
+    while (window.tmrShowViewButton->isActive() || window.tmrAnimate->isActive()) {
+        if (window.tmrShowViewButton->isActive())
+            window.tmrShowViewButton_Timer();
+        else
+            window.tmrAnimate_Timer();
+    }
+}
+
+// A window showing the 40,000-track device's contents.
+struct LoadedWindow {
+    testsupport::TempDir config;
+    SilentDialogs dialogs;
+    std::unique_ptr<frmMain> window;
+
+    LoadedWindow()
+    {
+        qputenv("TRACKLIFT_CONFIG_DIR", QByteArray::fromStdString(config.path().string()));
+        window = std::make_unique<frmMain>(dialogs);
+        window->useDeviceForThisRun(QString::fromStdString(bench::bigDevice().string()));
+        window->show();
+        window->cmdLoadiPod->click();
+        finishAnimations(*window);
+        window->cmdViewContents_Click();
+        finishAnimations(*window);
+        QApplication::processEvents();
+    }
+};
+
 void GridLoad40000Tracks(benchmark::State& state)
 {
     testsupport::TempDir config;
@@ -44,7 +77,9 @@ void GridLoad40000Tracks(benchmark::State& state)
     for (auto _ : state) {
         // From the press of "Load iPod Contents" to the rows painted on the contents page.
         window.cmdLoadiPod->click();
+        finishAnimations(window);
         window.cmdViewContents_Click();
+        finishAnimations(window);
         window.repaint();
         QApplication::processEvents();
         if (window.Grid().rowCount() != 40000)
@@ -59,15 +94,8 @@ BENCHMARK(GridLoad40000Tracks)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 void SelectAll40000Tracks(benchmark::State& state)
 {
-    testsupport::TempDir config;
-    qputenv("TRACKLIFT_CONFIG_DIR", QByteArray::fromStdString(config.path().string()));
-    SilentDialogs dialogs;
-    frmMain window(dialogs);
-    window.useDeviceForThisRun(QString::fromStdString(bench::bigDevice().string()));
-    window.show();
-    window.cmdLoadiPod->click();
-    window.cmdViewContents_Click();
-    QApplication::processEvents();
+    LoadedWindow loaded;
+    frmMain& window = *loaded.window;
     bool on = true;
     for (auto _ : state) {
         window.SetAllChecks(on);
@@ -76,6 +104,51 @@ void SelectAll40000Tracks(benchmark::State& state)
     }
 }
 BENCHMARK(SelectAll40000Tracks)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// Filtering the list by title, alternating between two texts so that about a
+// quarter of the rows change their visibility each time, then painting.
+void Filter40000Tracks(benchmark::State& state)
+{
+    LoadedWindow loaded;
+    frmMain& window = *loaded.window;
+    window.optFilterTracks->setChecked(true);
+    int shown = 0;
+    bool one = true;
+    for (auto _ : state) {
+        window.ApplyFilter(one ? QStringLiteral("title 1") : QStringLiteral("TITLE 2"));
+        QApplication::processEvents();
+        one = !one;
+        state.PauseTiming();
+        shown = 0;
+        for (GridRow r = window.Grid().firstRow(); r != kNoRow; r = window.Grid().nextRow(r))
+            shown += window.Grid().isRowHidden(r) ? 0 : 1;
+        if (shown == 0 || shown == 40000)
+            state.SkipWithError("the filter did not narrow the list");
+        state.ResumeTiming();
+    }
+    state.counters["rows_shown"] = shown;
+}
+BENCHMARK(Filter40000Tracks)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// One press of "Search" from the top that finds its match in the last row:
+// the longest step there is short of finding nothing.
+void SearchStep40000Tracks(benchmark::State& state)
+{
+    LoadedWindow loaded;
+    frmMain& window = *loaded.window;
+    const GridRow last = window.Grid().lastRow();
+    window.txtSearch->setText(window.Grid().cellText(last, TrackTableModel::Title));
+    for (auto _ : state) {
+        state.PauseTiming();
+        window.Grid().setActiveCell({});
+        state.ResumeTiming();
+        window.cmdSearch_Click();
+        QApplication::processEvents();
+        if (window.Grid().activeCell().row != last)
+            state.SkipWithError("the search did not reach the last row");
+    }
+}
+BENCHMARK(SearchStep40000Tracks)->Unit(benchmark::kMillisecond)->Iterations(10);
 
 // Forty files of 8 MB, made once.
 const fs::path& sourceFiles()

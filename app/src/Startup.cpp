@@ -68,11 +68,9 @@ std::unique_ptr<frmMain> startTracklift(Dialogs& dialogs, const QStringList& arg
         window->useDeviceForThisRun(parser.value(device));
     if (parser.isSet(load)) {
         frmMain* w = window.get();
-        QTimer::singleShot(0, w, [w] {
-            w->cmdLoadiPod_Click();
-            if (w->cmdViewContents->isVisible())
-                w->cmdViewContents_Click();
-        });
+        // Once the view button has grown, open the contents page as its click does.
+        QObject::connect(w, &frmMain::viewButtonRevealed, w, &frmMain::cmdViewContents_Click, Qt::SingleShotConnection);
+        QTimer::singleShot(0, w, [w] { w->cmdLoadiPod_Click(); });
     }
     exitCode = 0;
     return window;

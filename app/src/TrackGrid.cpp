@@ -5,6 +5,8 @@
 #include <QSortFilterProxyModel>
 #include <QTableView>
 
+#include <algorithm>
+
 namespace tracklift {
 
 TrackGrid::TrackGrid(QTableView* view, QObject* parent) : QObject(parent), m_view(view), m_proxy(new QSortFilterProxyModel(this))
@@ -20,8 +22,14 @@ void TrackGrid::bind(TrackTableModel* table)
     m_table = table;
     if (m_proxy->sourceModel() != table)
         m_proxy->setSourceModel(table);
-    if (m_view->model() != m_proxy)
+    if (m_view->model() != m_proxy) {
         m_view->setModel(m_proxy);
+        // A cell the user makes current is the active cell again.
+        connect(m_view->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] {
+            if (!m_settingCurrent)
+                m_cellCleared = false;
+        });
+    }
 }
 
 int TrackGrid::pixelsFromTwips(int twips) const
@@ -98,6 +106,21 @@ void TrackGrid::setRowHidden(GridRow row, bool hidden)
         m_view->setRowHidden(row, hidden);
 }
 
+void TrackGrid::beginRowVisibilityChanges()
+{
+    // A header that does not paint skips placing each row it hides or shows.
+    if (m_visibilityBatch++ == 0)
+        m_view->verticalHeader()->setUpdatesEnabled(false);
+}
+
+void TrackGrid::endRowVisibilityChanges()
+{
+    if (m_visibilityBatch == 0 || --m_visibilityBatch > 0)
+        return;
+    m_view->verticalHeader()->setUpdatesEnabled(true);
+    m_view->viewport()->update();
+}
+
 bool TrackGrid::isRowHidden(GridRow row) const
 {
     return row >= 0 && row < rowCount() && m_view->isRowHidden(row);
@@ -125,29 +148,43 @@ GridRow TrackGrid::activeRow() const
 
 void TrackGrid::setActiveRow(GridRow row)
 {
+    m_settingCurrent = true;
     if (row < 0 || row >= rowCount()) {
         m_view->setCurrentIndex({});
-        return;
+    } else {
+        // The view keeps a current cell; it stands for the row only.
+        const int column = m_view->currentIndex().isValid() ? m_view->currentIndex().column() : TrackTableModel::Title;
+        m_view->setCurrentIndex(m_proxy->index(row, column));
+        m_view->scrollTo(m_proxy->index(row, column));
     }
-    const int column = m_view->currentIndex().isValid() ? m_view->currentIndex().column() : TrackTableModel::Title;
-    m_view->setCurrentIndex(m_proxy->index(row, column));
+    m_settingCurrent = false;
+    m_cellCleared = true;
 }
 
 GridCell TrackGrid::activeCell() const
 {
     const QModelIndex current = m_table ? m_view->currentIndex() : QModelIndex();
-    return current.isValid() ? GridCell{current.row(), current.column()} : GridCell{};
+    return current.isValid() && !m_cellCleared ? GridCell{current.row(), current.column()} : GridCell{};
 }
 
 void TrackGrid::setActiveCell(GridCell cell)
 {
+    m_settingCurrent = true;
     if (cell.isNull() || cell.row >= rowCount() || cell.column >= TrackTableModel::ColumnCount) {
         m_view->setCurrentIndex({});
-        return;
+    } else {
+        const QModelIndex index = m_proxy->index(cell.row, cell.column);
+        m_view->setCurrentIndex(index);
+        m_view->scrollTo(index);
     }
-    const QModelIndex index = m_proxy->index(cell.row, cell.column);
-    m_view->setCurrentIndex(index);
-    m_view->scrollTo(index);
+    m_settingCurrent = false;
+    m_cellCleared = false;
+}
+
+void TrackGrid::scrollToRow(GridRow row)
+{
+    if (row >= 0 && row < rowCount())
+        m_view->scrollTo(m_proxy->index(row, TrackTableModel::Title));
 }
 
 int TrackGrid::tableRow(GridRow row) const
@@ -178,6 +215,21 @@ void TrackGrid::setCellSelected(GridCell cell, bool selected)
         return;
     m_view->selectionModel()->select(m_proxy->index(cell.row, cell.column),
                                      selected ? QItemSelectionModel::Select : QItemSelectionModel::Deselect);
+}
+
+bool TrackGrid::isCellSelected(GridCell cell) const
+{
+    return !cell.isNull() && cell.row < rowCount() && m_view->selectionModel()->isSelected(m_proxy->index(cell.row, cell.column));
+}
+
+GridRow TrackGrid::lastRowWithSelection() const
+{
+    GridRow last = kNoRow;
+    if (!m_table)
+        return last;
+    for (const QItemSelectionRange& range : m_view->selectionModel()->selection())
+        last = std::max(last, range.bottom());
+    return last;
 }
 
 std::vector<GridCell> TrackGrid::selectedCells() const

@@ -58,6 +58,9 @@ public:
     bool isExpanded(GridRow) const { return false; }
     GridRow firstChildRow(GridRow) const { return kNoRow; }
     void setRowHidden(GridRow row, bool hidden);
+    // Between these two, hiding and showing many rows costs one layout, not one per row.
+    void beginRowVisibilityChanges();
+    void endRowVisibilityChanges();
     bool isRowHidden(GridRow row) const;
     void setRowSelected(GridRow row, bool selected);
     bool isRowSelected(GridRow row) const;
@@ -65,7 +68,7 @@ public:
     // Active row and cell (the highlighted ones).
     GridRow activeRow() const;
     void setActiveRow(GridRow row);
-    GridCell activeCell() const;
+    GridCell activeCell() const;  // none after setActiveRow until a cell is made active
     void setActiveCell(GridCell cell);
 
     // Cells by column position.
@@ -73,7 +76,11 @@ public:
     QString cellText(GridRow row, int column) const;
     bool setCellValue(GridRow row, int column, const QVariant& value);
     void setCellSelected(GridCell cell, bool selected);
+    bool isCellSelected(GridCell cell) const;
     std::vector<GridCell> selectedCells() const;
+    // The lowest displayed row holding any selected cell; kNoRow when nothing is selected.
+    GridRow lastRowWithSelection() const;
+    void scrollToRow(GridRow row);
 
     // Appearances.
     void resetAppearances();
@@ -92,6 +99,9 @@ private:
     QSortFilterProxyModel* m_proxy;
     TrackTableModel* m_table = nullptr;
     QString m_caption;
+    int m_visibilityBatch = 0;
+    bool m_cellCleared = false;  // a row is active without an active cell
+    bool m_settingCurrent = false;
 };
 
 }  // namespace tracklift

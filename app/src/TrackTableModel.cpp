@@ -2,6 +2,7 @@
 
 #include <QBrush>
 #include <QColor>
+#include <QFont>
 #include <QStringList>
 
 namespace tracklift {
@@ -186,7 +187,7 @@ void TrackTableModel::setAppearance(int row, int column, const QString& name)
 {
     m_appearances.insert(cellKey(row, column), name);
     const QModelIndex i = index(row, column);
-    emit dataChanged(i, i, {Qt::BackgroundRole, Qt::ForegroundRole, AppearanceRole});
+    emit dataChanged(i, i, {Qt::BackgroundRole, Qt::FontRole, AppearanceRole});
 }
 
 void TrackTableModel::clearAppearances()
@@ -195,7 +196,7 @@ void TrackTableModel::clearAppearances()
         return;
     m_appearances.clear();
     if (rows())
-        emit dataChanged(index(0, 0), index(rows() - 1, ColumnCount - 1), {Qt::BackgroundRole, Qt::ForegroundRole, AppearanceRole});
+        emit dataChanged(index(0, 0), index(rows() - 1, ColumnCount - 1), {Qt::BackgroundRole, Qt::FontRole, AppearanceRole});
 }
 
 QString TrackTableModel::appearance(int row, int column) const
@@ -237,6 +238,14 @@ QVariant TrackTableModel::data(const QModelIndex& index, int role) const
     case Qt::BackgroundRole:
         if (!m_appearances.isEmpty() && appearance(row, column) == QLatin1String("Active"))
             return QBrush(QColor(0xFF, 0xE0, 0x82));
+        return {};
+    case Qt::FontRole:
+        // Bold as well, so that the found cell stands out in a selected row too.
+        if (!m_appearances.isEmpty() && appearance(row, column) == QLatin1String("Active")) {
+            QFont bold;
+            bold.setBold(true);
+            return bold;
+        }
         return {};
     default:
         return {};

@@ -3,6 +3,8 @@
 #include "CleanFileName.h"
 #include "FileNameFit.h"
 #include "FormatText.h"
+#include "WindowMetrics.h"
+#include "frmMenus.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -14,7 +16,9 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
@@ -29,11 +33,6 @@ using namespace sonarchive;
 namespace tracklift {
 
 namespace {
-
-constexpr int kPageWidth = 780;   // pixels at 96 dpi
-constexpr int kPageHeight = 540;
-constexpr int kHeaderHeight = 48;
-constexpr int kFooterHeight = 30;
 
 const QString kSelectDrive = QStringLiteral("Select Drive...");
 
@@ -66,16 +65,6 @@ QString trimBlanks(const QString& text)
     return text.mid(first, last - first);
 }
 
-QString escapeMnemonic(QString text)
-{
-    return text.replace(QLatin1Char('&'), QStringLiteral("&&"));
-}
-
-QString unescapeMnemonic(QString text)
-{
-    return text.replace(QStringLiteral("&&"), QStringLiteral("&"));
-}
-
 std::filesystem::path toPath(const QString& path)
 {
     return std::filesystem::path(QFile::encodeName(path).toStdString());
@@ -88,6 +77,8 @@ const char* const kStyle = R"(
 #lblSubtitle { color: #94a3b8; }
 #frTopHeader QPushButton { color: #e2e8f0; background: transparent; border: none; font-size: 13pt; min-width: 36px; min-height: 32px; }
 #frTopHeader QPushButton:hover { background: #334155; }
+#frTopHeader QPushButton[headerText="true"] { font-size: 10pt; min-width: 0; padding: 6px 12px; border-radius: 6px; }
+#frTopHeader QPushButton:disabled { color: #64748b; }
 #frTopHeader QPushButton#cmdClose:hover { background: #dc2626; }
 #frMainFrame, #frContents { background: #f4f6f9; }
 #lblHeading { font-size: 17pt; font-weight: 600; color: #0f172a; }
@@ -103,6 +94,25 @@ QPushButton#cmdLoadiPod, QPushButton#cmdViewContents, QPushButton#cmdCopy2Comput
 QPushButton#cmdLoadiPod:hover, QPushButton#cmdViewContents:hover, QPushButton#cmdCopy2Computer:hover { background: #1d4ed8; }
 QPushButton#cmdViewContents { padding: 8px 2px; font-weight: normal; background: #16a34a; border-color: #15803d; }
 QPushButton#cmdViewContents:hover { background: #15803d; }
+QLineEdit { padding: 5px 8px; border: 1px solid #c5cdd9; border-radius: 6px; background: white; color: #0f172a;
+            selection-background-color: #bfdbfe; selection-color: #0f172a; }
+QLineEdit:focus { border-color: #2563eb; }
+QLineEdit:disabled { background: #f1f3f6; color: #9aa5b5; }
+QLineEdit[placeholder="true"] { color: #8a94a6; font-style: italic; }
+#frEditFrame, #frAboutFrame { background: white; border: 1px solid #c9d2de; border-radius: 10px; }
+#lblPanelHeading { font-size: 15pt; font-weight: 600; color: #0f172a; }
+#lblPanelNote, #lblField { color: #475569; }
+#lblSection { color: #0f172a; font-weight: 600; }
+#lblAboutProduct { color: #2563eb; font-weight: 600; font-size: 11pt; }
+#lblAboutText { color: #334155; font-size: 10.5pt; }
+QPushButton#cmdAboutOK, QPushButton#cmdCancelEdit { background: #2563eb; color: white; border: 1px solid #1d4ed8; font-weight: 600; }
+QPushButton#cmdAboutOK:hover, QPushButton#cmdCancelEdit:hover { background: #1d4ed8; }
+#frPlayer { background: white; border: 1px solid #d8dee8; border-radius: 8px; }
+QPushButton[playerButton="true"] { padding: 4px 8px; min-width: 22px; border-radius: 5px; }
+#lblPlayInformation { color: #64748b; font-size: 8pt; text-transform: uppercase; }
+#lblFileName { color: #0f172a; font-weight: 600; }
+#lblTime { color: #2563eb; font-weight: 600; }
+#lblTotalTime { color: #64748b; }
 #lblDiskSpace { background: #e2e8f0; color: #334155; padding-left: 16px; border-top: 1px solid #cbd5e1; }
 QTableView { background: white; alternate-background-color: #f7f9fc; border: 1px solid #d8dee8; gridline-color: #e7ebf1;
              selection-background-color: #dbeafe; selection-color: #0f172a; }
@@ -122,8 +132,14 @@ frmMain::frmMain(Dialogs& dialogs, std::unique_ptr<_clsSonarchive> library, QWid
     setAttribute(Qt::WA_StyledBackground);
     setStyleSheet(QLatin1String(kStyle));
 
+    m_menus = new frmMenus(this);
+    m_menus->setMenuColours(QColor(0xf4, 0xf6, 0xf9), QColor(0x0f, 0x17, 0x2a));
     buildStartPage();
     buildContentsPage();
+    buildSearchTools();
+    buildTrackPanel();
+    buildPlayer();
+    buildAboutPanel();
     layOutPanels();
 
     // The library object lives as long as the window; nothing is asked of it before a load.
@@ -151,11 +167,6 @@ int frmMain::px(int pixelsAt96Dpi) const
     return qRound(pixelsAt96Dpi * logicalDpiY() / 96.0);
 }
 
-int frmMain::pixelsFromTwips(int twips) const
-{
-    return qRound(twips * logicalDpiX() / 1440.0);
-}
-
 void frmMain::buildStartPage()
 {
     frTopHeader = new QWidget(this);
@@ -171,7 +182,13 @@ void frmMain::buildStartPage()
     cmdClose = new QPushButton(QStringLiteral("\u2715"), frTopHeader);
     cmdClose->setObjectName(QStringLiteral("cmdClose"));
     cmdClose->setToolTip(QStringLiteral("Close"));
-    for (QPushButton* b : {cmdMinimize, cmdClose})
+    cmdHelp = new QPushButton(QStringLiteral("Help"), frTopHeader);
+    cmdHelp->setObjectName(QStringLiteral("cmdHelp"));
+    cmdAbout = new QPushButton(QStringLiteral("About"), frTopHeader);
+    cmdAbout->setObjectName(QStringLiteral("cmdAbout"));
+    for (QPushButton* b : {cmdHelp, cmdAbout})
+        b->setProperty("headerText", true);
+    for (QPushButton* b : {cmdHelp, cmdAbout, cmdMinimize, cmdClose})
         b->setFocusPolicy(Qt::NoFocus);
     auto* header = new QHBoxLayout(frTopHeader);
     header->setContentsMargins(px(20), 0, px(6), 0);
@@ -179,6 +196,9 @@ void frmMain::buildStartPage()
     header->addWidget(lblTitle);
     header->addWidget(subtitle);
     header->addStretch();
+    header->addWidget(cmdHelp);
+    header->addWidget(cmdAbout);
+    header->addSpacing(px(8));
     header->addWidget(cmdMinimize);
     header->addWidget(cmdClose);
     frTopHeader->installEventFilter(this);
@@ -230,6 +250,7 @@ void frmMain::buildStartPage()
         if (on)
             cmdDrive->setEnabled(true);
     });
+    connect(cmdDrive, &QPushButton::clicked, this, &frmMain::cmdDrive_Click);
 
     cmdLoadiPod = new QPushButton(QStringLiteral("Load iPod Contents"), frMainFrame);
     cmdLoadiPod->setObjectName(QStringLiteral("cmdLoadiPod"));
@@ -237,9 +258,6 @@ void frmMain::buildStartPage()
     cmdViewContents->setObjectName(QStringLiteral("cmdViewContents"));
     cmdViewContents->setFixedWidth(0);
     cmdViewContents->setVisible(false);
-    cmdAbout = new QPushButton(QStringLiteral("About"), frMainFrame);
-    cmdAbout->setObjectName(QStringLiteral("cmdAbout"));
-    cmdAbout->setVisible(false);  // its panel comes with the sliding layout
     lblStatus = new QLabel(QStringLiteral("Waiting to load iPod contents"), frMainFrame);
     lblStatus->setObjectName(QStringLiteral("lblStatus"));
     connect(cmdLoadiPod, &QPushButton::clicked, this, &frmMain::cmdLoadiPod_Click);
@@ -250,7 +268,6 @@ void frmMain::buildStartPage()
     buttons->addWidget(cmdLoadiPod);
     buttons->addWidget(cmdViewContents);
     buttons->addStretch();
-    buttons->addWidget(cmdAbout);
 
     auto* page = new QVBoxLayout(frMainFrame);
     page->setContentsMargins(px(40), px(kHeaderHeight + 34), px(40), px(kFooterHeight + 24));
@@ -280,10 +297,14 @@ void frmMain::buildContentsPage()
     frTools = new QWidget(frContents);
     auto* tools = new QHBoxLayout(frTools);
     tools->setContentsMargins(0, 0, 0, 0);
-    auto* top = new QHBoxLayout;
-    top->addWidget(chkSelectAll);
-    top->addStretch();
-    top->addWidget(frTools);
+    frTools->setObjectName(QStringLiteral("frTools"));
+    frActions = new QWidget(frContents);
+    frActions->setObjectName(QStringLiteral("frActions"));
+    auto* actions = new QHBoxLayout(frActions);
+    actions->setContentsMargins(0, 0, 0, 0);
+    actions->setSpacing(px(6));
+    actions->addWidget(chkSelectAll);
+    actions->addStretch();
 
     gridView = new QTableView(frContents);
     gridView->setObjectName(QStringLiteral("Grid"));
@@ -318,24 +339,10 @@ void frmMain::buildContentsPage()
     auto* page = new QVBoxLayout(frContents);
     page->setContentsMargins(px(16), px(kHeaderHeight + 12), px(16), px(kFooterHeight + 12));
     page->setSpacing(px(10));
-    page->addLayout(top);
+    page->addWidget(frTools);
     page->addWidget(gridView, 1);
+    page->addWidget(frActions);
     page->addLayout(bottom);
-}
-
-void frmMain::layOutPanels()
-{
-    // Start page at the origin, the contents page just right of it; the window
-    // shows exactly one page. The header and the capacity line stay on top.
-    const QSize page(px(kPageWidth), px(kPageHeight));
-    frMainFrame->setGeometry(0, 0, page.width(), page.height());
-    frContents->setGeometry(page.width(), 0, page.width(), page.height());
-    setFixedSize(page);
-    frTopHeader->setGeometry(0, 0, page.width(), px(kHeaderHeight));
-    lblDiskSpace->setGeometry(0, page.height() - px(kFooterHeight), page.width(), px(kFooterHeight));
-    frTopHeader->raise();
-    lblDiskSpace->raise();
-    RevealViewButton(false);
 }
 
 // ---- Settings -------------------------------------------------------------
@@ -586,7 +593,8 @@ void frmMain::cmdCancel_Click()
     TrackSet.m_mhlt.m_mhit.clear();
     TrackInfos.clear();
     m_trackIndex.clear();
-    showStartPage();
+    StopPlayback();
+    StartPanelAnimation(0);
     RevealViewButton(false);
     lblStatus->setText(QStringLiteral("Waiting to load iPod Contents"));
 }
@@ -634,39 +642,6 @@ void frmMain::CopyCheckedTracks()
 
 // ---- Pages ------------------------------------------------------------------
 
-void frmMain::RevealViewButton(bool show)
-{
-    if (!show) {
-        cmdViewContents->setFixedWidth(0);
-        cmdViewContents->setVisible(false);
-        return;
-    }
-    cmdViewContents->setText(QStringLiteral("View && Copy iPod Contents>> "));
-    cmdViewContents->setFixedWidth(pixelsFromTwips(kViewButtonTwips));
-    cmdViewContents->setVisible(true);
-    cmdViewContents->setFocus();
-    cmdAbout->setEnabled(true);
-}
-
-void frmMain::cmdViewContents_Click()
-{
-    chkSelectAll->setChecked(false);
-    frMainFrame->move(-frMainFrame->width(), 0);
-    frContents->move(0, 0);
-    gridView->setFocus();
-}
-
-void frmMain::showStartPage()
-{
-    frMainFrame->move(0, 0);
-    frContents->move(frMainFrame->width(), 0);
-}
-
-bool frmMain::isContentsPageShown() const
-{
-    return frContents->x() == 0;
-}
-
 // ---- Window commands ----------------------------------------------------------
 
 void frmMain::DragWindow()
@@ -702,6 +677,16 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         DragWindow();
         return true;
+    }
+    if ((watched == txtStartTime || watched == txtStopTime || watched == txtYear) && event->type() == QEvent::KeyPress &&
+        !timeBoxKeyAllowed(static_cast<QLineEdit*>(watched), static_cast<QKeyEvent*>(event)))
+        return true;  // the key is dropped
+    if (watched == txtFilter || watched == txtSearch) {
+        auto* box = static_cast<QLineEdit*>(watched);
+        if (event->type() == QEvent::FocusIn)
+            textBoxGotFocus(box);
+        else if (event->type() == QEvent::FocusOut)
+            textBoxLostFocus(box);
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -6,6 +6,7 @@
 #include <frmMain.h>
 
 #include <QLabel>
+#include <QPushButton>
 #include <QTest>
 
 using namespace tracklift;
@@ -59,6 +60,19 @@ private slots:
         QCOMPARE(exitCode, 0);
         window->cmdLoadiPod_Click();
         QCOMPARE(window->lblStatus->text(), QStringLiteral("iPod Contents are Loaded"));
+        QVERIFY(dialogs.prompts.empty());
+    }
+
+    void loadOptionOpensTheContentsOnceTheViewButtonHasGrown()
+    {
+        FixtureDevice device({makeTrack(1, u"One"), makeTrack(2, u"Two")});
+        ScriptedDialogs dialogs;
+        int exitCode = -1;
+        auto window = startTracklift(dialogs, {"tracklift", "--device", device.root(), "--load"}, exitCode);
+        QVERIFY(window);
+        QTRY_VERIFY_WITH_TIMEOUT(window->isContentsPageShown(), 10000);
+        QCOMPARE(window->viewButtonWidthTwips(), frmMain::kViewButtonTwips);
+        QCOMPARE(window->Grid().rowCount(), 2);
         QVERIFY(dialogs.prompts.empty());
     }
 

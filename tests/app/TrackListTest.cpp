@@ -1,5 +1,6 @@
 #include "FixtureDevice.h"
 #include "ScriptedDialogs.h"
+#include "WindowFixtures.h"
 
 #include <CRegister.h>
 #include <frmMain.h>
@@ -202,6 +203,7 @@ private slots:
         QVERIFY2(m_dialogs.prompts.empty(), m_dialogs.prompts.empty() ? "" : qPrintable(m_dialogs.prompts[0].text));
         QCOMPARE(w.lblStatus->text(), QStringLiteral("iPod Contents are Loaded"));
         QVERIFY(w.cmdViewContents->isVisibleTo(&w));
+        finishAnimations(w);
         QCOMPARE(w.cmdViewContents->text(), QStringLiteral("View && Copy iPod Contents>> "));
         QVERIFY(w.lblDiskSpace->text().startsWith(QStringLiteral("iPod Capcity:")));
 
@@ -366,7 +368,9 @@ private slots:
         w.useDeviceForThisRun(device.root());
         w.show();
         w.cmdLoadiPod->click();
+        finishAnimations(w);
         w.cmdViewContents->click();
+        finishAnimations(w);
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         const QRect cellRect = w.gridView->visualRect(w.gridView->model()->index(1, C::CheckBox));
         QTest::mouseClick(w.gridView->viewport(), Qt::LeftButton, {}, cellRect.center());
@@ -382,9 +386,12 @@ private slots:
         frmMain w(m_dialogs);
         w.useDeviceForThisRun(device.root());
         w.cmdLoadiPod->click();
+        finishAnimations(w);
         w.cmdViewContents->click();
+        finishAnimations(w);
         QVERIFY(w.isContentsPageShown());
         w.cmdCancel->click();
+        finishAnimations(w);
         QVERIFY(!w.isContentsPageShown());
         QVERIFY(w.TrackInfos.empty());
         QVERIFY(w.TrackSet.m_mhlt.m_mhit.empty());
