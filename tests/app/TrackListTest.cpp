@@ -257,6 +257,20 @@ private slots:
         QCOMPARE(cell(w, 0, C::TrackSize), QStringLiteral("0 Bytes"));
     }
 
+    void yearEndsAtItsFirstZeroByte()
+    {
+        frmMain w(m_dialogs);
+        w.CreateTracksRecordset();
+        sonarchive::TrackInfo info;
+        info.sYear = std::u16string(4, u'\0');
+        w.AddTrackRow(info);
+        info.sYear = std::u16string(u"98") + u'\0' + u'\0';
+        w.AddTrackRow(info);
+        w.FormatGrid();
+        QCOMPARE(cell(w, 0, C::Year), QString());
+        QCOMPARE(cell(w, 1, C::Year), QStringLiteral("98"));
+    }
+
     void emptyDeviceLoadsWithAnEmptyGrid()
     {
         FixtureDevice device({});
