@@ -374,7 +374,8 @@ TEST(WriteiPodDB, RecordsCarryingTheDeletionMarkInTheFileLeaveConsistentCounts)
     const MHSD_T tracks = d.db.GetAllTracks();
     ASSERT_EQ(tracks.m_mhlt.iNumberOfllTracks, 2);
     EXPECT_EQ(tracks.m_mhlt.m_mhit[1].iUniqueID, 3);
-    const MHYP& master = d.db.GetAllPlayLists().m_mhlp.m_mhyp.at(0);
+    const MHSD_P playlists = d.db.GetAllPlayLists();
+    const MHYP& master = playlists.m_mhlp.m_mhyp.at(0);
     ASSERT_EQ(master.iPlaylistItemsCount, 2);
     EXPECT_EQ(master.m_mhip[1].iTrackID, 3);
 }
