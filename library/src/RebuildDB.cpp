@@ -57,7 +57,7 @@ void listFiles(const fs::path& folder, std::vector<fs::path>& files)
 {
     std::vector<fs::path> subfolders;
     for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
-        if (entry.is_symlink() ? false : entry.is_directory())
+        if (!entry.is_symlink() && entry.is_directory())
             subfolders.push_back(entry.path());
         else if (entry.is_regular_file())
             files.push_back(entry.path());
