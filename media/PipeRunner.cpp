@@ -1,4 +1,5 @@
 #include "PipeRunner.h"
+#include "FileDescriptor.h"
 
 #include "MediaError.h"
 
@@ -23,23 +24,6 @@ namespace {
 constexpr int kPumpIntervalMs = 40;
 constexpr std::size_t kPiece = 4096;
 
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd = -1) : m_fd(fd) {}
-    ~FileDescriptor() { reset(); }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return m_fd; }
-    void reset()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = -1;
-    }
-
-private:
-    int m_fd;
-};
 
 struct SpawnSetup {
     posix_spawn_file_actions_t actions;

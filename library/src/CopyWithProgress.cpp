@@ -1,4 +1,5 @@
 #include "CopyWithProgress.h"
+#include "FileDescriptor.h"
 
 #include <cerrno>
 #include <memory>
@@ -22,28 +23,6 @@ constexpr std::size_t kChunk = 4 << 20;  // large enough for full speed, small e
     throw std::system_error(error, std::generic_category(), what);
 }
 
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return m_fd; }
-    // Closes now, reporting a failure (a write the device refused late).
-    int close()
-    {
-        const int result = ::close(m_fd);
-        m_fd = -1;
-        return result;
-    }
-
-private:
-    int m_fd;
-};
 
 // One chunk from `in` to `out`: in the kernel where the file systems allow,
 // else through the buffer. Returns the bytes copied, 0 at the end of the source.

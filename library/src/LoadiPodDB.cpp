@@ -2,6 +2,7 @@
 // when the file cannot be read, asks the user whether to rebuild or reset it.
 
 #include "ByteReader.h"
+#include "FileDescriptor.h"
 #include "FieldCodec.h"
 #include "StringRecordLayout.h"
 #include "clsSonarchive.h"
@@ -49,28 +50,22 @@ std::shared_ptr<const ByteBuffer> readWholeFile(const fs::path& path)
         throw std::runtime_error("the database path is a folder");
 
     // Read straight into uninitialised storage: the file is the largest thing a load holds.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.isOpen())
         throw std::runtime_error("cannot open " + path.string() + ": " + std::strerror(errno));
     struct stat info {};
-    if (::fstat(fd, &info) != 0) {
-        ::close(fd);
+    if (::fstat(fd.get(), &info) != 0)
         throw std::runtime_error("cannot size " + path.string());
-    }
     auto data = std::make_shared<ByteBuffer>(static_cast<std::size_t>(info.st_size));
     std::size_t done = 0;
     while (done < data->size()) {
-        const ssize_t got = ::read(fd, data->data() + done, data->size() - done);
+        const ssize_t got = ::read(fd.get(), data->data() + done, data->size() - done);
         if (got < 0 && errno == EINTR)
             continue;
-        if (got <= 0) {
-            const int error = errno;
-            ::close(fd);
-            throw std::runtime_error("short read of " + path.string() + (got < 0 ? std::string(": ") + std::strerror(error) : ""));
-        }
+        if (got <= 0)
+            throw std::runtime_error("short read of " + path.string() + (got < 0 ? std::string(": ") + std::strerror(errno) : ""));
         done += static_cast<std::size_t>(got);
     }
-    ::close(fd);
     return data;
 }
 
