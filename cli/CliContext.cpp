@@ -6,12 +6,13 @@ namespace cli {
 
 using namespace sonarchive;
 
-DeviceSession openDevice(const CliContext& context, const std::string& deviceRoot)
+DeviceSession openDevice(const CliContext& context, const std::string& deviceRoot, bool allowUnsigned)
 {
     DeviceSession session;
     session.host = std::make_unique<TerminalHost>(TerminalHost::repairModeFrom(context.repair));
     session.library = createSonarchive();
     session.library->setUserInterfaceHost(session.host.get());
+    session.library->setAllowUnsignedWrite(allowUnsigned);
 
     std::string root = deviceRoot == "auto" ? std::string() : deviceRoot;
     if (!root.empty() && root.back() != '/')
@@ -24,22 +25,40 @@ DeviceSession openDevice(const CliContext& context, const std::string& deviceRoo
     return session;
 }
 
-DeviceSession loadDevice(const CliContext& context, const std::string& deviceRoot)
+DeviceSession loadDevice(const CliContext& context, const std::string& deviceRoot, bool allowUnsigned)
 {
-    DeviceSession session = openDevice(context, deviceRoot);
+    DeviceSession session = openDevice(context, deviceRoot, allowUnsigned);
     if (session.library && !session.library->LoadiPodDB()) {
-        std::cerr << "sonarchive: the iPod database of " << toUtf8(session.library->iPodDriveLetter())
-                  << " could not be loaded\n";
+        reportFailure(*session.library, "the iPod database of " + toUtf8(session.library->iPodDriveLetter()) + " could not be loaded");
         session.library.reset();
     }
     return session;
 }
 
+void reportFailure(const _clsSonarchive& library, const std::string& what)
+{
+    const Failure failure = library.lastFailure();
+    std::cerr << "sonarchive: " << what;
+    if (failure)
+        std::cerr << ": " << failure.message;
+    if (failure.code == FailureCode::Signed)
+        std::cerr << " (--allow-unsigned writes it all the same)";
+    std::cerr << '\n';
+}
+
 int writeDatabase(DeviceSession& session)
 {
-    const int errorsBefore = session.host->errorsShown();
-    session.library->WriteiPodDB();
-    return session.host->errorsShown() == errorsBefore ? kExitOk : kExitFailure;
+    if (session.library->writeDatabase())
+        return kExitOk;
+    reportFailure(*session.library, "the database was not written");
+    return kExitFailure;
+}
+
+void addAllowUnsignedFlag(CLI::App& command, const std::shared_ptr<bool>& allow)
+{
+    command.add_flag("--allow-unsigned", *allow,
+                     "Write a signed database although its signature can't be renewed (the iPod may then show no music "
+                     "until its own software signs it again)");
 }
 
 int guarded(const std::function<int()>& action)

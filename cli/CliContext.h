@@ -4,6 +4,8 @@
 
 #include <sonarchive/Sonarchive.h>
 
+#include <CLI/CLI.hpp>
+
 #include <functional>
 #include <memory>
 #include <string>
@@ -26,14 +28,21 @@ struct DeviceSession {
 
 // Creates the library for DEVICE_ROOT ("auto" detects the device; a missing
 // trailing "/" is added). Returns no library when no device could be chosen.
-DeviceSession openDevice(const CliContext& context, const std::string& deviceRoot);
+// `allowUnsigned` lets its writes replace a signed database (--allow-unsigned).
+DeviceSession openDevice(const CliContext& context, const std::string& deviceRoot, bool allowUnsigned = false);
 
 // openDevice() followed by LoadiPodDB(); no library when either fails.
-DeviceSession loadDevice(const CliContext& context, const std::string& deviceRoot);
+DeviceSession loadDevice(const CliContext& context, const std::string& deviceRoot, bool allowUnsigned = false);
 
-// WriteiPodDB(), telling whether it went through: the library reports a failed
-// write only by its error message.
+// Writes the database and tells whether it went through; a failure's reason
+// goes to stderr.
 int writeDatabase(DeviceSession& session);
+
+// "sonarchive: <what>: <the library's last failure>" on stderr.
+void reportFailure(const sonarchive::_clsSonarchive& library, const std::string& what);
+
+// The --allow-unsigned flag of the commands that write.
+void addAllowUnsignedFlag(CLI::App& command, const std::shared_ptr<bool>& allow);
 
 // Runs an action, turning escaping errors into a message and exit code 1.
 int guarded(const std::function<int()>& action);

@@ -50,9 +50,9 @@ private:
     bool m_open = false;
 };
 
-int runAdd(const CliContext& context, const std::string& root, const std::vector<std::string>& files)
+int runAdd(const CliContext& context, const std::string& root, const std::vector<std::string>& files, bool allowUnsigned)
 {
-    DeviceSession session = loadDevice(context, root);
+    DeviceSession session = loadDevice(context, root, allowUnsigned);
     if (!session.library)
         return kExitFailure;
     _clsSonarchive& library = *session.library;
@@ -78,13 +78,13 @@ int runAdd(const CliContext& context, const std::string& root, const std::vector
             std::cerr << "sonarchive: " << file << ": not a supported media file\n";
             status = kExitFailure;
         } else {
-            std::cerr << "sonarchive: " << file << " was not added\n";  // the library has shown why
+            reportFailure(library, file + " was not added");
             status = kExitFailure;
         }
     }
-    if (added > 0)
-        library.WriteiPodDB();
     library.setEventListener(nullptr);
+    if (added > 0 && writeDatabase(session) != kExitOk)
+        return kExitFailure;
     return status;
 }
 
@@ -98,7 +98,11 @@ void registerAddCommand(CLI::App& app, CliContext& context)
     auto files = std::make_shared<std::vector<std::string>>();
     command->add_option("DEVICE_ROOT", *root, "The device's mount folder, or 'auto'")->required();
     command->add_option("FILE", *files, "Media files (MP3, WAV, AAC, AIFF, MP4 and other MPEG containers)")->required();
-    command->callback([&context, root, files] { context.action = [&context, root, files] { return runAdd(context, *root, *files); }; });
+    auto allowUnsigned = std::make_shared<bool>(false);
+    addAllowUnsignedFlag(*command, allowUnsigned);
+    command->callback([&context, root, files, allowUnsigned] {
+        context.action = [&context, root, files, allowUnsigned] { return runAdd(context, *root, *files, *allowUnsigned); };
+    });
 }
 
 }  // namespace cli

@@ -182,7 +182,9 @@ int runCopy(const CliContext& context, const CopyOptions& options)
         std::filesystem::path relative;
         if (pattern) {
             std::u16string type(info.sTrackType.rbegin(), info.sTrackType.rend());
-            relative = pattern->path({info.sTitle, info.sArtist, info.sAlbum, info.sGenre, info.sComposer, info.sYear, type, id},
+            const int year = trackYear(info);
+            const std::u16string yearText = year ? fromUtf8(std::to_string(year)) : std::u16string();
+            relative = pattern->path({info.sTitle, info.sArtist, info.sAlbum, info.sGenre, info.sComposer, yearText, type, id},
                                      extension);
         } else {
             relative = tracklift::trackFileName(tracklift::CleanFileName(info.sTitle), extension);

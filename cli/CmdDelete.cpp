@@ -11,9 +11,9 @@ using namespace sonarchive;
 
 namespace {
 
-int runDelete(const CliContext& context, const std::string& root, const std::vector<std::int32_t>& ids)
+int runDelete(const CliContext& context, const std::string& root, const std::vector<std::int32_t>& ids, bool allowUnsigned)
 {
-    DeviceSession session = loadDevice(context, root);
+    DeviceSession session = loadDevice(context, root, allowUnsigned);
     if (!session.library)
         return kExitFailure;
     int status = kExitOk;
@@ -41,7 +41,11 @@ void registerDeleteCommand(CLI::App& app, CliContext& context)
     auto ids = std::make_shared<std::vector<std::int32_t>>();
     command->add_option("DEVICE_ROOT", *root, "The device's mount folder, or 'auto'")->required();
     command->add_option("ID", *ids, "Track ids (see 'list')")->required();
-    command->callback([&context, root, ids] { context.action = [&context, root, ids] { return runDelete(context, *root, *ids); }; });
+    auto allowUnsigned = std::make_shared<bool>(false);
+    addAllowUnsignedFlag(*command, allowUnsigned);
+    command->callback([&context, root, ids, allowUnsigned] {
+        context.action = [&context, root, ids, allowUnsigned] { return runDelete(context, *root, *ids, *allowUnsigned); };
+    });
 }
 
 }  // namespace cli

@@ -19,6 +19,9 @@ int runDump(const CliContext& context, const std::string& root)
         return kExitFailure;
     const auto& library = *session.library;
     nlohmann::ordered_json out;
+    // A signed database is written back only as it was read (see --allow-unsigned).
+    out["signed"] = library.signatureScheme() != 0;
+    out["signatureScheme"] = library.signatureScheme();
     out["MHBD"] = toJson(library.GetDBInfo());
     out["MHSD_T"] = toJson(library.GetAllTracks());
     out["playlists"] = toJson(library.GetAllPlayLists());

@@ -28,8 +28,10 @@ int runList(const CliContext& context, const std::string& root, bool json)
             all.push_back(toJson(info));
             continue;
         }
+        const int year = trackYear(info);
         std::cout << info.iTrackID << '\t' << toUtf8(info.sTitle) << '\t' << toUtf8(info.sArtist) << '\t'
-                  << toUtf8(info.sAlbum) << '\t' << toUtf8(info.sLocation) << '\n';
+                  << toUtf8(info.sAlbum) << '\t' << (year ? std::to_string(year) : std::string()) << '\t'
+                  << toUtf8(info.sLocation) << '\n';
     }
     if (json)
         std::cout << all.dump(2) << '\n';
@@ -40,7 +42,7 @@ int runList(const CliContext& context, const std::string& root, bool json)
 
 void registerListCommand(CLI::App& app, CliContext& context)
 {
-    auto* command = app.add_subcommand("list", "List every track of the device: id, title, artist, album, file");
+    auto* command = app.add_subcommand("list", "List every track of the device: id, title, artist, album, year, file");
     auto root = std::make_shared<std::string>();
     auto json = std::make_shared<bool>(false);
     command->add_option("DEVICE_ROOT", *root, "The device's mount folder, or 'auto'")->required();

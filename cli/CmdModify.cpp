@@ -16,11 +16,12 @@ struct Changes {
     std::optional<std::string> title, album, artist, genre, comment, composer, year;
     std::optional<std::int32_t> startMs, stopMs;
     std::optional<int> skipWhenShuffle, rememberPosition;
+    bool allowUnsigned = false;
 };
 
 int runModify(const CliContext& context, const std::string& root, std::int32_t id, const Changes& c)
 {
-    DeviceSession session = loadDevice(context, root);
+    DeviceSession session = loadDevice(context, root, c.allowUnsigned);
     if (!session.library)
         return kExitFailure;
     TrackInfo info;
@@ -41,7 +42,7 @@ int runModify(const CliContext& context, const std::string& root, std::int32_t i
     set(info.sComment, c.comment);
     set(info.sComposer, c.composer);
     if (c.year)
-        info.sYear = bytesToText(*c.year);  // the year field holds these four bytes
+        info.sYear = fromUtf8(*c.year);  // stored as the integer the field holds
     if (c.startMs)
         info.iStartTime = *c.startMs;
     if (c.stopMs)
@@ -70,12 +71,18 @@ void registerModifyCommand(CLI::App& app, CliContext& context)
     command->add_option("--genre", c->genre);
     command->add_option("--comment", c->comment);
     command->add_option("--composer", c->composer);
-    command->add_option("--year", c->year, "Up to four characters, stored as they are")
-        ->check([](const std::string& value) { return value.size() <= 4 ? std::string() : "a year has at most 4 characters"; });
+    command->add_option("--year", c->year, "The year, 1 to 9999; 0 or empty for none")
+        ->check([](const std::string& value) {
+            const bool digits = value.size() <= 4 && value.find_first_not_of("0123456789") == std::string::npos;
+            return digits ? std::string() : "a year is a number of at most 4 digits";
+        });
     command->add_option("--start-ms", c->startMs, "Playback start time");
     command->add_option("--stop-ms", c->stopMs, "Playback stop time");
     command->add_option("--skip-when-shuffle", c->skipWhenShuffle)->check(CLI::IsMember({0, 1}));
     command->add_option("--remember-position", c->rememberPosition)->check(CLI::IsMember({0, 1}));
+    command->add_flag("--allow-unsigned", c->allowUnsigned,
+                      "Write a signed database although its signature can't be renewed (the iPod may then show no music "
+                      "until its own software signs it again)");
     command->callback([&context, root, id, c] { context.action = [&context, root, id, c] { return runModify(context, *root, *id, *c); }; });
 }
 

@@ -29,9 +29,9 @@ private:
     _clsSonarchive& m_library;
 };
 
-int runRebuild(const CliContext& context, const std::string& root, bool shuffle)
+int runRebuild(const CliContext& context, const std::string& root, bool shuffle, bool allowUnsigned)
 {
-    DeviceSession session = openDevice(context, root);
+    DeviceSession session = openDevice(context, root, allowUnsigned);
     if (!session.library)
         return kExitFailure;
     _clsSonarchive& library = *session.library;
@@ -42,9 +42,12 @@ int runRebuild(const CliContext& context, const std::string& root, bool shuffle)
     const bool rebuilt = library.ReBuildDB();
     library.setEventListener(nullptr);
     if (!rebuilt) {
-        std::cerr << "sonarchive: the database of " << toUtf8(library.iPodDriveLetter()) << " was not rebuilt\n";
+        reportFailure(library, "the database of " + toUtf8(library.iPodDriveLetter()) + " was not rebuilt");
         return kExitFailure;
     }
+    if (library.replacedSignatureScheme() != 0)
+        std::cout << "The previous database was signed: the iPod's own desktop software will have to sign the new one "
+                     "before the iPod shows music again\n";
     return InterruptWatch::interrupted() ? 130 : kExitOk;
 }
 
@@ -57,8 +60,10 @@ void registerRebuildCommand(CLI::App& app, CliContext& context)
     auto shuffle = std::make_shared<bool>(false);
     command->add_option("DEVICE_ROOT", *root, "The device's mount folder, or 'auto'")->required();
     command->add_flag("--shuffle", *shuffle, "The device is a shuffle model: video files are left out");
-    command->callback([&context, root, shuffle] {
-        context.action = [&context, root, shuffle] { return runRebuild(context, *root, *shuffle); };
+    auto allowUnsigned = std::make_shared<bool>(false);
+    addAllowUnsignedFlag(*command, allowUnsigned);
+    command->callback([&context, root, shuffle, allowUnsigned] {
+        context.action = [&context, root, shuffle, allowUnsigned] { return runRebuild(context, *root, *shuffle, *allowUnsigned); };
     });
 }
 

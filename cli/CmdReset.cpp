@@ -17,11 +17,15 @@ int runReset(const CliContext& context, const std::string& root)
     if (!session.library)
         return kExitFailure;
     if (!session.library->ResetiPodDB()) {
-        std::cerr << "sonarchive: the database of " << toUtf8(session.library->iPodDriveLetter()) << " was not reset\n";
+        reportFailure(*session.library, "the database of " + toUtf8(session.library->iPodDriveLetter()) + " was not reset");
         return kExitFailure;
     }
     std::cout << "The database of " << toUtf8(session.library->iPodDriveLetter())
-              << " is now empty; the previous one is kept as iPod_Control/iTunes/Sonarchive.bak when there was one\n";
+              << " is now empty; the previous one is kept as iPod_Control/iTunes/Sonarchive.bak when there was one";
+    if (session.library->replacedSignatureScheme() != 0)
+        std::cout << ". The previous database was signed: the iPod's own desktop software will have to sign the new one "
+                     "before the iPod shows music again";
+    std::cout << '\n';
     return kExitOk;
 }
 

@@ -7,9 +7,9 @@ namespace cli {
 
 namespace {
 
-int runRewrite(const CliContext& context, const std::string& root)
+int runRewrite(const CliContext& context, const std::string& root, bool allowUnsigned)
 {
-    DeviceSession session = loadDevice(context, root);
+    DeviceSession session = loadDevice(context, root, allowUnsigned);
     if (!session.library)
         return kExitFailure;
     return writeDatabase(session);
@@ -21,8 +21,12 @@ void registerRewriteCommand(CLI::App& app, CliContext& context)
 {
     auto* command = app.add_subcommand("rewrite", "Load the device database and write it back");
     auto root = std::make_shared<std::string>();
+    auto allowUnsigned = std::make_shared<bool>(false);
     command->add_option("DEVICE_ROOT", *root, "The device's mount folder, or 'auto'")->required();
-    command->callback([&context, root] { context.action = [&context, root] { return runRewrite(context, *root); }; });
+    addAllowUnsignedFlag(*command, allowUnsigned);
+    command->callback([&context, root, allowUnsigned] {
+        context.action = [&context, root, allowUnsigned] { return runRewrite(context, *root, *allowUnsigned); };
+    });
 }
 
 }  // namespace cli

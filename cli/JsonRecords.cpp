@@ -51,8 +51,9 @@ Json toJson(const TrackInfo& i)
 {
     return Json{{"sTitle", text(i.sTitle)}, {"sAlbum", text(i.sAlbum)}, {"sArtist", text(i.sArtist)},
                 {"sComposer", text(i.sComposer)}, {"sGenre", text(i.sGenre)}, {"sYear", text(i.sYear)},
+                {"year", trackYear(i)},
                 {"sComment", text(i.sComment)}, {"sFiletype", text(i.sFiletype)}, {"sLocation", text(i.sLocation)},
-                {"sVolume", text(i.sVolume)}, {"iFileSize", i.iFileSize}, {"iTrackTimLength", i.iTrackTimLength},
+                {"sVolume", text(i.sVolume)}, {"iFileSize", trackFileSize(i)}, {"iTrackTimLength", i.iTrackTimLength},
                 {"iType", i.iType}, {"iBitrateInKbs", i.iBitrateInKbs}, {"iSampleRateInHz", i.iSampleRateInHz},
                 {"iStartTime", i.iStartTime}, {"iStopTime", i.iStopTime}, {"iSkipWhenShuffle", i.iSkipWhenShuffle},
                 {"iRememberPlayBackPos", i.iRememberPlayBackPos}, {"IsMovie", i.IsMovie}, {"IsVBR", i.IsVBR},

@@ -33,10 +33,8 @@ MessageResult TerminalHost::scriptedAnswer(const std::u16string& prompt, Message
 }
 
 MessageResult TerminalHost::messageBox(const std::u16string& prompt, const std::u16string& title, MessageButtons buttons,
-                                       sonarchive::MessageIcon icon)
+                                       sonarchive::MessageIcon)
 {
-    if (icon == sonarchive::MessageIcon::Critical)
-        ++m_errors;
     std::string text = sonarchive::toUtf8(prompt);
     for (char& c : text)
         if (c == '\r')

@@ -19,16 +19,11 @@ public:
                                          sonarchive::MessageButtons buttons, sonarchive::MessageIcon icon) override;
     std::u16string browseForFolder(std::int32_t ownerWindow, const std::u16string& title) override;
 
-    // Error boxes (critical icon) shown so far: the library reports some
-    // failures only that way.
-    int errorsShown() const { return m_errors; }
-
 private:
     sonarchive::MessageResult scriptedAnswer(const std::u16string& prompt, sonarchive::MessageButtons buttons) const;
 
     RepairMode m_mode;
     bool m_interactive;
-    int m_errors = 0;
 };
 
 }  // namespace cli

@@ -319,9 +319,10 @@ bool AnalyseWithConverter(const fs::path& file, TrackInfo& info, const Converter
     }
     attempt([&] {
         const std::uint64_t size = FileSize64(file);
-        if (size > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()))
-            throw MediaError::overflow();
-        info.iFileSize = static_cast<std::int32_t>(size);
+        if (size > std::numeric_limits<std::uint32_t>::max())
+            throw MediaError::fileTooLarge(size);
+        // The database's size field is unsigned 32-bit; TrackInfo holds its bits.
+        info.iFileSize = static_cast<std::int32_t>(static_cast<std::uint32_t>(size));
     });
     DeleteIfExists(setup.captureFile);
     return true;

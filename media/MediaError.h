@@ -30,6 +30,8 @@ public:
 
     static MediaError invalidCall() { return MediaError(kInvalidCall, "Invalid procedure call or argument"); }
     static MediaError overflow() { return MediaError(kOverflow, "Overflow"); }
+    // A file the database's 32-bit size field can't describe.
+    static MediaError fileTooLarge(std::uint64_t bytes);
     static MediaError divisionByZero() { return MediaError(kDivisionByZero, "Division by zero"); }
     static MediaError typeMismatch() { return MediaError(kTypeMismatch, "Type mismatch"); }
     static MediaError subscriptOutOfRange() { return MediaError(kSubscriptOutOfRange, "Subscript out of range"); }

@@ -129,8 +129,8 @@ bool AnalyseMpegAudio(const ByteSource& source, MpegInfo& info)
     const std::int64_t fileSize = source.size();
     if (fileSize < 4)
         return false;
-    if (fileSize > std::numeric_limits<std::int32_t>::max())
-        throw MediaError::overflow();
+    if (fileSize > static_cast<std::int64_t>(std::numeric_limits<std::uint32_t>::max()))
+        throw MediaError::fileTooLarge(static_cast<std::uint64_t>(fileSize));
 
     bool found = false;
     const std::int64_t p = findFrameSync(source, start);
@@ -184,7 +184,7 @@ bool AnalyseMpegAudio(const ByteSource& source, MpegInfo& info)
             found = true;
         }
     }
-    info.fileSize = static_cast<std::int32_t>(fileSize);
+    info.fileSize = static_cast<std::uint32_t>(fileSize);
     return found;
 }
 

@@ -14,7 +14,7 @@ struct MpegInfo {
     std::int32_t sampleRateHz = 0;   // 0 when unknown
     bool isVbr = false;              // a VBR header gave both a frame and a byte count
     std::int32_t lengthSeconds = 0;  // whole seconds
-    std::int32_t fileSize = 0;       // bytes
+    std::uint32_t fileSize = 0;      // bytes (the database's field is unsigned 32-bit)
 
     friend bool operator==(const MpegInfo&, const MpegInfo&) = default;
 };

@@ -252,13 +252,20 @@ TEST(PipeRunner, FakeConverterEndToEnd)
     EXPECT_EQ(info.sVideoCodec, u"h264");
     EXPECT_FALSE(fs::exists(setup.captureFile));
 
-    // A file of 3 GiB (sparse) has no 32-bit size: shown, and the size kept.
+    // The size field is unsigned 32-bit: a file of 3 GiB (sparse) keeps its size
+    // in the field's bits; one of 4 GiB has none, which is shown, and the size kept.
     std::vector<std::u16string> shown;
     setup.showError = [&](const std::u16string& t) { shown.push_back(t); };
     fs::resize_file(dir.path() / "movie.mov", 3ULL << 30);
     ASSERT_TRUE(AnalyseWithConverter(dir.path() / "movie.mov", info, setup));
+    EXPECT_EQ(static_cast<std::uint32_t>(info.iFileSize), 3ULL << 30);
+    EXPECT_TRUE(shown.empty());
+    info.iFileSize = 12345;
+    fs::resize_file(dir.path() / "movie.mov", 4ULL << 30);
+    ASSERT_TRUE(AnalyseWithConverter(dir.path() / "movie.mov", info, setup));
     EXPECT_EQ(info.iFileSize, 12345);
-    EXPECT_EQ(shown, std::vector<std::u16string>{u"Error occured while parsing media file\r\n6:Overflow"});
+    EXPECT_EQ(shown, std::vector<std::u16string>{u"Error occured while parsing media file\r\n6:Overflow: the file is 4,294,967,296 bytes, "
+                                                 u"and the iPod's database holds only files smaller than 4 GiB (4,294,967,296 bytes)"});
 }
 
 TEST(ConverterLocation, CaptureGoesBesideTheLibraryOnlyWhenWritable)

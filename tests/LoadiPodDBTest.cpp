@@ -33,7 +33,8 @@ TEST(LoadiPodDB, DecodesTracksStringsAndPlaylists)
     EXPECT_EQ(info.sTitle, u"Two");
     EXPECT_EQ(info.sArtist, u"Other");
     EXPECT_EQ(info.sTrackType, u"3PM");
-    EXPECT_EQ(info.sYear, u"1999");
+    EXPECT_EQ(info.sYear, bytesToText(std::string("\xCF\x07\0\0", 4)));  // the field's bytes, as they stand
+    EXPECT_EQ(trackYear(info), 1999);
     EXPECT_EQ(info.sLocation, d.dir.root() + u"iPod_Control/Music/F00/ABCD.mp3");
 
     EXPECT_EQ(d.db.GetAllPlayLists().m_mhlp.m_mhyp.at(0).m_mhod_s.sString, u"iPod");
@@ -44,7 +45,7 @@ TEST(LoadiPodDB, ShortHeadersOddLengthsAndForeignRecordsKeepTheWalkInStep)
 {
     Device d;
     auto shortHeader = makeTrack(1, u"Short");
-    shortHeader.headerSize = 156;  // fields past 156 come from the string records that follow
+    shortHeader.headerSize = 156;  // an early device's header: the fields past it read as zero
     auto odd = makeTrack(2, u"Odd");
     odd.strings[0].length = 5;     // the last character holds a single byte
     auto foreign = makeTrack(3, u"Foreign");
@@ -56,7 +57,9 @@ TEST(LoadiPodDB, ShortHeadersOddLengthsAndForeignRecordsKeepTheWalkInStep)
     ASSERT_TRUE(d.db.LoadiPodDB());
     const MHSD_T s = d.db.GetAllTracks();
     EXPECT_EQ(trackAt(s, 0).m_mhod.at(0).sString, u"Short");
-    EXPECT_EQ(trackAt(s, 0).iSkipCount, 0x646f686d);  // offset 156 is the first string record's "mhod"
+    EXPECT_EQ(trackAt(s, 0).iSkipCount, 0);  // offset 156 is the first string record's, not the track's
+    EXPECT_EQ(trackAt(s, 0).iBookmarkTime, 0);
+    EXPECT_EQ(trackAt(s, 0).iTrackSize, 4000000);
     EXPECT_EQ(d.db.GetTrackInfo(2).sTitle, std::u16string(u"Od") + u'd');
     EXPECT_EQ(trackAt(s, 1).m_mhod.at(0).sString.size(), 3u);
     EXPECT_EQ(trackAt(s, 2).m_mhod.at(0).iType, 15);
@@ -156,15 +159,28 @@ TEST(LoadiPodDB, PlaylistRecordsAndItemsFollowTheCounts)
     EXPECT_EQ(second.m_mhod_poe.at(0).sAllMHOD.size(), 44u);
 }
 
-TEST(LoadiPodDB, AnItemClaimingTwoRecordsIsFollowedByOneForTheReader)
+TEST(LoadiPodDB, AnItemHasAsManyDataRecordsAsItsCountSays)
 {
     Device d;
-    PlaylistFixture odd{.title = u"Odd", .trackIds = {1}, .itemChildCount = 2};
+    PlaylistFixture two{.title = u"Two", .trackIds = {1, 2}, .itemChildCount = 2};
+    PlaylistFixture none{.title = u"None", .trackIds = {2, 1}, .itemChildCount = 0};
     DatabaseFixture db;
-    db.sections = {TrackSection{.tracks = {makeTrack(1, u"A")}}, PlaylistSection{.type = 2, .playlists = {odd}}};
+    db.sections = {TrackSection{.tracks = {makeTrack(1, u"A"), makeTrack(2, u"B")}},
+                   PlaylistSection{.type = 2, .playlists = {two, none, PlaylistFixture{.title = u"After", .trackIds = {1}}}}};
     d.install(db);
     ASSERT_TRUE(d.db.LoadiPodDB());
-    EXPECT_EQ(d.db.GetAllPlayLists().m_mhlp.m_mhyp.at(0).m_mhip.at(0).iChildCount, 2);
+    const MHSD_P p = d.db.GetAllPlayLists();
+    const MHYP& first = p.m_mhlp.m_mhyp.at(0);
+    EXPECT_EQ(first.m_mhip.at(0).iChildCount, 2);
+    EXPECT_EQ(first.m_mhip.at(1).iTrackID, 2);
+    EXPECT_EQ(first.m_mhod_poe.at(1).iPosition, 2);
+    EXPECT_EQ(first.m_mhip.at(1).sMoreRecords.size(), 44u);  // the second record, kept whole
+    const MHYP& second = p.m_mhlp.m_mhyp.at(1);
+    EXPECT_EQ(second.m_mhip.at(0).iTrackID, 2);
+    EXPECT_EQ(second.m_mhip.at(1).iTrackID, 1);  // right after the first item's header
+    EXPECT_TRUE(second.m_mhod_poe.at(1).sID.empty());
+    EXPECT_EQ(p.m_mhlp.m_mhyp.at(2).m_mhod_s.sString, u"After");
+    EXPECT_EQ(p.m_mhlp.m_mhyp.at(2).m_mhip.at(0).iTrackID, 1);
 }
 
 TEST(GetTrackInfo, FollowsTheRecordsInOrder)

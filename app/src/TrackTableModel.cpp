@@ -48,6 +48,8 @@ QVariant naturalKey(int column, const QString& text)
         }
     } else if (column == TrackTableModel::Quality) {
         return text.section(QLatin1Char(' '), 0, 0).toLongLong();
+    } else if (column == TrackTableModel::Year) {
+        return text.toLongLong();  // no year sorts first
     }
     return text;
 }

@@ -538,10 +538,10 @@ bool frmMain::AddTrackRow(const TrackInfo& info)
     TracksRS.setField(row, C::Type, trimBlanks(text(type)));
     TracksRS.setField(row, C::PlayCount, info.iPlayCount);
     TracksRS.setField(row, C::Quality, QString::number(info.iBitrateInKbs) + QStringLiteral(" kbs"));
-    // The year is four raw bytes; a year that doesn't fill them ends at the first
-    // zero byte, as the text of a string field does (no boxes for the zeros).
-    TracksRS.setField(row, C::Year, text(info.sYear.substr(0, info.sYear.find(u'\0'))));
-    TracksRS.setField(row, C::TrackSize, FormatFileSize(info.iFileSize));
+    // The year as a person reads it from its four bytes; empty when there is none.
+    if (const int year = trackYear(info))
+        TracksRS.setField(row, C::Year, QString::number(year));
+    TracksRS.setField(row, C::TrackSize, FormatFileSize(trackFileSize(info)));
     TracksRS.moveFirst();
     return true;
 }

@@ -198,8 +198,8 @@ void frmMain::FillTrackPanel(std::int32_t id)
     txtGenre->setText(text(info.sGenre));
     txtComment->setText(text(info.sComment));
     txtComposer->setText(text(info.sComposer));
-    // The year's bytes end at the first zero byte; what follows is no text.
-    txtYear->setText(text(info.sYear).section(QChar(0), 0, 0));
+    const int year = trackYear(info);
+    txtYear->setText(year ? QString::number(year) : QString());
     chkRemeberPP->setChecked(info.iRememberPlayBackPos == 1);
     chkSkipWhenShuffle->setChecked(info.iSkipWhenShuffle == 1);
     // The time boxes are only ever ticked here, never unticked.

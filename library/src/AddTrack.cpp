@@ -3,8 +3,10 @@
 // Nothing is written to the database file here.
 
 #include "CopyWithProgress.h"
+#include "Error.h"
 #include "clsSonarchive.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cmath>
@@ -22,9 +24,9 @@ constexpr std::int32_t kTrackHeaderSize = 328;
 constexpr std::int32_t kItemHeaderSize = 76;
 constexpr std::int32_t kItemRecordSize = 44;
 
-class AddError : public std::runtime_error {
+class AddError : public Error {
 public:
-    using std::runtime_error::runtime_error;
+    explicit AddError(const std::string& what, FailureCode code = FailureCode::Other) : Error(code, what) {}
 };
 
 // The first 500 units of a text, without splitting a surrogate pair.
@@ -44,12 +46,6 @@ std::u16string trimmed(const std::u16string& text)
     if (first == std::u16string::npos)
         return {};
     return text.substr(first, text.find_last_not_of(u' ') - first + 1);
-}
-
-// The year field holds four bytes; a longer date keeps its year.
-std::string yearBytes(const std::u16string& year)
-{
-    return textToBytes(std::u16string_view(year).substr(0, 4));
 }
 
 MHOD_S stringRecord(std::int32_t type, std::u16string text)
@@ -95,7 +91,7 @@ void setRecords(MHIT& track, std::vector<MHOD_S> records)
     for (const MHOD_S& record : track.m_mhod)
         total += record.iTotalSize;
     if (total > std::numeric_limits<std::int32_t>::max())
-        throw AddError("Overflow: the track record is too large");
+        throw AddError("Overflow: the track record is too large", FailureCode::TooLarge);
     track.iTotalSize = static_cast<std::int32_t>(total);
 }
 
@@ -106,31 +102,39 @@ MHYP& firstPlaylist(MHSD_P& section, const char* what)
     return section.m_mhlp.m_mhyp.front();
 }
 
-// The item that puts a track into a playlist, and its data record.
+// The item that puts a track into a playlist, and its data record. Items of
+// early devices have no data record; a playlist whose items are all of that
+// kind gets one more of the same kind.
 void appendItem(MHSD_P& section, MHYP& playlist, std::int32_t trackId, std::int32_t position)
 {
     const auto n = static_cast<std::size_t>(std::max(playlist.iPlaylistItemsCount, 0));
+    const std::size_t known = std::min({n, playlist.m_mhip.size(), playlist.m_mhod_poe.size()});
+    const bool withoutRecords = known > 0 && std::all_of(playlist.m_mhip.begin(), playlist.m_mhip.begin() + static_cast<std::ptrdiff_t>(known),
+                                                         [](const MHIP& item) { return item.iChildCount == 0; });
     MHIP item;
     item.sID = u"mhip";
-    item.iHeaderSize = kItemHeaderSize;
-    item.iTotalSize = kItemHeaderSize + kItemRecordSize;
-    item.iChildCount = 1;
+    item.iHeaderSize = withoutRecords ? playlist.m_mhip[known - 1].iHeaderSize : kItemHeaderSize;
+    item.iTotalSize = withoutRecords ? item.iHeaderSize : kItemHeaderSize + kItemRecordSize;
+    item.iChildCount = withoutRecords ? 0 : 1;
     item.iGroupID = trackId;
     item.iTrackID = trackId;
     MHOD_POE data;
-    data.sID = u"mhod";
-    data.iHeaderSize = 24;
-    data.iTotalSize = kItemRecordSize;
-    data.iType = 100;
-    data.iPosition = position;
-    data.sUnk3 = std::string(16, '\0');
+    if (!withoutRecords) {
+        data.sID = u"mhod";
+        data.iHeaderSize = 24;
+        data.iTotalSize = kItemRecordSize;
+        data.iType = 100;
+        data.iPosition = position;
+        data.sUnk3 = std::string(16, '\0');
+    }
+    const std::int32_t added = item.iTotalSize;
 
     playlist.m_mhip.resize(n + 1);
     playlist.m_mhod_poe.resize(n + 1);
     playlist.m_mhip[n] = std::move(item);
     playlist.m_mhod_poe[n] = std::move(data);
-    playlist.iTotlaSize += kItemHeaderSize + kItemRecordSize;
-    section.iTotalSize += kItemHeaderSize + kItemRecordSize;
+    playlist.iTotlaSize += added;
+    section.iTotalSize += added;
     playlist.iPlaylistItemsCount = static_cast<std::int32_t>(n + 1);
 }
 
@@ -228,9 +232,13 @@ std::int32_t clsSonarchive::addNewTrack(const std::u16string& sFilePath, const T
 {
     if (m_MHSD_T.sID.empty())
         throw AddError("The database has no track section to add the track to");
-    MHSD_P* sections[] = {&m_playlists, &m_podcasts};
     firstPlaylist(m_playlists, "playlist");
-    firstPlaylist(m_podcasts, "podcast playlist");
+    // Early devices have no podcast section: their tracks go into the playlists only.
+    std::vector<MHSD_P*> sections = {&m_playlists};
+    if (!m_podcasts.sID.empty()) {
+        firstPlaylist(m_podcasts, "podcast playlist");
+        sections.push_back(&m_podcasts);
+    }
 
     MHIT track;
     track.sID = u"mhit";
@@ -242,11 +250,12 @@ std::int32_t clsSonarchive::addNewTrack(const std::u16string& sFilePath, const T
     track.iType2 = Info.sFiletype == u"MP3" ? 1 : 0;
     track.iTrackSize = Info.iFileSize;
     track.iTrackTimeLength = Info.iTrackTimLength;
-    track.sTrackYear = yearBytes(Info.sYear);
+    track.sTrackYear = yearField(Info.sYear);
     track.iBitrate = Info.iBitrateInKbs;
     const std::int64_t sampleRate = std::int64_t(Info.iSampleRateInHz) * 32768;
     if (sampleRate > std::numeric_limits<std::int32_t>::max() || sampleRate < std::numeric_limits<std::int32_t>::min())
-        throw AddError("Overflow: a sample rate of " + std::to_string(Info.iSampleRateInHz) + " Hz does not fit the track record");
+        throw AddError("Overflow: a sample rate of " + std::to_string(Info.iSampleRateInHz) + " Hz does not fit the track record",
+                       FailureCode::TooLarge);
     track.iSampleRate = static_cast<std::int32_t>(sampleRate);
     track.iSampleRate2 = track.iSampleRate;
     track.iStartTime = Info.iStartTime;
@@ -306,7 +315,7 @@ std::int32_t clsSonarchive::rebuildTrackRecords(const std::u16string& sFilePath,
     track->iSkipWhenShuffle = Info.iSkipWhenShuffle;
     track->iStartTime = Info.iStartTime;
     track->iStopTime = Info.iStopTime;
-    track->sTrackYear = yearBytes(Info.sYear);
+    track->sTrackYear = yearField(Info.sYear);
     setRecords(*track, std::move(records));
     m_MHSD_T.iTotalSize += track->iTotalSize - oldTotal;
     return track->iUniqueID;
@@ -315,13 +324,30 @@ std::int32_t clsSonarchive::rebuildTrackRecords(const std::u16string& sFilePath,
 std::int32_t clsSonarchive::AddTrack(const std::u16string& sFilePath, TrackInfo& Info, bool bSkipCopy,
                                      const std::u16string& siPodPath, bool bSkipSetInfo, std::int32_t iModifiedTrackID)
 {
+    m_lastFailure = {};
+    const auto fail = [&](const Failure& failure) {
+        m_lastFailure = failure;
+        message(u"Error while adding " + sFilePath + u"\r\n" + fromUtf8(failure.message), {}, MessageButtons::OK,
+                MessageIcon::Critical);
+        return 0;
+    };
+    // The database's size field is 32 bits: a larger file can't be described, so
+    // it is neither analysed nor copied.
+    std::error_code ec;
+    const std::uintmax_t size = sFilePath.empty() ? 0 : fs::file_size(fs::path(toUtf8(sFilePath)), ec);
+    if (!ec && size > kLargestTrackFile)
+        return fail({FailureCode::TooLarge, EFBIG,
+                     "the file is " + groupedNumber(static_cast<std::int64_t>(size)) +
+                         " bytes, and the iPod's database holds only files smaller than 4 GiB (4,294,967,296 bytes)"});
     if (!bSkipSetInfo) {
         // A failed analysis leaves Info half-filled, so nothing is added; its
         // message has been shown.
         if (!SetTrackInfo(sFilePath, Info))
             return 0;
-        if (!Info.isFileSupported)
+        if (!Info.isFileSupported) {
+            m_lastFailure = {FailureCode::Unsupported, 0, "not a supported media file"};
             return -2;
+        }
     }
     try {
         // The device's own database, with the reader's repair questions; a
@@ -331,11 +357,12 @@ std::int32_t clsSonarchive::AddTrack(const std::u16string& sFilePath, TrackInfo&
         const bool modification = sFilePath.empty() && !siPodPath.empty() && iModifiedTrackID != 0;
         if (modification)
             return rebuildTrackRecords(sFilePath, Info, bSkipCopy, siPodPath, iModifiedTrackID);
-        return addNewTrack(sFilePath, Info, bSkipCopy, siPodPath);
+        const std::int32_t id = addNewTrack(sFilePath, Info, bSkipCopy, siPodPath);
+        if (id == 0)
+            m_lastFailure = {FailureCode::Cancelled, ECANCELED, "the copy was cancelled"};
+        return id;
     } catch (const std::exception& e) {
-        message(u"Error while adding " + sFilePath + u"\r\n" + fromUtf8(e.what()), {}, MessageButtons::OK,
-                MessageIcon::Critical);
-        return 0;
+        return fail(failureOf(e));
     }
 }
 

@@ -1,13 +1,18 @@
 #include "AtomicFile.h"
 
+#include "Error.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <string>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 
 namespace sonarchive {
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -17,15 +22,9 @@ std::function<void(const char*)>& faultHook()
     return hook;
 }
 
-void step(const char* name)
-{
-    if (faultHook())
-        faultHook()(name);
-}
-
 [[noreturn]] void fail(const std::string& what)
 {
-    throw std::system_error(errno, std::generic_category(), what);
+    throw systemError(errno, what);
 }
 
 // Removes the temporary file unless the replacement went through.
@@ -35,10 +34,10 @@ struct TemporaryFile {
     bool kept = false;
     ~TemporaryFile()
     {
-        if (fd >= 0)
-            ::close(fd);
         if (!kept && !path.empty())
             ::unlink(path.c_str());
+        if (fd >= 0)
+            ::close(fd);
     }
 };
 
@@ -49,44 +48,70 @@ void setFileFaultHook(std::function<void(const char* step)> hook)
     faultHook() = std::move(hook);
 }
 
-void replaceFileAtomically(const std::filesystem::path& target, std::string_view bytes)
+void fileFaultPoint(const char* step)
+{
+    if (faultHook())
+        faultHook()(step);
+}
+
+void removeLeftoverPartialFiles(const fs::path& target)
+{
+    const std::string prefix = target.filename().string() + std::string(kPartialFileMark);
+    std::error_code ec;
+    for (fs::directory_iterator it(target.parent_path(), ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (!name.starts_with(prefix) || !it->is_regular_file(ec) || it->is_symlink(ec))
+            continue;
+        // A writer holds its file locked: only a file nobody holds is a leftover.
+        const int fd = ::open(it->path().c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+        if (fd < 0)
+            continue;
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            ::unlink(it->path().c_str());
+        ::close(fd);
+    }
+}
+
+void replaceFileAtomically(const fs::path& target, std::string_view bytes)
 {
     struct stat old {};
     const bool hadOld = ::stat(target.c_str(), &old) == 0;
+    removeLeftoverPartialFiles(target);
 
     TemporaryFile temp;
-    step("create");
-    temp.path = target.string() + ".XXXXXX";
+    fileFaultPoint("create");
+    temp.path = target.string() + std::string(kPartialFileMark) + "XXXXXX";
     temp.fd = ::mkostemp(temp.path.data(), O_CLOEXEC);
     if (temp.fd < 0) {
         temp.path.clear();
         fail("cannot create a file beside " + target.string());
     }
+    (void)::flock(temp.fd, LOCK_EX | LOCK_NB);  // ours alone until it is renamed or removed
     if (hadOld)
         (void)::fchmod(temp.fd, old.st_mode & 07777);  // keep the old file's permissions where the file system has them
 
     std::size_t done = 0;
     while (done < bytes.size()) {
-        step("write");
+        fileFaultPoint("write");
         const ssize_t wrote = ::write(temp.fd, bytes.data() + done, bytes.size() - done);
         if (wrote < 0 && errno == EINTR)
             continue;
-        if (wrote <= 0)
+        if (wrote < 0)
             fail("cannot write " + temp.path);
+        if (wrote == 0) {
+            errno = ENOSPC;
+            fail("cannot write " + temp.path);
+        }
         done += static_cast<std::size_t>(wrote);
     }
-    step("sync");
+    fileFaultPoint("sync");
     if (::fsync(temp.fd) != 0)
         fail("cannot flush " + temp.path + " to the device");
-    const int fd = temp.fd;
-    temp.fd = -1;
-    if (::close(fd) != 0)
-        fail("cannot close " + temp.path);
 
-    step("rename");
+    fileFaultPoint("rename");
     if (::rename(temp.path.c_str(), target.c_str()) != 0)
         fail("cannot replace " + target.string());
-    temp.kept = true;
+    temp.kept = true;  // the data is flushed, so closing can't lose any of it
 
     // Make the rename itself durable.
     const int dir = ::open(target.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

@@ -9,11 +9,25 @@ namespace sonarchive {
 // Replaces `target` with `bytes` so that at every moment either the old or the
 // new file is there whole: the new file is written beside the old one, flushed
 // to the device, then renamed over it. On failure the old file is untouched and
-// the temporary file is gone. Throws std::system_error.
+// the temporary file is gone. Throws sonarchive::Error, in plain words for a
+// read-only or full device.
+//
+// The temporary file is named "<target>.sonarchive-partial-XXXXXX" and locked
+// while it is written. One that a killed write left behind (power loss, kill -9)
+// is removed by the next replacement of the same target; files of any other name
+// and those another writer still holds are never touched.
 void replaceFileAtomically(const std::filesystem::path& target, std::string_view bytes);
 
-// For tests: called before each step ("create", "write", "sync", "rename");
-// it may throw to simulate a failing device.
+// The part of a temporary file's name after the target's own name.
+inline constexpr std::string_view kPartialFileMark = ".sonarchive-partial-";
+
+// Removes the temporary files that killed replacements of `target` left.
+void removeLeftoverPartialFiles(const std::filesystem::path& target);
+
+// For tests: called before each step of a replacement ("create", "write",
+// "sync", "rename") and at other named points of a write; it may throw to
+// simulate a failing device.
 void setFileFaultHook(std::function<void(const char* step)> hook);
+void fileFaultPoint(const char* step);
 
 }  // namespace sonarchive

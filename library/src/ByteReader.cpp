@@ -7,7 +7,7 @@ namespace sonarchive {
 std::string_view ByteReader::take(std::size_t count, const char* what)
 {
     if (m_pos < 0 || static_cast<std::uint64_t>(remaining()) < count)
-        fail(std::string(what) + " of " + std::to_string(count) + " bytes outside the data");
+        fail("the file ends inside a " + std::string(what) + " of " + std::to_string(count) + " bytes");
     std::string_view out = m_data.substr(static_cast<std::size_t>(m_pos), count);
     m_pos += static_cast<std::int64_t>(count);
     return out;
@@ -58,10 +58,10 @@ std::u16string ByteReader::reversedCode()
     return out;
 }
 
-std::int32_t ByteReader::i32At(std::int64_t pos) const
+std::int32_t ByteReader::i32At(std::int64_t pos, const char* what) const
 {
     if (pos < 0 || pos + 4 > static_cast<std::int64_t>(m_data.size()))
-        throw FormatError("32-bit field outside the data", pos);
+        failAt(m_pos, std::string("the file ends inside ") + what);
     return static_cast<std::int32_t>(u32Of(m_data.substr(static_cast<std::size_t>(pos), 4)));
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FormatError.h"
+#include "Error.h"
 
 #include <cstdint>
 #include <string>
@@ -21,7 +21,7 @@ public:
     void seek(std::int64_t pos)
     {
         if (pos < 0 || pos > static_cast<std::int64_t>(m_data.size()))
-            throw FormatError("size points outside the data (to " + std::to_string(pos) + ")", m_pos);
+            fail("a size points to byte " + groupedNumber(pos) + ", past the end of the file");
         m_pos = pos;
     }
     std::int64_t remaining() const { return m_pos < static_cast<std::int64_t>(m_data.size()) ? static_cast<std::int64_t>(m_data.size()) - m_pos : 0; }
@@ -34,8 +34,8 @@ public:
     std::u16string magic();                     // 4 ASCII bytes as text
     std::u16string reversedCode();              // 4 bytes, reversed, as text
 
-    // Reads at an absolute position without moving.
-    std::int32_t i32At(std::int64_t pos) const;
+    // Reads at an absolute position without moving; `what` names the chunk for the failure.
+    std::int32_t i32At(std::int64_t pos, const char* what = "a chunk") const;
 
     // Up to `count` bytes from `pos`, fewer when the data ends first (never throws).
     std::string_view clipped(std::int64_t pos, std::int64_t count) const;
@@ -43,7 +43,8 @@ public:
     // an odd final byte becomes a character of its own.
     std::u16string utf16leClipped(std::int64_t pos, std::int64_t byteCount) const;
 
-    [[noreturn]] void fail(const std::string& what) const { throw FormatError(what, m_pos); }
+    [[noreturn]] void fail(const std::string& reason) const { throw FormatError(reason, m_pos); }
+    [[noreturn]] static void failAt(std::int64_t offset, const std::string& reason) { throw FormatError(reason, offset); }
 
 private:
     std::string_view take(std::size_t count, const char* what);

@@ -7,7 +7,9 @@
 #include <sonarchive/RecordFields.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <string>
 #include <type_traits>
 
 namespace sonarchive {
@@ -34,13 +36,48 @@ void readFields(ByteReader& reader, Record& record, const Fields& fields)
     });
 }
 
+// The largest fixed part of any chunk (the track record's).
+inline constexpr std::size_t kLargestFixedPart = 304;
+
+// Decodes the fixed part of a chunk from the bytes the chunk owns (its header,
+// or the whole record for data records), `ownBytes` of them from the reader's
+// position. A chunk shorter than its fields leaves the remaining fields zero:
+// the bytes after it belong to the next chunk. Leaves the reader after the
+// bytes decoded.
+template <typename Record, typename Fields>
+void readOwnFields(ByteReader& reader, Record& record, const Fields& fields, std::int64_t ownBytes, const char* chunk)
+{
+    const auto fixed = static_cast<std::int64_t>(fixedSize(fields));
+    const std::int64_t taken = std::clamp<std::int64_t>(ownBytes, 0, fixed);
+    if (reader.remaining() < taken)
+        reader.fail("the file ends inside a " + std::string(chunk) + " (" + std::to_string(taken) + " bytes of fields, " +
+                    std::to_string(reader.remaining()) + " left)");
+    if (taken == fixed) {
+        readFields(reader, record, fields);
+        return;
+    }
+    const std::int64_t start = reader.pos();
+    std::array<char, kLargestFixedPart> padded{};
+    const std::string_view own = reader.clipped(start, taken);
+    std::memcpy(padded.data(), own.data(), own.size());
+    ByteReader fieldsOnly(std::string_view(padded.data(), static_cast<std::size_t>(fixed)));
+    readFields(fieldsOnly, record, fields);
+    reader.seek(start + taken);
+}
+
 // Encodes the fixed part of a chunk at `pos`, field by field, each at its own
 // offset, little-endian: a byte string shorter than its width is followed by
-// zero bytes, a longer one is cut where the next field starts.
+// zero bytes, a longer one is cut where the next field starts. A chunk that owns
+// fewer bytes than its fields (`ownBytes`, when given) gets only those: a short
+// header is written back exactly as short as it was read.
 template <typename Record, typename Fields>
-void writeFields(ImageBuffer& image, std::int64_t pos, const Record& record, const Fields& fields)
+void writeFields(ImageBuffer& image, std::int64_t pos, const Record& record, const Fields& fields, std::int64_t ownBytes = -1)
 {
-    char* out = image.at(pos, static_cast<std::size_t>(fixedSize(fields)));
+    const auto fixed = static_cast<std::size_t>(fixedSize(fields));
+    const bool whole = ownBytes < 0 || ownBytes >= static_cast<std::int64_t>(fixed);
+    std::array<char, kLargestFixedPart> shortCopy{};
+    char* out = whole ? image.at(pos, fixed) : shortCopy.data();
+    char* const begin = out;
     forEachField(fields, [&](const auto& field) {
         const auto& value = record.*(field.member);
         using T = std::remove_cvref_t<decltype(value)>;
@@ -62,6 +99,8 @@ void writeFields(ImageBuffer& image, std::int64_t pos, const Record& record, con
         }
         out += width;
     });
+    if (!whole && ownBytes > 0)
+        image.write(pos, std::string_view(begin, static_cast<std::size_t>(ownBytes)));
 }
 
 }  // namespace sonarchive

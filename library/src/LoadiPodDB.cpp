@@ -2,6 +2,7 @@
 // when the file cannot be read, asks the user whether to rebuild or reset it.
 
 #include "ByteReader.h"
+#include "Error.h"
 #include "FileDescriptor.h"
 #include "FieldCodec.h"
 #include "StringRecordLayout.h"
@@ -27,60 +28,55 @@ namespace {
 constexpr std::int32_t kSmallestChunk = 12;
 constexpr std::int32_t kSectionHead = 16;  // magic, header size, total size, type
 
-class LoadFailureError : public std::runtime_error {
-public:
-    enum class Kind { PathNotFound, FileNotFound };
-    LoadFailureError(Kind kind, const std::string& what) : std::runtime_error(what), m_kind(kind) {}
-    Kind kind() const { return m_kind; }
-
-private:
-    Kind m_kind;
-};
-
 std::shared_ptr<const ByteBuffer> readWholeFile(const fs::path& path)
 {
     std::error_code ec;
     const auto status = fs::status(path, ec);
     if (ec || !fs::exists(status)) {
         const bool parentMissing = ec && ec != std::errc::no_such_file_or_directory;
-        throw LoadFailureError(parentMissing ? LoadFailureError::Kind::PathNotFound : LoadFailureError::Kind::FileNotFound,
-                               "no database file at " + path.string());
+        throw Error(parentMissing ? FailureCode::NotConnected : FailureCode::NotFound,
+                    "there is no database file at " + path.string(), ENOENT);
     }
     if (fs::is_directory(status))
-        throw std::runtime_error("the database path is a folder");
+        throw Error(FailureCode::Io, "the database path " + path.string() + " is a folder", EISDIR);
 
     // Read straight into uninitialised storage: the file is the largest thing a load holds.
     const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd.isOpen())
-        throw std::runtime_error("cannot open " + path.string() + ": " + std::strerror(errno));
+        throw systemError(errno, "cannot open " + path.string());
     struct stat info {};
     if (::fstat(fd.get(), &info) != 0)
-        throw std::runtime_error("cannot size " + path.string());
+        throw systemError(errno, "cannot size " + path.string());
     auto data = std::make_shared<ByteBuffer>(static_cast<std::size_t>(info.st_size));
     std::size_t done = 0;
     while (done < data->size()) {
         const ssize_t got = ::read(fd.get(), data->data() + done, data->size() - done);
         if (got < 0 && errno == EINTR)
             continue;
-        if (got <= 0)
-            throw std::runtime_error("short read of " + path.string() + (got < 0 ? std::string(": ") + std::strerror(errno) : ""));
+        if (got < 0)
+            throw systemError(errno, "cannot read " + path.string());
+        if (got == 0)
+            throw Error(FailureCode::Io, "the database file " + path.string() + " became shorter while it was read", EIO);
         done += static_cast<std::size_t>(got);
     }
     return data;
 }
 
-std::int32_t checkedSize(ByteReader& reader, std::int32_t value, std::int32_t minimum, const char* what)
+// Sizes and counts are checked where their chunk starts, so a failure names the
+// chunk's first byte.
+std::int32_t checkedSize(std::int64_t chunkStart, std::int32_t value, std::int32_t minimum, const char* what)
 {
     if (value < minimum)
-        reader.fail(std::string("impossible ") + what + " " + std::to_string(value));
+        ByteReader::failAt(chunkStart, std::string(what) + " " + std::to_string(value));
     return value;
 }
 
 // A count of records that each take at least one chunk head from the bytes left.
-std::int32_t checkedCount(ByteReader& reader, std::int32_t value, const char* what)
+std::int32_t checkedCount(const ByteReader& reader, std::int64_t chunkStart, std::int32_t value, const char* what)
 {
     if (value < 0 || static_cast<std::int64_t>(value) * kSmallestChunk > reader.remaining() + kSmallestChunk)
-        reader.fail(std::string("impossible ") + what + " " + std::to_string(value));
+        ByteReader::failAt(chunkStart, std::string(what) + " " + std::to_string(value) + " (more than the " +
+                                           groupedNumber(reader.remaining()) + " bytes left can hold)");
     return value;
 }
 
@@ -115,29 +111,38 @@ T& entry(std::vector<T>& list, std::size_t index)
     return list[index];
 }
 
+RawBytes slice(const std::shared_ptr<const ByteBuffer>& file, std::int64_t start, std::int64_t size)
+{
+    return RawBytes(file, static_cast<std::size_t>(start), static_cast<std::size_t>(std::max<std::int64_t>(size, 0)));
+}
+
+// The header size of the chunk at the reader's position (offset 4), checked.
+std::int32_t headerSizeHere(const ByteReader& r, const char* chunk, const char* what)
+{
+    return checkedSize(r.pos(), r.i32At(r.pos() + 4, chunk), kSmallestChunk, what);
+}
+
+// The total size of the record at the reader's position (offset 8), checked.
+std::int32_t recordSizeHere(const ByteReader& r, const char* chunk, const char* what)
+{
+    return checkedSize(r.pos(), r.i32At(r.pos() + 8, chunk), kSmallestChunk, what);
+}
+
 // The ten 32-bit fields of a string record and its UTF-16 text.
 void readStringRecord(ByteReader& reader, const std::shared_ptr<const ByteBuffer>& file, MHOD_S& record)
 {
     const std::int64_t start = reader.pos();
-    readFields(reader, record, kMHOD_SFields);
-    checkedSize(reader, record.iTotalSize, kSmallestChunk, "string record size");
-    checkedSize(reader, record.iLength, 0, "text length");
+    const std::int32_t total = recordSizeHere(reader, "a string record", "string record size");
+    readOwnFields(reader, record, kMHOD_SFields, total, "string record");
+    checkedSize(start, record.iLength, 0, "string record text length");
     record.sString = reader.utf16leClipped(start + 40, record.iLength);
     // Records of other layouts keep their bytes so a rewrite reproduces them;
     // the usual ones are written again from their fields.
     if (!hasStandardLayout(record))
-        record.sAllMHOD = RawBytes(file, static_cast<std::size_t>(start), static_cast<std::size_t>(record.iTotalSize));
+        record.sAllMHOD = slice(file, start, record.iTotalSize);
     else
         record.sAllMHOD = RawBytes();
     reader.seek(start + record.iTotalSize);
-}
-
-void readTrackFields(ByteReader& r, MHIT& t)
-{
-    readFields(r, t, kMHITFields);
-    checkedSize(r, t.iHeaderSize, kSmallestChunk, "track header size");
-    checkedSize(r, t.iTotalSize, 0, "track size");
-    checkedCount(r, t.iNumberOfMHODS, "string record count");
 }
 
 // The 16-byte section header shared by every section kind.
@@ -145,23 +150,23 @@ void readSectionHeader(ByteReader& r, const std::shared_ptr<const ByteBuffer>& f
 {
     const std::int64_t start = r.pos();
     s.sID = r.magic();
-    s.iHeaderSize = checkedSize(r, r.i32le(), kSmallestChunk, "section header size");
-    s.iTotalSize = checkedSize(r, r.i32le(), 0, "section size");
+    s.iHeaderSize = checkedSize(start, r.i32le(), kSmallestChunk, "section header size");
+    s.iTotalSize = checkedSize(start, r.i32le(), 0, "section size");
     s.iType = r.i32le();
-    s.sHeaderData = RawBytes(file, static_cast<std::size_t>(start), static_cast<std::size_t>(s.iHeaderSize));
-    s.sAllData = RawBytes(file, static_cast<std::size_t>(start), static_cast<std::size_t>(s.iTotalSize));
+    s.sHeaderData = slice(file, start, s.iHeaderSize);
+    s.sAllData = slice(file, start, s.iTotalSize);
     r.seek(start + s.iHeaderSize);
 }
 
 // A list header ("mhlt", "mhlp"): magic, header size, count; then on to the first entry.
 void readListHeader(ByteReader& r, const std::shared_ptr<const ByteBuffer>& file, std::u16string& id,
-                    std::int32_t& headerSize, std::int32_t& count, RawBytes& raw)
+                    std::int32_t& headerSize, std::int32_t& count, RawBytes& raw, const char* what)
 {
     const std::int64_t start = r.pos();
     id = r.magic();
-    headerSize = checkedSize(r, r.i32le(), kSmallestChunk, "list header size");
-    count = checkedCount(r, r.i32le(), "list entry count");
-    raw = RawBytes(file, static_cast<std::size_t>(start), static_cast<std::size_t>(headerSize));
+    headerSize = checkedSize(start, r.i32le(), kSmallestChunk, (std::string(what) + " header size").c_str());
+    count = checkedCount(r, start, r.i32le(), (std::string(what) + " entry count").c_str());
+    raw = slice(file, start, headerSize);
     r.seek(start + headerSize);
 }
 
@@ -172,15 +177,18 @@ void clsSonarchive::ReadTrackSection(ByteReader& r, const std::shared_ptr<const 
     readSectionHeader(r, file, m_MHSD_T);
 
     MHLT& list = m_MHSD_T.m_mhlt;
-    readListHeader(r, file, list.sID, list.iHeaderSize, list.iNumberOfllTracks, list.sAllHeader);
+    readListHeader(r, file, list.sID, list.iHeaderSize, list.iNumberOfllTracks, list.sAllHeader, "track list");
 
     fitList(list.m_mhit, list.iNumberOfllTracks);
     list.m_mhit.reserve(withRoomToAdd(plausibleCount(r, list.iNumberOfllTracks, 64)));
     for (std::int32_t i = 0; i < list.iNumberOfllTracks; ++i) {
         const std::int64_t trackStart = r.pos();
         MHIT& track = entry(list.m_mhit, static_cast<std::size_t>(i));
-        readTrackFields(r, track);
-        track.sAllData = RawBytes(file, static_cast<std::size_t>(trackStart), static_cast<std::size_t>(track.iTotalSize));
+        const std::int32_t headerSize = headerSizeHere(r, "a track record", "track header size");
+        readOwnFields(r, track, kMHITFields, headerSize, "track record");
+        checkedSize(trackStart, track.iTotalSize, 0, "track record size");
+        checkedCount(r, trackStart, track.iNumberOfMHODS, "track string record count");
+        track.sAllData = slice(file, trackStart, track.iTotalSize);
         r.seek(trackStart + track.iHeaderSize);
 
         fitList(track.m_mhod, track.iNumberOfMHODS);
@@ -195,18 +203,18 @@ void clsSonarchive::ReadPlaylistSection(ByteReader& r, const std::shared_ptr<con
     readSectionHeader(r, file, target);
 
     MHLP& list = target.m_mhlp;
-    readListHeader(r, file, list.sID, list.iHeaderSize, list.iNumberOfPlaylists, list.sHeaderData);
+    readListHeader(r, file, list.sID, list.iHeaderSize, list.iNumberOfPlaylists, list.sHeaderData, "playlist list");
 
     fitList(list.m_mhyp, list.iNumberOfPlaylists);
     for (std::int32_t p = 0; p < list.iNumberOfPlaylists; ++p) {
         const std::int64_t start = r.pos();
         MHYP& pl = entry(list.m_mhyp, static_cast<std::size_t>(p));
-        readFields(r, pl, kMHYPFields);
-        checkedSize(r, pl.iHeaderSize, kSmallestChunk, "playlist header size");
-        checkedSize(r, pl.iTotlaSize, 0, "playlist size");
-        checkedCount(r, pl.iChildsCount, "playlist record count");
-        checkedCount(r, pl.iPlaylistItemsCount, "playlist item count");
-        pl.sAllData = RawBytes(file, static_cast<std::size_t>(start), static_cast<std::size_t>(pl.iTotlaSize));
+        const std::int32_t headerSize = headerSizeHere(r, "a playlist", "playlist header size");
+        readOwnFields(r, pl, kMHYPFields, headerSize, "playlist");
+        checkedSize(start, pl.iTotlaSize, 0, "playlist size");
+        checkedCount(r, start, pl.iChildsCount, "playlist record count");
+        checkedCount(r, start, pl.iPlaylistItemsCount, "playlist item count");
+        pl.sAllData = slice(file, start, pl.iTotlaSize);
         r.seek(start + pl.iHeaderSize);
 
         // The first data record is the title, decoded as a string record whatever
@@ -219,11 +227,12 @@ void clsSonarchive::ReadPlaylistSection(ByteReader& r, const std::shared_ptr<con
             }
             const std::int64_t recordStart = r.pos();
             MHOD_PCD& record = entry(pl.m_mhod_pcd, static_cast<std::size_t>(c - 1));
+            const std::int32_t total = recordSizeHere(r, "a playlist record", "playlist record size");
             record.sID = r.magic();
             record.iHeaderSize = r.i32le();
-            record.iTotalSize = checkedSize(r, r.i32le(), kSmallestChunk, "playlist record size");
-            record.iType = r.i32le();
-            record.sAllMHOD = RawBytes(file, static_cast<std::size_t>(recordStart), static_cast<std::size_t>(record.iTotalSize));
+            record.iTotalSize = r.i32le();
+            record.iType = total >= 16 ? r.i32le() : 0;
+            record.sAllMHOD = slice(file, recordStart, record.iTotalSize);
             r.seek(recordStart + record.iTotalSize);
         }
 
@@ -234,18 +243,31 @@ void clsSonarchive::ReadPlaylistSection(ByteReader& r, const std::shared_ptr<con
         for (std::int32_t k = 0; k < pl.iPlaylistItemsCount; ++k) {
             const std::int64_t itemStart = r.pos();
             MHIP& item = entry(pl.m_mhip, static_cast<std::size_t>(k));
-            readFields(r, item, kMHIPFields);
-            checkedSize(r, item.iHeaderSize, kSmallestChunk, "item header size");
-            item.sHeaderData = RawBytes(file, static_cast<std::size_t>(itemStart), static_cast<std::size_t>(item.iHeaderSize));
+            const std::int32_t itemHeaderSize = headerSizeHere(r, "a playlist item", "item header size");
+            readOwnFields(r, item, kMHIPFields, itemHeaderSize, "playlist item");
+            checkedCount(r, itemStart, item.iChildCount, "item record count");
+            item.sHeaderData = slice(file, itemStart, item.iHeaderSize);
             r.seek(itemStart + item.iHeaderSize);
 
-            // Exactly one data record follows each item, whatever iChildCount says.
-            const std::int64_t recordStart = r.pos();
+            // As many data records as the item says, none included: the first is
+            // decoded, any further ones are held whole. The next item follows the last.
             MHOD_POE& record = entry(pl.m_mhod_poe, static_cast<std::size_t>(k));
-            readFields(r, record, kMHOD_POEFields);
-            checkedSize(r, record.iTotalSize, kSmallestChunk, "item record size");
-            record.sAllMHOD = RawBytes(file, static_cast<std::size_t>(recordStart), static_cast<std::size_t>(record.iTotalSize));
-            r.seek(recordStart + record.iTotalSize);
+            record = MHOD_POE();
+            item.sMoreRecords = RawBytes();
+            std::int64_t moreStart = -1;
+            for (std::int32_t c = 0; c < item.iChildCount; ++c) {
+                const std::int64_t recordStart = r.pos();
+                const std::int32_t total = recordSizeHere(r, "an item record", "item record size");
+                if (c == 0) {
+                    readOwnFields(r, record, kMHOD_POEFields, total, "item record");
+                    record.sAllMHOD = slice(file, recordStart, total);
+                } else if (moreStart < 0) {
+                    moreStart = recordStart;
+                }
+                r.seek(recordStart + total);
+            }
+            if (moreStart >= 0)
+                item.sMoreRecords = slice(file, moreStart, r.pos() - moreStart);
         }
     }
 }
@@ -254,53 +276,59 @@ void clsSonarchive::decodeDatabase(const std::shared_ptr<const ByteBuffer>& file
 {
     ByteReader r(file->view());
     MHBD& h = m_MHBD;
-    readFields(r, h, kMHBDFields);
-    checkedSize(r, h.iHeaderSize, kSmallestChunk, "database header size");
-    checkedSize(r, h.iTotalSize, 0, "database size");
-    checkedCount(r, h.iNumberOfMHSD, "section count");
-    h.sHeaderData = RawBytes(file, 0, static_cast<std::size_t>(h.iHeaderSize));
-    h.sAllData = RawBytes(file, 0, static_cast<std::size_t>(h.iTotalSize));
-
+    const std::int32_t headerSize = headerSizeHere(r, "the database header", "database header size");
+    readOwnFields(r, h, kMHBDFields, headerSize, "database header");
+    checkedSize(0, h.iTotalSize, 0, "database size");
     r.seek(h.iHeaderSize);
+    checkedCount(r, 0, h.iNumberOfMHSD, "section count");
+    h.sHeaderData = slice(file, 0, h.iHeaderSize);
+    h.sAllData = slice(file, 0, h.iTotalSize);
+
     if (r.clipped(r.pos(), 4) != "mhsd")
-        r.fail("no section after the database header");
+        r.fail("no section (\"mhsd\") where the database header ends");
 
     m_otherSections.clear();
+    m_sectionOrder.clear();
     for (std::int32_t s = 0; s < h.iNumberOfMHSD; ++s) {
         const std::int64_t start = r.pos();
-        const std::int32_t type = r.i32At(start + 12);
-        const std::int32_t total = r.i32At(start + 8);
+        const std::int32_t type = r.i32At(start + 12, "a section header");
+        const std::int32_t total = r.i32At(start + 8, "a section header");
         switch (type) {
         case 1:
             ReadTrackSection(r, file);
+            m_sectionOrder.push_back({SectionSlot::Tracks});
             break;
         case 2:
             ReadPlaylistSection(r, file, m_playlists);
+            m_sectionOrder.push_back({SectionSlot::Playlists});
             break;
         case 3:
             ReadPlaylistSection(r, file, m_podcasts);
+            m_sectionOrder.push_back({SectionSlot::Podcasts});
             break;
         case 4:
         case 5: {
-            checkedSize(r, total, kSectionHead, "section size");
+            checkedSize(start, total, kSectionHead, "section size");
             auto fill = [&](auto& section) {
                 section.iTotalSize = total;
                 section.sID = u"mhsd";
                 section.iType = type;
-                section.sAllData = RawBytes(file, static_cast<std::size_t>(start), static_cast<std::size_t>(total));
+                section.sAllData = slice(file, start, total);
             };
             if (type == 4)
                 fill(m_MHSD_A);
             else
                 fill(m_MHSD_NP);
+            m_sectionOrder.push_back({type == 4 ? SectionSlot::AlbumLists : SectionSlot::NewPlaylists});
             r.seek(start + total);
             break;
         }
         default:
             // Sections of other kinds (written by newer software) are kept whole and
             // stepped over, so the sections after them are still read.
-            checkedSize(r, total, kSectionHead, "section size");
-            m_otherSections.emplace_back(file, static_cast<std::size_t>(start), static_cast<std::size_t>(total));
+            checkedSize(start, total, kSectionHead, "section size");
+            m_sectionOrder.push_back({SectionSlot::Other, m_otherSections.size()});
+            m_otherSections.push_back(slice(file, start, total));
             r.seek(start + total);
             break;
         }
@@ -316,9 +344,11 @@ bool clsSonarchive::decodeImage(const std::shared_ptr<const ByteBuffer>& image)
         m_databaseLoaded = false;
         decodeDatabase(image);
         tracksChanged();
+        m_loadedImage = image;
         m_databaseLoaded = true;
         return true;
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        m_lastFailure = failureOf(e);
         tracksChanged();
         return false;
     }
@@ -329,13 +359,15 @@ bool clsSonarchive::LoadiPodDB()
     m_paths.clear();
     tracksChanged();
     m_databaseLoaded = false;
+    m_loadedImage.reset();
+    m_lastFailure = {};
     LoadFailure failure = LoadFailure::Other;
     try {
         std::error_code ec;
         if (siPodDrive.empty() || !fs::is_directory(fs::path(toUtf8(siPodDrive)), ec))
-            throw LoadFailureError(LoadFailureError::Kind::PathNotFound, "the drive is not there");
+            throw Error(FailureCode::NotConnected, "the drive " + toUtf8(siPodDrive) + " is not there", ENOENT);
         if (!fs::is_directory(devicePath(u"iPod_Control/iTunes"), ec))
-            throw LoadFailureError(LoadFailureError::Kind::FileNotFound, "no iPod_Control/iTunes folder");
+            throw Error(FailureCode::NotFound, "the drive has no iPod_Control/iTunes folder", ENOENT);
 
         const auto file = readWholeFile(databasePath());
         iFilePos = 1;
@@ -347,12 +379,15 @@ bool clsSonarchive::LoadiPodDB()
                 playlist.iMHYPs2Delete = 0;
         tracksChanged();
         m_trackIds.build(m_MHSD_T.m_mhlt);  // once here, so adding tracks never scans them all
+        m_loadedImage = file;
         m_databaseLoaded = true;
         return true;
-    } catch (const LoadFailureError& e) {
-        failure = e.kind() == LoadFailureError::Kind::PathNotFound ? LoadFailure::PathNotFound : LoadFailure::FileNotFound;
-    } catch (const std::exception&) {
-        failure = LoadFailure::Other;  // format failures, read errors, lack of memory
+    } catch (const std::exception& e) {
+        m_lastFailure = failureOf(e);
+        // Format failures, read errors and lack of memory are all "other" failures.
+        failure = m_lastFailure.code == FailureCode::NotConnected ? LoadFailure::PathNotFound
+                  : m_lastFailure.code == FailureCode::NotFound   ? LoadFailure::FileNotFound
+                                                                  : LoadFailure::Other;
     }
     tracksChanged();
     return recoverFromLoadFailure(failure);

@@ -2,6 +2,7 @@
 // it from the media files already on the device.
 
 #include "AtomicFile.h"
+#include "Error.h"
 #include "LibraryLocation.h"
 #include "clsSonarchive.h"
 
@@ -18,10 +19,12 @@ namespace {
 std::string readTemplate(const fs::path& path)
 {
     std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw systemError(errno ? errno : EIO, "cannot open " + path.string());
     std::ostringstream bytes;
     bytes << in.rdbuf();
-    if (!in && !in.eof())
-        throw std::system_error(errno ? errno : EIO, std::generic_category(), "cannot read " + path.string());
+    if (in.bad())
+        throw systemError(errno ? errno : EIO, "cannot read " + path.string());
     return std::move(bytes).str();
 }
 
@@ -75,42 +78,52 @@ fs::path clsSonarchive::templateDatabase() const
 
 bool clsSonarchive::RestoreDatabaseFile()
 {
+    m_lastFailure = {};
+    m_replacedSignatureScheme = 0;
     std::error_code ec;
-    if (siPodDrive.empty() || !fs::is_directory(fs::path(toUtf8(siPodDrive)), ec))
+    if (siPodDrive.empty() || !fs::is_directory(fs::path(toUtf8(siPodDrive)), ec)) {
+        m_lastFailure = {FailureCode::NotConnected, ENOENT, "the drive " + toUtf8(siPodDrive) + " is not there"};
         return false;
+    }
     try {
         for (const std::u16string_view folder : {u"iPod_Control", u"iPod_Control/iTunes"}) {
             m_paths.clear();
             const fs::path path = devicePath(folder);
+            if (!fs::is_directory(path) && !fs::create_directory(path, ec) && ec)
+                throw systemError(ec.value(), "cannot make the folder " + path.string());
             if (!fs::is_directory(path))
-                fs::create_directory(path);
-            if (!fs::is_directory(path))
-                return false;
+                throw Error(FailureCode::Io, path.string() + " is not a folder", ENOTDIR);
         }
         m_paths.clear();
 
         const fs::path source = templateDatabase();
         if (!fs::is_regular_file(source, ec)) {
+            m_lastFailure = {FailureCode::NotFound, ENOENT, "the template database " + source.string() + " is missing"};
             message(u"Sonarchive file is missing, Please reinstall the application", {}, MessageButtons::OK,
                     MessageIcon::Critical);
             return false;
         }
         const std::string bytes = readTemplate(source);
 
-        // The database being replaced stays recoverable beside the new one.
+        // The database being replaced stays recoverable beside the new one; the
+        // copy is made as safely as the database itself.
         const fs::path target = databasePath();
-        if (fs::exists(fs::symlink_status(target))) {
+        if (fs::is_regular_file(target, ec)) {
+            const std::string old = readTemplate(target);
+            m_replacedSignatureScheme = signatureSchemeOf(old);
             fs::path backup = target;
             backup += ".bak";
-            fs::copy_file(target, backup, fs::copy_options::overwrite_existing);
+            replaceFileAtomically(backup, old);
         }
         replaceFileAtomically(target, bytes);
         m_paths.clear();
         return fs::is_regular_file(databasePath(), ec);
-    } catch (const std::system_error& e) {
+    } catch (const std::exception& e) {
         m_paths.clear();
-        message(u"Error occured while copying iPod DB.\r\nError Number:" + fromUtf8(std::to_string(e.code().value())) + u":" +
-                    fromUtf8(e.what()),
+        m_lastFailure = failureOf(e);
+        message(u"Error occured while copying iPod DB.\r\nError Number:" +
+                    fromUtf8(std::to_string(m_lastFailure.number ? m_lastFailure.number : EIO)) + u":" +
+                    fromUtf8(m_lastFailure.message),
                 {}, MessageButtons::OK, MessageIcon::Critical);
         return false;
     }
@@ -151,8 +164,11 @@ bool clsSonarchive::ReBuildDB()
         const fs::path music = devicePath(u"iPod_Control/Music");
         if (fs::is_directory(music))
             listFiles(music, files);
-        if (files.empty())
-            return false;  // the device holds the template; nothing is written
+        if (files.empty()) {
+            // The device holds the template; nothing is written.
+            m_lastFailure = {FailureCode::NotFound, ENOENT, "there are no media files on the iPod to rebuild from"};
+            return false;
+        }
 
         for (const fs::path& file : files) {
             if (cancelRequested())
@@ -169,13 +185,15 @@ bool clsSonarchive::ReBuildDB()
             info.iType = kind;
             AddTrack(path, info, true, path, false, 0);
         }
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        m_lastFailure = failureOf(e);
         status(u"ERROR");
         return false;
     }
 
     status(u"Writting DB...");
-    WriteiPodDB();
+    if (!writeDatabase())
+        return false;  // its message has been shown; the template stays on the device
     status(u"DONE");
     return true;
 }

@@ -61,7 +61,7 @@ bool clsSonarchive::SetTrackInfo(const std::u16string& sFilePath, TrackInfo& tIn
             if (milliseconds > std::numeric_limits<std::int32_t>::max())
                 throw MediaError::overflow();
             tInfo.iTrackTimLength = static_cast<std::int32_t>(milliseconds);
-            tInfo.iFileSize = mpeg.fileSize;
+            tInfo.iFileSize = static_cast<std::int32_t>(mpeg.fileSize);  // the bits of the unsigned field
             tInfo.IsVBR = mpeg.isVbr ? 255 : 0;
             tInfo.iType = 1;
             tInfo.isFileSupported = true;
@@ -93,6 +93,8 @@ bool clsSonarchive::SetTrackInfo(const std::u16string& sFilePath, TrackInfo& tIn
         return true;
     } catch (const std::exception& e) {
         const MediaError error = toMediaError(e);
+        m_lastFailure = {error.number() == MediaError::kOverflow ? FailureCode::TooLarge : FailureCode::Other, error.number(),
+                         error.description()};
         message(u"Error occured while retrieving File Information.\r\n" + fromUtf8(std::to_string(error.number())) + u":" +
                     fromUtf8(error.description()),
                 {}, MessageButtons::OK, MessageIcon::Critical);

@@ -69,7 +69,7 @@ bool clsSonarchive::ModifyTrack(std::int32_t& iTrackID, TrackInfo& Info)
     track->iStartTime = Info.iStartTime;
     track->iStopTime = Info.iStopTime;
     track->iType1 = Info.IsVBR;
-    track->sTrackYear = textToBytes(Info.sYear);
+    track->sTrackYear = yearField(Info.sYear);
 
     // Only records of the usual layout are rewritten; others keep their bytes
     // (and their size) as read, so data of other layouts is never corrupted.

@@ -3,6 +3,7 @@
 // atomically, so a failure never leaves the device without its database.
 
 #include "AtomicFile.h"
+#include "Error.h"
 #include "FieldCodec.h"
 #include "StringRecordLayout.h"
 #include "clsSonarchive.h"
@@ -47,13 +48,14 @@ void writeUtf16le(ImageBuffer& image, std::int64_t pos, const std::u16string& te
 // was made here); otherwise exactly the bytes it was read from.
 void writeStringRecord(ImageBuffer& image, std::int64_t pos, const MHOD_S& record)
 {
-    writeFields(image, pos, record, kMHOD_SFields);
     if (!hasStandardLayout(record) && !record.sAllMHOD.empty()) {
-        // Its own bytes over the fields: fields reaching past a record shorter
-        // than them stay as they were read, for the records that follow to cover.
+        // Its own bytes: the fields' encoding would say the same where they lie
+        // inside the record, and a record shorter than its fields owns no more.
+        writeFields(image, pos, record, kMHOD_SFields, record.iTotalSize);
         image.write(pos, record.sAllMHOD.view());
         return;
     }
+    writeFields(image, pos, record, kMHOD_SFields, record.iTotalSize);
     writeUtf16le(image, pos + 40, record.sString, record.iTotalSize >= 40 ? record.iTotalSize - 40 : -1);
 }
 
@@ -90,6 +92,20 @@ std::u16string errorText(const std::string& text)
     return fromUtf8(text);
 }
 
+// A section writer that failed: its message names the section.
+class SectionWriteError : public Error {
+public:
+    SectionWriteError(const std::u16string& section, const Failure& cause)
+        : Error(cause.code == FailureCode::None ? FailureCode::Other : cause.code, cause.message, cause.number), m_section(section)
+    {
+    }
+    const std::u16string& section() const { return m_section; }
+
+private:
+    std::u16string m_section;
+};
+
+
 }  // namespace
 
 void clsSonarchive::WriteMHBD(ImageBuffer& image)
@@ -115,7 +131,7 @@ void clsSonarchive::WriteMHSD_T(ImageBuffer& image)
         if (track.iUniqueID == -1)
             continue;
         writeBase(image, pos, track.sAllData, track.iHeaderSize);
-        writeFields(image, pos, track, kMHITFields);
+        writeFields(image, pos, track, kMHITFields, track.iHeaderSize);
         std::int64_t recordPos = pos + track.iHeaderSize;
         const std::size_t records = validCount(track.iNumberOfMHODS, track.m_mhod);
         for (std::size_t j = 0; j < records; ++j) {
@@ -150,7 +166,7 @@ void clsSonarchive::WriteMHSD_P(ImageBuffer& image, const MHSD_P& section)
         MHYP header;  // only the fixed fields are written from it
         forEachField(kMHYPFields, [&](const auto& field) { header.*(field.member) = playlist.*(field.member); });
         header.iPlaylistItemsCount = playlist.iPlaylistItemsCount - playlist.iMHYPs2Delete;
-        writeFields(image, pos, header, kMHYPFields);
+        writeFields(image, pos, header, kMHYPFields, playlist.iHeaderSize);
 
         std::int64_t recordPos = pos + playlist.iHeaderSize;
         for (std::int32_t c = 0; c < playlist.iChildsCount; ++c) {
@@ -160,9 +176,10 @@ void clsSonarchive::WriteMHSD_P(ImageBuffer& image, const MHSD_P& section)
                 continue;
             }
             const MHOD_PCD& record = playlist.m_mhod_pcd.at(static_cast<std::size_t>(c - 1));
-            // The head the reader decodes, then the record as read over it.
-            image.write(recordPos, textToBytes(record.sID).substr(0, 4) + std::string(4 - std::min<std::size_t>(record.sID.size(), 4), '\0') +
-                                       LongToBytes(record.iHeaderSize) + LongToBytes(record.iTotalSize) + LongToBytes(record.iType));
+            // The head the reader decodes, as far as the record reaches, then the record as read over it.
+            const std::string head = textToBytes(record.sID).substr(0, 4) + std::string(4 - std::min<std::size_t>(record.sID.size(), 4), '\0') +
+                                     LongToBytes(record.iHeaderSize) + LongToBytes(record.iTotalSize) + LongToBytes(record.iType);
+            image.write(recordPos, std::string_view(head).substr(0, static_cast<std::size_t>(std::max(record.iTotalSize, 0))));
             image.write(recordPos, record.sAllMHOD.view());
             recordPos += record.iTotalSize;
         }
@@ -175,12 +192,18 @@ void clsSonarchive::WriteMHSD_P(ImageBuffer& image, const MHSD_P& section)
                 continue;
             ++itemsWritten;
             writeBase(image, recordPos, item.sHeaderData, item.iHeaderSize);
-            writeFields(image, recordPos, item, kMHIPFields);
-            const std::int64_t dataPos = recordPos + item.iHeaderSize;
-            const MHOD_POE& data = playlist.m_mhod_poe[j];
-            writeBase(image, dataPos, data.sAllMHOD, data.iTotalSize);
-            writeFields(image, dataPos, data, kMHOD_POEFields);
-            recordPos = dataPos + data.iTotalSize;
+            writeFields(image, recordPos, item, kMHIPFields, item.iHeaderSize);
+            recordPos += item.iHeaderSize;
+            // Its data records: none for items of early devices, the first from
+            // its fields, any further ones as they were read.
+            if (item.iChildCount > 0) {
+                const MHOD_POE& data = playlist.m_mhod_poe[j];
+                writeBase(image, recordPos, data.sAllMHOD, data.iTotalSize);
+                writeFields(image, recordPos, data, kMHOD_POEFields, data.iTotalSize);
+                recordPos += data.iTotalSize;
+                image.write(recordPos, item.sMoreRecords.view());
+                recordPos += static_cast<std::int64_t>(item.sMoreRecords.size());
+            }
         }
         if (playlist.iHeaderSize >= 20)  // as for tracks: the items really written
             image.write(pos + 16, LongToBytes(itemsWritten));
@@ -197,37 +220,77 @@ std::string clsSonarchive::assembleDatabase()
     WriteMHBD(image);
     std::int32_t sections = 0;
 
-    const auto sectionWriter = [&](const std::u16string& failureText, const auto& write) {
-        ++sections;
-        try {
-            write();
-        } catch (const std::exception& e) {
-            // The section stays as far as it was written; the next one follows it.
-            message(failureText + u"\r\n" + errorText(std::to_string(EIO) + ":" + e.what()), {}, MessageButtons::OK,
-                    MessageIcon::None);
-        }
-    };
-    if (!m_MHSD_T.sID.empty())
-        sectionWriter(u"Error Occured while writing Database[MHSD_T].", [&] { WriteMHSD_T(image); });
-    if (!m_podcasts.sID.empty())
-        sectionWriter(u"Error Occured while writing Database[MHSD_P].", [&] { WriteMHSD_P(image, m_podcasts); });
-    if (!m_playlists.sID.empty())
-        sectionWriter(u"Error Occured while writing Database[MHSD_P].", [&] { WriteMHSD_P(image, m_playlists); });
-
-    // Sections held whole: album lists, new playlists, then kinds the library
-    // does not know, in the order read.
-    const auto writeWhole = [&](const RawBytes& bytes, std::int32_t totalSize) {
+    // Sections held whole (album lists, new playlists, kinds the library does
+    // not know) go back as they were read.
+    const auto writeWhole = [&](const RawBytes& bytes, std::int64_t totalSize) {
         image.write(iFilePos - 1, bytes.view());
         image.write(iFilePos - 1, "mhsd");  // what the reader took it for, whatever the file said
-        iFilePos += totalSize;
-        ++sections;
+        iFilePos += static_cast<std::int32_t>(totalSize);
     };
-    if (!m_MHSD_A.sAllData.empty())
-        writeWhole(m_MHSD_A.sAllData, m_MHSD_A.iTotalSize);
-    if (!m_MHSD_NP.sAllData.empty())
-        writeWhole(m_MHSD_NP.sAllData, m_MHSD_NP.iTotalSize);
-    for (const RawBytes& other : m_otherSections)
-        writeWhole(other, static_cast<std::int32_t>(other.size()));
+    const auto writeSlot = [&](SectionPlace place) {
+        const auto decoded = [&](const char16_t* name, const auto& write) {
+            try {
+                fileFaultPoint(toUtf8(name).c_str());
+                write();
+            } catch (const std::exception& e) {
+                throw SectionWriteError(name, failureOf(e));
+            }
+        };
+        switch (place.slot) {
+        case SectionSlot::Tracks:
+            if (m_MHSD_T.sID.empty())
+                return false;
+            decoded(u"MHSD_T", [&] { WriteMHSD_T(image); });
+            return true;
+        case SectionSlot::Podcasts:
+            if (m_podcasts.sID.empty())
+                return false;
+            decoded(u"MHSD_P", [&] { WriteMHSD_P(image, m_podcasts); });
+            return true;
+        case SectionSlot::Playlists:
+            if (m_playlists.sID.empty())
+                return false;
+            decoded(u"MHSD_P", [&] { WriteMHSD_P(image, m_playlists); });
+            return true;
+        case SectionSlot::AlbumLists:
+            if (m_MHSD_A.sAllData.empty())
+                return false;
+            writeWhole(m_MHSD_A.sAllData, m_MHSD_A.iTotalSize);
+            return true;
+        case SectionSlot::NewPlaylists:
+            if (m_MHSD_NP.sAllData.empty())
+                return false;
+            writeWhole(m_MHSD_NP.sAllData, m_MHSD_NP.iTotalSize);
+            return true;
+        case SectionSlot::Other:
+            if (place.otherIndex >= m_otherSections.size())
+                return false;
+            writeWhole(m_otherSections[place.otherIndex], static_cast<std::int64_t>(m_otherSections[place.otherIndex].size()));
+            return true;
+        }
+        return false;
+    };
+
+    // In the order the file held them; a slot read twice holds the last one read
+    // and goes where the first stood. Sections the file did not have follow in
+    // the library's own order: tracks, podcasts, playlists, album lists, new playlists.
+    std::vector<SectionPlace> order = m_sectionOrder;
+    for (SectionSlot slot : {SectionSlot::Tracks, SectionSlot::Podcasts, SectionSlot::Playlists, SectionSlot::AlbumLists,
+                             SectionSlot::NewPlaylists})
+        order.push_back({slot});
+    for (std::size_t i = 0; i < m_otherSections.size(); ++i)
+        order.push_back({SectionSlot::Other, i});
+    std::vector<SectionPlace> done;
+    for (const SectionPlace& place : order) {
+        const bool already = std::any_of(done.begin(), done.end(), [&](const SectionPlace& d) {
+            return d.slot == place.slot && (place.slot != SectionSlot::Other || d.otherIndex == place.otherIndex);
+        });
+        if (already)
+            continue;
+        done.push_back(place);
+        if (writeSlot(place))
+            ++sections;
+    }
 
     // Other readers reject a file whose section count disagrees with its sections.
     image.write(20, LongToBytes(sections));
@@ -235,29 +298,72 @@ std::string clsSonarchive::assembleDatabase()
     return std::move(image.bytes());
 }
 
-void clsSonarchive::WriteiPodDB()
+int signatureSchemeOf(std::string_view header)
+{
+    if (header.size() < 50)
+        return 0;
+    return static_cast<std::uint8_t>(header[48]) | static_cast<std::uint8_t>(header[49]) << 8;
+}
+
+int clsSonarchive::signatureScheme() const
+{
+    return m_databaseLoaded ? signatureSchemeOf(m_MHBD.sHeaderData.view()) : 0;
+}
+
+void clsSonarchive::writeOrFail()
 {
     const fs::path path = databasePath();
-    try {
-        std::error_code ec;
-        if (!fs::is_regular_file(path, ec))
-            throw std::system_error(std::make_error_code(std::errc::no_such_file_or_directory),
-                                    "no database file to replace at " + path.string());
-        if (m_MHBD.sHeaderData.empty())
-            throw std::system_error(std::make_error_code(std::errc::invalid_argument),
-                                    "no database has been loaded, so there is nothing to write");
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec))
+        throw Error(FailureCode::NotFound, "there is no database file to replace at " + path.string(), ENOENT);
+    if (!m_databaseLoaded || m_MHBD.sHeaderData.empty())
+        throw Error(FailureCode::NotLoaded, "no database has been loaded whole, so there is nothing to write", EINVAL);
 
-        const std::string image = assembleDatabase();
-        replaceFileAtomically(path, image);
-    } catch (const std::system_error& e) {
-        message(u"Error occured while writting iPod DB.\r\nErr Number:" + errorText(std::to_string(e.code().value())) + u"," +
-                    errorText(e.what()),
-                {}, MessageButtons::OK, MessageIcon::Critical);
+    const std::string image = assembleDatabase();
+    // The device checks a keyed signature in a signed header; the key comes from
+    // its serial number, which the library does not know. Only the bytes it was
+    // loaded with still carry a valid signature.
+    const bool unchanged = m_loadedImage && m_loadedImage->view() == image;
+    if (signatureScheme() != 0 && !unchanged && !m_allowUnsignedWrite)
+        throw Error(FailureCode::Signed,
+                    "the database is signed by the iPod's own software, and a changed database would need a new "
+                    "signature that cannot be made here: the iPod would show no music, so nothing was written",
+                    EPERM);
+    replaceFileAtomically(path, image);
+}
+
+bool clsSonarchive::writeDatabase()
+{
+    m_lastFailure = {};
+    try {
+        writeOrFail();
+        return true;
+    } catch (const SectionWriteError& e) {
+        // The section's own message; the whole write is abandoned, so the old file stays.
+        m_lastFailure = e.failure();
+        message(u"Error Occured while writing Database[" + e.section() + u"].\r\n" +
+                    errorText(std::to_string(e.number() ? e.number() : EIO) + ":" + e.what()),
+                {}, MessageButtons::OK, MessageIcon::None);
     } catch (const std::exception& e) {
-        message(u"Error occured while writting iPod DB.\r\nErr Number:" + errorText(std::to_string(EIO)) + u"," +
-                    errorText(e.what()),
-                {}, MessageButtons::OK, MessageIcon::Critical);
+        m_lastFailure = failureOf(e);
+        if (m_lastFailure.code == FailureCode::Signed) {
+            message(u"This iPod's database is signed by the iPod's own software. The changed database would need a new "
+                    u"signature, which cannot be made here, and without it the iPod would show no music.\r\n"
+                    u"Nothing was written.",
+                    {}, MessageButtons::OK, MessageIcon::Critical);
+        } else {
+            message(u"Error occured while writting iPod DB.\r\nErr Number:" +
+                        errorText(std::to_string(m_lastFailure.number ? m_lastFailure.number : EIO)) + u"," +
+                        errorText(m_lastFailure.message),
+                    {}, MessageButtons::OK, MessageIcon::Critical);
+        }
     }
+    return false;
+}
+
+void clsSonarchive::WriteiPodDB()
+{
+    writeDatabase();
 }
 
 bool clsSonarchive::Write_FileSize(const std::u16string& sFilePath)

@@ -56,6 +56,13 @@ public:
     void setUserInterfaceHost(UserInterfaceHost* host) override { m_host = host; }
     void setEventListener(clsSonarchiveEvents* listener) override { m_events = listener; }
 
+    Failure lastFailure() const override { return m_lastFailure; }
+    bool writeDatabase() override;
+    int signatureScheme() const override;
+    int replacedSignatureScheme() const override { return m_replacedSignatureScheme; }
+    void setAllowUnsignedWrite(bool allow) override { m_allowUnsignedWrite = allow; }
+    bool AllowUnsignedWrite() const override { return m_allowUnsignedWrite; }
+
     // Decodes a database image without touching the disk or asking anything:
     // true when it decodes to its end. For fuzzing and measurements.
     bool decodeImage(const std::shared_ptr<const ByteBuffer>& image);
@@ -81,6 +88,7 @@ private:
     bool resetThenLoad();
 
     // Writer.
+    void writeOrFail();
     void WriteMHBD(ImageBuffer& image);
     void WriteMHSD_T(ImageBuffer& image);
     void WriteMHSD_P(ImageBuffer& image, const MHSD_P& section);
@@ -142,6 +150,18 @@ private:
     std::vector<RawBytes> m_otherSections;
     bool m_databaseLoaded = false;  // the records hold a database loaded whole
 
+    // Where each section stood in the file read, so a rewrite keeps their order.
+    enum class SectionSlot { Tracks, Playlists, Podcasts, AlbumLists, NewPlaylists, Other };
+    struct SectionPlace {
+        SectionSlot slot;
+        std::size_t otherIndex = 0;  // for SectionSlot::Other: the entry of m_otherSections
+    };
+    std::vector<SectionPlace> m_sectionOrder;
+    std::shared_ptr<const ByteBuffer> m_loadedImage;  // the file as the last load read it
+    Failure m_lastFailure;
+    bool m_allowUnsignedWrite = false;
+    int m_replacedSignatureScheme = 0;
+
     UserInterfaceHost* m_host = nullptr;
     clsSonarchiveEvents* m_events = nullptr;
     mutable TrackIndex m_trackIndex;
@@ -150,6 +170,10 @@ private:
     std::mt19937_64 m_random;
     std::filesystem::path m_templateDatabase;
 };
+
+// The signature scheme a database header names (16 bits at offset 48); 0 when
+// the database is not signed.
+int signatureSchemeOf(std::string_view header);
 
 // The process-wide cancel flag shared by every instance.
 bool cancelRequested();

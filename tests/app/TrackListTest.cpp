@@ -241,34 +241,43 @@ private slots:
             QCOMPARE(cell(w, 0, c), expected[c]);
     }
 
-    void valueTooLongForItsColumnLeavesTheCellEmpty()
+    void yearShowsTheNumberItsFourBytesHold()
     {
         frmMain w(m_dialogs);
         w.CreateTracksRecordset();
         sonarchive::TrackInfo info;
         info.sTitle = u"Fine";
-        info.sYear = u"12345678901";  // the Year column holds 10 characters
-        info.iTrackID = 3;
-        w.AddTrackRow(info);
+        for (const std::u16string& year : {sonarchive::bytesToText(std::string("\xCF\x07\0\0", 4)),  // 1999, as devices keep it
+                                           std::u16string(u"98") + u'\0' + u'\0',                         // digits, as written once
+                                           std::u16string(4, u'\0'), std::u16string(u"12345678901"),
+                                           sonarchive::bytesToText(std::string("\x10\x27\0\0", 4))}) {  // 10000: no year
+            info.sYear = year;
+            w.AddTrackRow(info);
+        }
         w.FormatGrid();
-        QCOMPARE(cell(w, 0, C::Year), QString());
-        QVERIFY(!w.Grid().cellValue(0, C::Year).isValid());
+        QCOMPARE(cell(w, 0, C::Year), QStringLiteral("1999"));
+        QCOMPARE(cell(w, 1, C::Year), QStringLiteral("98"));
+        for (int row : {2, 3, 4}) {
+            QCOMPARE(cell(w, row, C::Year), QString());
+            QVERIFY(!w.Grid().cellValue(row, C::Year).isValid());
+        }
+        // Sorted as numbers: 98 before 1999.
+        const QAbstractItemModel& model = w.TracksRS;
+        QVERIFY(model.index(1, C::Year).data(TrackTableModel::SortKeyRole).toLongLong() <
+                model.index(0, C::Year).data(TrackTableModel::SortKeyRole).toLongLong());
         QCOMPARE(cell(w, 0, C::Title), QStringLiteral("Fine"));
         QCOMPARE(cell(w, 0, C::TrackSize), QStringLiteral("0 Bytes"));
     }
 
-    void yearEndsAtItsFirstZeroByte()
+    void sizesOfTwoToFourGiBAreNotNegative()
     {
         frmMain w(m_dialogs);
         w.CreateTracksRecordset();
         sonarchive::TrackInfo info;
-        info.sYear = std::u16string(4, u'\0');
-        w.AddTrackRow(info);
-        info.sYear = std::u16string(u"98") + u'\0' + u'\0';
+        info.iFileSize = static_cast<std::int32_t>(0xC0000000u);  // 3 GiB in the unsigned field
         w.AddTrackRow(info);
         w.FormatGrid();
-        QCOMPARE(cell(w, 0, C::Year), QString());
-        QCOMPARE(cell(w, 1, C::Year), QStringLiteral("98"));
+        QCOMPARE(cell(w, 0, C::TrackSize), QStringLiteral("3 GB"));
     }
 
     void emptyDeviceLoadsWithAnEmptyGrid()

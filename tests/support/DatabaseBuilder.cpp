@@ -2,6 +2,7 @@
 
 #include "TempDir.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace testsupport {
@@ -116,30 +117,38 @@ std::string buildPlaylist(const PlaylistFixture& p)
     }
     std::string items;
     std::int32_t position = 0;
+    const std::int32_t recordsPerItem = p.itemChildCount.value_or(1);
     for (std::int32_t id : p.trackIds) {
         Bytes item(static_cast<std::size_t>(p.itemHeaderSize), p.fillSeed);
         item.put(0, "mhip");
         item.put32(4, p.itemHeaderSize);
-        item.put32(8, p.itemHeaderSize + p.itemRecordSize);
-        item.put32(12, p.itemChildCount.value_or(1));
+        item.put32(8, p.itemHeaderSize + recordsPerItem * p.itemRecordSize);
+        item.put32(12, recordsPerItem);
         item.put32(24, id);
-        Bytes record(static_cast<std::size_t>(p.itemRecordSize), p.fillSeed ? p.fillSeed + 7 : 0);
-        record.put(0, "mhod");
-        record.put32(4, 24);
-        record.put32(8, p.itemRecordSize);
-        record.put32(12, 100);
-        record.put32(24, ++position);
-        items += item.str().substr(0, static_cast<std::size_t>(p.itemHeaderSize)) +
-                 record.str().substr(0, static_cast<std::size_t>(p.itemRecordSize));
+        ++position;
+        std::string itemRecords;
+        for (std::int32_t r = 0; r < recordsPerItem; ++r) {
+            Bytes record(static_cast<std::size_t>(p.itemRecordSize), p.fillSeed ? p.fillSeed + 7 : 0);
+            record.put(0, "mhod");
+            record.put32(4, 24);
+            record.put32(8, p.itemRecordSize);
+            record.put32(12, 100);
+            record.put32(24, position);
+            itemRecords += record.str().substr(0, static_cast<std::size_t>(p.itemRecordSize));
+        }
+        items += item.str().substr(0, static_cast<std::size_t>(p.itemHeaderSize)) + itemRecords;
     }
+    for (const auto& raw : p.rawItems)
+        items += raw;
     Bytes h(static_cast<std::size_t>(p.headerSize), p.fillSeed);
     h.put(0, "mhyp");
     h.put32(4, p.headerSize);
     h.put32(8, static_cast<std::int32_t>(p.headerSize + records.size() + items.size()));
     h.put32(12, childCount);
-    h.put32(16, static_cast<std::int32_t>(p.trackIds.size()));
+    h.put32(16, static_cast<std::int32_t>(p.trackIds.size() + p.rawItems.size()));
     h.put8(20, p.master);
     h.put16(40, static_cast<std::int16_t>(childCount));
+    h.put16(42, p.podcastFlag);
     return h.str().substr(0, static_cast<std::size_t>(p.headerSize)) + records + items;
 }
 
@@ -194,6 +203,8 @@ std::string buildDatabase(const DatabaseFixture& fixture)
     h.put32(12, 1);
     h.put32(16, fixture.version);
     h.put32(20, fixture.sectionCount.value_or(static_cast<std::int32_t>(fixture.sections.size())));
+    for (const auto& [offset, bytes] : fixture.patches)
+        h.put(static_cast<std::size_t>(offset), bytes);
     return h.str().substr(0, static_cast<std::size_t>(fixture.headerSize)) + sections;
 }
 
@@ -212,7 +223,7 @@ TrackFixture makeTrack(std::int32_t id, const std::u16string& title, const std::
     t.lengthMs = 250000;
     t.bitrate = 128;
     t.sampleRate = 44100 << 16;
-    t.year = "1999";
+    t.year = yearBytes(1999);  // as devices keep it: CF 07 00 00
     t.strings = {{.type = 1, .text = title}, {.type = 2, .text = location}, {.type = 3, .text = album},
                  {.type = 4, .text = artist}, {.type = 5, .text = u"Rock"}};
     return t;
@@ -229,6 +240,143 @@ DatabaseFixture typicalDatabase(const std::vector<TrackFixture>& tracks)
     db.sections = {TrackSection{.tracks = tracks}, PlaylistSection{.type = 3, .playlists = {master}},
                    PlaylistSection{.type = 2, .playlists = {master}}};
     return db;
+}
+
+DatabaseFixture deviceShape(const std::vector<TrackFixture>& tracks)
+{
+    DatabaseFixture db = typicalDatabase(tracks);
+    db.headerSize = 188;
+    db.sections.insert(db.sections.begin(), OpaqueSection{.type = 4, .content = std::string(300, 'A')});
+    db.sections.push_back(OpaqueSection{.type = 5, .content = std::string(120, 'N')});
+    return db;
+}
+
+DatabaseFixture otherSoftwareShape(std::vector<TrackFixture> tracks, const OtherSoftwareShape& shape)
+{
+    std::uint32_t seed = 0x5eed;
+    for (auto& t : tracks) {
+        t.headerSize = 584;
+        t.fillSeed = ++seed;
+    }
+    PlaylistFixture master{.title = u"iPod", .master = 1, .headerSize = 184, .itemHeaderSize = 76};
+    for (const auto& t : tracks)
+        master.trackIds.push_back(t.id);
+    PlaylistSection playlists{.type = 2, .playlists = {master}};
+    for (int k = 0; k < shape.playlists; ++k) {
+        PlaylistFixture p{.title = u"Playlist " + std::u16string(1, static_cast<char16_t>(u'A' + k % 26)) +
+                                   (k >= 26 ? std::u16string(1, static_cast<char16_t>(u'0' + k / 26)) : std::u16string()),
+                          .headerSize = 184};
+        if (k % 3 == 2)  // a smart playlist: its rules ride along as data records
+            p.extraRecords = {playlistDataRecord(50, 132), playlistDataRecord(51, 160)};
+        for (std::size_t i = static_cast<std::size_t>(k); i < tracks.size(); i += static_cast<std::size_t>(k + 2))
+            p.trackIds.push_back(tracks[i].id);
+        playlists.playlists.push_back(std::move(p));
+    }
+
+    PlaylistFixture podcastMaster = master;
+    PlaylistFixture podcasts{.title = u"Podcasts", .headerSize = 184, .podcastFlag = 1};
+    const int episodes = std::min<int>(shape.podcastEpisodes, static_cast<int>(tracks.size()));
+    if (episodes > 0) {
+        podcasts.rawItems.push_back(podcastGroupItem(9000, u"A Podcast"));
+        for (int e = 0; e < episodes; ++e)
+            podcasts.rawItems.push_back(podcastEpisodeItem(tracks[static_cast<std::size_t>(e)].id, 9000, e + 1));
+    }
+    PlaylistSection podcastSection{.type = 3, .playlists = {podcastMaster, podcasts}};
+
+    std::string albumList(shape.albumListBytes, '\0');
+    for (std::size_t i = 0; i < albumList.size(); ++i)
+        albumList[i] = static_cast<char>("mhla album list "[i % 16]);
+    DatabaseFixture db;
+    db.headerSize = 244;
+    db.version = 0x75;
+    db.fillSeed = 0xab;
+    db.sections = {TrackSection{.tracks = std::move(tracks)}, podcastSection, playlists,
+                   OpaqueSection{.type = 4, .content = std::move(albumList)},
+                   OpaqueSection{.type = 8, .content = std::string(200, '8')},
+                   OpaqueSection{.type = 6, .content = std::string(64, '6')},
+                   OpaqueSection{.type = 10, .content = std::string(48, 'X')},
+                   OpaqueSection{.type = 5, .content = std::string(96, '5')}};
+    // The undecoded header bytes carry data, but no signature.
+    db.patches[48] = std::string(2, '\0');
+    return db;
+}
+
+DatabaseFixture earlyDeviceShape(std::vector<TrackFixture> tracks)
+{
+    for (auto& t : tracks)
+        t.headerSize = t.id % 2 ? 156 : 160;
+    PlaylistFixture master{.title = u"iPod", .master = 1, .itemChildCount = 0};
+    PlaylistFixture favourites{.title = u"Favourites", .itemChildCount = 0};
+    for (const auto& t : tracks) {
+        master.trackIds.push_back(t.id);
+        if (t.id % 2)
+            favourites.trackIds.push_back(t.id);
+    }
+    DatabaseFixture db;
+    db.headerSize = 104;
+    db.version = 0x09;
+    db.sections = {TrackSection{.tracks = std::move(tracks)}, PlaylistSection{.type = 2, .playlists = {master, favourites}}};
+    return db;
+}
+
+void signHeader(DatabaseFixture& db, std::int16_t scheme)
+{
+    db.headerSize = std::max(db.headerSize, 244);
+    db.patches[48] = std::string{static_cast<char>(scheme & 0xFF), static_cast<char>(scheme >> 8 & 0xFF)};
+    std::string signature(20 + 46, '\0');
+    for (std::size_t i = 0; i < signature.size(); ++i)
+        signature[i] = static_cast<char>(0x91 + i * 37);
+    db.patches[88] = signature.substr(0, 20);
+    db.patches[114] = signature.substr(20);
+}
+
+std::string podcastGroupItem(std::int32_t groupId, const std::u16string& title)
+{
+    StringFixture name{.type = 1, .text = title};
+    const std::string record = buildString(name);
+    Bytes item(76);
+    item.put(0, "mhip");
+    item.put32(4, 76);
+    item.put32(8, static_cast<std::int32_t>(76 + record.size()));
+    item.put32(12, 1);
+    item.put16(16, 256);  // a group header
+    item.put32(20, groupId);
+    item.put32(24, 0);    // no track
+    return item.str() + record;
+}
+
+std::string podcastEpisodeItem(std::int32_t trackId, std::int32_t groupId, std::int32_t position)
+{
+    Bytes item(76);
+    item.put(0, "mhip");
+    item.put32(4, 76);
+    item.put32(8, 76 + 44);
+    item.put32(12, 1);
+    item.put32(20, groupId + position);
+    item.put32(24, trackId);
+    item.put(32, le32(groupId));  // the group it belongs to
+    Bytes record(44);
+    record.put(0, "mhod");
+    record.put32(4, 24);
+    record.put32(8, 44);
+    record.put32(12, 100);
+    record.put32(24, position);
+    return item.str() + record.str();
+}
+
+std::string playlistDataRecord(std::int32_t type, std::size_t size)
+{
+    Bytes record(size, static_cast<std::uint32_t>(type));
+    record.put(0, "mhod");
+    record.put32(4, 24);
+    record.put32(8, static_cast<std::int32_t>(size));
+    record.put32(12, type);
+    return record.str();
+}
+
+std::string yearBytes(std::int32_t year)
+{
+    return le32(year);
 }
 
 std::int32_t readI32(const std::string& bytes, std::size_t offset)

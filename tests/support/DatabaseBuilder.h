@@ -47,7 +47,9 @@ struct PlaylistFixture {
     std::int32_t headerSize = 108;
     std::int32_t itemHeaderSize = 76;
     std::int32_t itemRecordSize = 44;
-    std::optional<std::int32_t> itemChildCount;  // default 1
+    std::optional<std::int32_t> itemChildCount;  // data records of each item (default 1; early devices: 0)
+    std::int16_t podcastFlag = 0;
+    std::vector<std::string> rawItems;  // whole items (header and records) after those of trackIds
     std::uint32_t fillSeed = 0;
 };
 
@@ -79,6 +81,7 @@ struct DatabaseFixture {
     std::optional<std::int32_t> sectionCount;
     std::vector<SectionFixture> sections;
     std::uint32_t fillSeed = 0;
+    std::map<std::int32_t, std::string> patches;  // offset in the header -> bytes
 };
 
 std::string buildDatabase(const DatabaseFixture& fixture);
@@ -92,6 +95,44 @@ TrackFixture makeTrack(std::int32_t id, const std::u16string& title, const std::
 
 // A typical database: tracks, a master playlist of all of them, an empty podcast list.
 DatabaseFixture typicalDatabase(const std::vector<TrackFixture>& tracks);
+
+// Shapes of databases as real software writes them.
+
+// As the devices' own desktop software holds them: sections 4, 1, 3, 2, 5.
+DatabaseFixture deviceShape(const std::vector<TrackFixture>& tracks);
+
+// As other software writes them: sections 1, 3, 2, 4, 8, 6, 10, 5; 584-byte
+// track headers full of data past the decoded fields; the master playlist and
+// `playlists` more (every third a smart playlist with rule records of kinds 50
+// and 51); podcast episodes grouped under header items that name no track; an
+// album list of `albumListBytes`.
+struct OtherSoftwareShape {
+    int playlists = 3;
+    std::size_t albumListBytes = 2048;
+    int podcastEpisodes = 2;  // the first tracks, in one podcast group
+};
+DatabaseFixture otherSoftwareShape(std::vector<TrackFixture> tracks, const OtherSoftwareShape& shape = {});
+
+// As early devices hold them: 156-byte track headers for odd ids and 160-byte
+// ones for even ids, playlist items without data records (child count 0, total
+// size 76) in the master playlist and in "Favourites" (the odd ids), only
+// sections 1 and 2.
+DatabaseFixture earlyDeviceShape(std::vector<TrackFixture> tracks);
+
+// Makes the header name signature scheme `scheme` at offset 48, with signature
+// bytes at 88-107 and 114-159 (the header grows to 244 bytes if it is smaller).
+void signHeader(DatabaseFixture& db, std::int16_t scheme = 2);
+
+// Playlist items of podcasts: a group header that names no track (its data
+// record is the group's title), and an episode in a group.
+std::string podcastGroupItem(std::int32_t groupId, const std::u16string& title);
+std::string podcastEpisodeItem(std::int32_t trackId, std::int32_t groupId, std::int32_t position);
+
+// A playlist data record of another kind (smart rules: 50, 51), held whole.
+std::string playlistDataRecord(std::int32_t type, std::size_t size);
+
+// The four bytes of a year as devices keep it: 1999 -> CF 07 00 00.
+std::string yearBytes(std::int32_t year);
 
 // Little-endian helpers for tests that look at bytes.
 std::int32_t readI32(const std::string& bytes, std::size_t offset);

@@ -31,9 +31,11 @@ struct MHIP {
     std::string sTimeStamp;     // 4 bytes
     std::string sPodCastGroupRefrence;  // 4 bytes
     RawBytes sHeaderData;       // the item header as read (empty for items the library creates)
+    RawBytes sMoreRecords;      // data records after the first, as read, for an item that has several
 };
 
-// The one data record after each item.
+// The data record after an item (items of early devices have none: their
+// iChildCount is 0 and this record stays empty).
 struct MHOD_POE {
     std::u16string sID;
     std::int32_t iHeaderSize = 0;

@@ -2,9 +2,11 @@
 
 // Everything a client of the library includes.
 #include "ByteText.h"
+#include "Failure.h"
 #include "PlaylistRecords.h"
 #include "TrackInfo.h"
 #include "TrackRecords.h"
+#include "TrackValues.h"
 #include "UserInterfaceHost.h"
 #include "_clsSonarchive.h"
 #include "clsSonarchiveEvents.h"

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Export.h"
+#include "Failure.h"
 #include "PlaylistRecords.h"
 #include "TrackInfo.h"
 #include "TrackRecords.h"
@@ -59,6 +60,24 @@ public:
     // Neither is owned; pass nullptr to disconnect.
     virtual void setUserInterfaceHost(UserInterfaceHost* host) = 0;
     virtual void setEventListener(clsSonarchiveEvents* listener) = 0;
+
+    // Beyond the interface: what the library's own clients need to report
+    // failures and to decide about signed databases.
+
+    // The failure that ended the last LoadiPodDB, WriteiPodDB, AddTrack,
+    // ResetiPodDB or ReBuildDB; empty after one that succeeded.
+    virtual Failure lastFailure() const = 0;
+    // WriteiPodDB with its result: true when the new database is in place.
+    virtual bool writeDatabase() = 0;
+    // The signature scheme the loaded database's header names (16 bits at
+    // offset 48); 0 when the database is not signed.
+    virtual int signatureScheme() const = 0;
+    // The same for the database that the last reset or rebuild replaced.
+    virtual int replacedSignatureScheme() const = 0;
+    // A signed database is written only as it was loaded, unless this is set:
+    // its header is then kept as it is, stale signature included.
+    virtual void setAllowUnsignedWrite(bool allow) = 0;
+    virtual bool AllowUnsignedWrite() const = 0;
 };
 
 // Creates the library object (the direct binding of the class).
