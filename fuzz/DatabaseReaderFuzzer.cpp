@@ -1,8 +1,8 @@
 // Any file the reader accepts is walked, written again, and read back: the
 // second reading must give the same records. Only what a chunk holds in its own
-// bytes is compared: a field past a short header, or a text running past its
-// record, shows bytes of whatever chunk follows, and the writer may place a
-// different chunk there (it puts sections in its own order).
+// bytes is compared: a text running past its record shows bytes of whatever
+// chunk follows, and the writer may place a different chunk there (a section
+// read twice is written once).
 #include <clsSonarchive.h>
 
 #include <sonarchive/RecordFields.h>

@@ -30,6 +30,13 @@ int main(int argc, char** argv)
     mixed.sections.push_back(OpaqueSection{.type = 5, .content = std::string(24, 'c')});
     writeFile(folder / "mixed.db", buildDatabase(mixed));
 
+    writeFile(folder / "device.db", buildDatabase(deviceShape({track, bare})));
+    writeFile(folder / "other-software.db", buildDatabase(otherSoftwareShape({track, shortHeader, bare}, {.playlists = 3, .albumListBytes = 64})));
+    writeFile(folder / "early-device.db", buildDatabase(earlyDeviceShape({track, shortHeader})));
+    DatabaseFixture signedOne = typicalDatabase({track});
+    signHeader(signedOne);
+    writeFile(folder / "signed.db", buildDatabase(signedOne));
+
     DatabaseFixture empty;
     empty.sections = {TrackSection{}, PlaylistSection{.type = 2, .playlists = {PlaylistFixture{.master = 1}}}};
     writeFile(folder / "empty.db", buildDatabase(empty));

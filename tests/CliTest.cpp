@@ -19,10 +19,11 @@ struct Result {
     std::string out;
 };
 
-// Runs the tool with standard input not a terminal; stderr is dropped.
-Result run(const std::string& arguments)
+// Runs the tool with standard input not a terminal; stderr is dropped, or
+// joined to the output.
+Result run(const std::string& arguments, bool withErrors = false)
 {
-    const std::string command = std::string(SONARCHIVE_CLI) + " " + arguments + " </dev/null 2>/dev/null";
+    const std::string command = std::string(SONARCHIVE_CLI) + " " + arguments + " </dev/null " + (withErrors ? "2>&1" : "2>/dev/null");
     Result result;
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe)
@@ -95,4 +96,84 @@ TEST(Cli, ExitStatusTellsFailureFromMisuse)
     EXPECT_EQ(run("modify " + quoted(dir.path()) + " 5 --year 12345").status, 2);
     EXPECT_EQ(run("list").status, 2);
     EXPECT_EQ(run("frobnicate").status, 2);
+}
+
+TEST(Cli, ListsThousandsOfTracksWithTheirRealSizesAndYears)
+{
+    std::vector<TrackFixture> tracks;
+    for (std::int32_t id = 1; id <= 4000; ++id) {
+        TrackFixture t = makeTrack(id, u"Song", u"Artist", u"Album");
+        t.year = yearBytes(1950 + id % 70);
+        if (id % 100 == 0)
+            t.trackSize = static_cast<std::int32_t>(0x80000000u + static_cast<std::uint32_t>(id));  // a film of 2 GiB and more
+        tracks.push_back(std::move(t));
+    }
+    TempDir dir;
+    installDatabase(dir.path(), buildDatabase(otherSoftwareShape(std::move(tracks), {.playlists = 10})));
+    const Result r = run("list " + quoted(dir.path()) + " --json");
+    ASSERT_EQ(r.status, 0);
+    const auto all = nlohmann::json::parse(r.out);
+    ASSERT_EQ(all.size(), 4000u);
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        const std::int64_t id = all[i]["iTrackID"];
+        ASSERT_EQ(all[i]["year"], 1950 + id % 70) << id;
+        ASSERT_EQ(all[i]["iFileSize"], id % 100 == 0 ? 0x80000000LL + id : 4000000) << id;
+    }
+    const Result text = run("list " + quoted(dir.path()));
+    EXPECT_EQ(text.out.substr(0, text.out.find('\n')), "1\tSong\tArtist\tAlbum\t1951\t" + dir.path().string() +
+                                                          "/iPod_Control/Music/F00/ABCD.mp3");
+}
+
+TEST(Cli, AFailureSaysWhy)
+{
+    TempDir dir;
+    const std::string whole = buildDatabase(typicalDatabase({makeTrack(1, u"A"), makeTrack(2, u"B"), makeTrack(3, u"C")}));
+    installDatabase(dir.path(), whole.substr(0, 1200));
+    const Result r = run("list " + quoted(dir.path()), true);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("sonarchive: the iPod database of " + dir.path().string() +
+                         "/ could not be loaded: at byte 976: the file ends inside a track record (304 bytes of fields, 224 left)\n"),
+              std::string::npos)
+        << r.out;
+}
+
+TEST(Cli, ASignedDatabaseIsWrittenOnlyWhenAllowed)
+{
+    TempDir dir;
+    DatabaseFixture db = typicalDatabase({makeTrack(1, u"A"), makeTrack(2, u"B")});
+    signHeader(db, 3);
+    installDatabase(dir.path(), buildDatabase(db));
+    const auto file = dir.path() / "iPod_Control/iTunes/Sonarchive";
+    const std::string original = readFile(file);
+
+    const auto dump = nlohmann::json::parse(run("dump " + quoted(dir.path())).out);
+    EXPECT_EQ(dump["signed"], true);
+    EXPECT_EQ(dump["signatureScheme"], 3);
+    EXPECT_EQ(run("rewrite " + quoted(dir.path())).status, 0);  // unchanged: its signature holds
+
+    const Result refused = run("delete " + quoted(dir.path()) + " 1", true);
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.out.find("sonarchive: the database was not written: the database is signed by the iPod's own software"),
+              std::string::npos) << refused.out;
+    EXPECT_NE(refused.out.find("(--allow-unsigned writes it all the same)"), std::string::npos);
+    EXPECT_EQ(readFile(file), original);
+
+    EXPECT_EQ(run("delete " + quoted(dir.path()) + " 1 --allow-unsigned").status, 0);
+    EXPECT_EQ(nlohmann::json::parse(run("list " + quoted(dir.path()) + " --json").out).size(), 1u);
+
+    const Result reset = run("reset " + quoted(dir.path()));
+    EXPECT_EQ(reset.status, 0);
+    EXPECT_NE(reset.out.find("the iPod's own desktop software will have to sign the new one"), std::string::npos) << reset.out;
+}
+
+TEST(Cli, ListsADeviceWhoseFoldersAreInCapitals)
+{
+    TempDir dir;
+    std::filesystem::create_directories(dir.path() / "IPOD_CONTROL/ITUNES");
+    std::filesystem::create_directories(dir.path() / "IPOD_CONTROL/MUSIC/F00");
+    writeFile(dir.path() / "IPOD_CONTROL/ITUNES/Sonarchive", buildDatabase(typicalDatabase({makeTrack(1, u"Caps")})));
+    writeFile(dir.path() / "IPOD_CONTROL/MUSIC/F00/ABCD.MP3", "x");
+    const Result r = run("list " + quoted(dir.path()));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "1\tCaps\tArtist\tAlbum\t1999\t" + dir.path().string() + "/IPOD_CONTROL/MUSIC/F00/ABCD.MP3\n");
 }

@@ -316,6 +316,20 @@ TEST(DeviceLocator, FindsTheMountedDeviceWithoutAsking)
     EXPECT_TRUE(lib.host.browserTitles.empty());
 }
 
+TEST(DeviceLocator, FindsTheDatabaseFolderInUpperCase)
+{
+    // FAT devices mounted on Linux often show their folders in capitals.
+    FakeSystem system;
+    system.addDisk("sdb", "Apple", "iPod", true, {1});
+    const fs::path ipod = system.mount("sdb1", "IPOD", false);
+    fs::create_directories(ipod / "IPOD_CONTROL/ITUNES");
+
+    Library lib;
+    lib.db.initlaize(0, u"Tracklift");
+    EXPECT_EQ(lib.db.iPodDriveLetter(), FakeSystem::root(ipod));
+    EXPECT_TRUE(lib.host.prompts.empty());
+}
+
 TEST(DeviceLocator, ConfirmsTheDriveOnlyWhenAsked)
 {
     FakeSystem system;

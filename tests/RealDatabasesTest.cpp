@@ -12,8 +12,10 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/mount.h>
 #include <sys/file.h>
 #include <sys/wait.h>
+#include <fstream>
 #include <system_error>
 #include <unistd.h>
 
@@ -374,6 +376,88 @@ TEST(WholeWrites, AKilledWriteKeepsTheOldDatabaseAndTheNextWriteClearsItsLeftove
     EXPECT_EQ(d.db.GetAllTracks().m_mhlt.iNumberOfllTracks, 1);
 }
 
+namespace {
+
+// A small file system of its own, mounted where a test wants a real full or
+// read-only device; only where the test may mount (as root on Linux).
+class SmallVolume {
+public:
+    explicit SmallVolume(const fs::path& where, const char* size)
+        : m_where(where), m_mounted(::mount("tmpfs", where.c_str(), "tmpfs", 0, (std::string("size=") + size).c_str()) == 0)
+    {
+    }
+    ~SmallVolume()
+    {
+        if (m_mounted)
+            ::umount2(m_where.c_str(), MNT_DETACH);
+    }
+    bool mounted() const { return m_mounted; }
+    bool makeReadOnly() { return ::mount(nullptr, m_where.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0; }
+
+private:
+    fs::path m_where;
+    bool m_mounted;
+};
+
+}  // namespace
+
+TEST(RealVolumes, FullAndReadOnlyDevicesRefuseEveryWriteInPlainWords)
+{
+    TestDevice d;
+    SmallVolume volume(d.dir.path(), "96k");
+    if (!volume.mounted())
+        GTEST_SKIP() << "mounting a small file system needs privileges this run does not have";
+    d.install(typicalDatabase(someTracks(2)));
+    const std::string before = d.bytes();
+    ASSERT_TRUE(d.reload());
+    TempDir sources;
+    writeFile(sources.path() / "long.mp3", std::string(200 * 1024, 'a'));
+
+    // Full: the copy stops, and no part of it stays.
+    TrackInfo info;
+    info.sFiletype = u"MP3";
+    EXPECT_EQ(d.db.AddTrack(fromUtf8((sources.path() / "long.mp3").string()), info, false, {}, true), 0);
+    EXPECT_EQ(d.db.lastFailure().code, FailureCode::NoSpace);
+    ASSERT_EQ(d.host.prompts.size(), 1u);
+    EXPECT_EQ(d.host.prompts[0].text, u"Error while adding " + fromUtf8((sources.path() / "long.mp3").string()) +
+                                          u"\r\nthe iPod is full: there is no room left on it");
+    EXPECT_EQ(filesIn(d.dir.path() / "iPod_Control/Music"), 0u);
+    EXPECT_EQ(d.db.GetAllTracks().m_mhlt.iNumberOfllTracks, 2);
+
+    // Full: a database that no longer fits beside the old one is not written.
+    writeFile(d.dir.path() / "filler", "");
+    {
+        std::ofstream filler(d.dir.path() / "filler", std::ios::binary);
+        const std::string block(4096, 'f');
+        while (filler.write(block.data(), static_cast<std::streamsize>(block.size())))
+            ;
+    }
+    fs::resize_file(d.dir.path() / "filler", fs::file_size(d.dir.path() / "filler") - 512);
+    std::int32_t id = 1;
+    d.db.DeleteTrack(id);
+    EXPECT_FALSE(d.db.writeDatabase());
+    EXPECT_EQ(d.db.lastFailure().code, FailureCode::NoSpace);
+    EXPECT_EQ(d.bytes(), before);
+    EXPECT_EQ(filesIn(d.file().parent_path()), 1u);
+    fs::remove(d.dir.path() / "filler");
+
+    // Read-only: nothing is written, nothing is left.
+    ASSERT_TRUE(volume.makeReadOnly());
+    d.host.prompts.clear();
+    EXPECT_FALSE(d.db.writeDatabase());
+    EXPECT_FALSE(d.db.ResetiPodDB());
+    EXPECT_EQ(d.db.lastFailure().code, FailureCode::ReadOnly);
+    EXPECT_EQ(d.db.AddTrack(fromUtf8((sources.path() / "long.mp3").string()), info, false, {}, true), 0);
+    ASSERT_EQ(d.host.prompts.size(), 3u);
+    EXPECT_EQ(d.host.prompts[0].text, u"Error occured while writting iPod DB.\r\nErr Number:30,the iPod is mounted read-only, "
+                                          u"so nothing can be written to it");
+    EXPECT_EQ(d.host.prompts[1].text, u"Error occured while copying iPod DB.\r\nError Number:30:the iPod is mounted read-only, "
+                                          u"so nothing can be written to it");
+    EXPECT_NE(d.host.prompts[2].text.find(u"read-only"), std::u16string::npos);
+    EXPECT_EQ(d.bytes(), before);
+    EXPECT_EQ(filesIn(d.file().parent_path()), 1u);
+}
+
 TEST(DamagedFiles, TheLoadFailureSaysWhichByteAndWhy)
 {
     const std::string whole = buildDatabase(typicalDatabase(someTracks(3)));
@@ -434,6 +518,24 @@ TEST(UpperCaseFolders, EveryPathIsFoundWhateverItsLetterCase)
     EXPECT_EQ(d.db.GetAllTracks().m_mhlt.iNumberOfllTracks, 2);
     EXPECT_EQ(filesIn(d.dir.path()), 1u);
     EXPECT_EQ(filesIn(control), 2u);
+}
+
+TEST(UpperCaseFolders, FoldersStillToBeMadeGoInsideTheOnesThatExist)
+{
+    TestDevice d;
+    const fs::path control = d.dir.path() / "IPOD_CONTROL";
+    fs::create_directories(control / "ITUNES");
+    ASSERT_TRUE(d.db.ResetiPodDB());
+    ASSERT_TRUE(d.reload());
+    TempDir sources;
+    writeFile(sources.path() / "song.mp3", "bytes");
+    TrackInfo info;
+    info.sFiletype = u"MP3";
+    const std::int32_t id = d.db.AddTrack(fromUtf8((sources.path() / "song.mp3").string()), info, false, {}, true);
+    ASSERT_GT(id, 0);
+    EXPECT_EQ(fs::path(toUtf8(d.db.GetTrackInfo(id).sLocation)).parent_path().parent_path(), control / "Music");
+    EXPECT_EQ(filesIn(d.dir.path()), 1u);
+    EXPECT_EQ(filesIn(control / "ITUNES"), 1u);
 }
 
 TEST(LargeFiles, SizesOfTwoToFourGiBArePositiveAndLargerFilesAreRefused)

@@ -76,23 +76,26 @@ const DevicePathResolver::Listing* DevicePathResolver::listing(const fs::path& f
     return it->second->exists ? it->second.get() : nullptr;
 }
 
-std::optional<fs::path> DevicePathResolver::resolveFolder(const fs::path& root, const std::string& relative)
+fs::path DevicePathResolver::resolveFolder(const fs::path& root, const std::string& relative)
 {
     auto [it, inserted] = m_folders.try_emplace(relative);
     if (!inserted)
         return it->second;
+    // Each element as the folder above it spells it; from the first one that is
+    // not there, the rest as written (folders still to be made).
     fs::path current = root;
+    bool found = true;
     std::size_t start = 0;
     while (start <= relative.size()) {
         std::size_t end = relative.find('/', start);
         if (end == std::string::npos)
             end = relative.size();
         if (end > start) {
-            const Listing* names = listing(current);
-            const std::string* match = names ? names->find(relative.substr(start, end - start)) : nullptr;
-            if (!match)
-                return it->second = std::nullopt;
-            current /= *match;
+            const std::string element = relative.substr(start, end - start);
+            const Listing* names = found ? listing(current) : nullptr;
+            const std::string* match = names ? names->find(element) : nullptr;
+            found = match != nullptr;
+            current /= match ? *match : element;
         }
         start = end + 1;
     }
@@ -101,18 +104,15 @@ std::optional<fs::path> DevicePathResolver::resolveFolder(const fs::path& root, 
 
 fs::path DevicePathResolver::resolve(const fs::path& root, const std::string& relative)
 {
-    const fs::path exact = joinDevicePath(root.string(), relative);
     const std::size_t slash = relative.rfind('/');
     const std::string folder = slash == std::string::npos ? std::string() : relative.substr(0, slash);
     const std::string name = slash == std::string::npos ? relative : relative.substr(slash + 1);
     if (name.empty())
-        return exact;
-    const auto resolvedFolder = resolveFolder(root, folder);
-    if (!resolvedFolder)
-        return exact;
-    const Listing* names = listing(*resolvedFolder);
+        return joinDevicePath(root.string(), relative);
+    const fs::path resolvedFolder = resolveFolder(root, folder);
+    const Listing* names = listing(resolvedFolder);
     const std::string* match = names ? names->find(name) : nullptr;
-    return match ? *resolvedFolder / *match : exact;
+    return resolvedFolder / (match ? *match : name);
 }
 
 }  // namespace sonarchive

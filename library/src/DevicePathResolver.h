@@ -18,18 +18,19 @@ public:
     DevicePathResolver();
     ~DevicePathResolver();
 
-    // `root` is the drive root; `relative` uses "/" between elements. Returns the
-    // path as written when no match exists.
+    // `root` is the drive root; `relative` uses "/" between elements. Elements
+    // that exist are spelled as the device spells them; from the first missing
+    // one on, the path is as written.
     std::filesystem::path resolve(const std::filesystem::path& root, const std::string& relative);
     void clear();
 
 private:
     struct Listing;
     const Listing* listing(const std::filesystem::path& folder);
-    std::optional<std::filesystem::path> resolveFolder(const std::filesystem::path& root, const std::string& relative);
+    std::filesystem::path resolveFolder(const std::filesystem::path& root, const std::string& relative);
 
     std::unordered_map<std::string, std::unique_ptr<Listing>> m_listings;
-    std::unordered_map<std::string, std::optional<std::filesystem::path>> m_folders;
+    std::unordered_map<std::string, std::filesystem::path> m_folders;
 };
 
 // Drive root + relative text joined with "/", runs of separators collapsed.

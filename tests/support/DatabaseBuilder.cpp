@@ -374,6 +374,12 @@ std::string playlistDataRecord(std::int32_t type, std::size_t size)
     return record.str();
 }
 
+std::u16string fromNumber(std::int64_t value)
+{
+    const std::string digits = std::to_string(value);
+    return std::u16string(digits.begin(), digits.end());
+}
+
 std::string yearBytes(std::int32_t year)
 {
     return le32(year);

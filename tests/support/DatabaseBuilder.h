@@ -134,6 +134,9 @@ std::string playlistDataRecord(std::int32_t type, std::size_t size);
 // The four bytes of a year as devices keep it: 1999 -> CF 07 00 00.
 std::string yearBytes(std::int32_t year);
 
+// A number as text: 42 -> u"42".
+std::u16string fromNumber(std::int64_t value);
+
 // Little-endian helpers for tests that look at bytes.
 std::int32_t readI32(const std::string& bytes, std::size_t offset);
 std::string le32(std::int32_t value);
