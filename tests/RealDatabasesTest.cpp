@@ -128,7 +128,8 @@ TEST(RealDatabases, OtherSoftwaresShapeReadsEveryTrackPlaylistAndPodcast)
     EXPECT_EQ(trackYear(info), 1999);
     EXPECT_EQ(d.db.GetAllPlayLists().m_mhlp.iNumberOfPlaylists, 5);
     EXPECT_EQ(d.db.GetAllPlayLists().m_mhlp.m_mhyp[3].m_mhod_pcd.size(), 2u);  // a smart playlist's rules
-    const MHYP& podcasts = d.db.GetAllPodcasts().m_mhlp.m_mhyp.at(1);
+    const MHSD_P podcastSection = d.db.GetAllPodcasts();
+    const MHYP& podcasts = podcastSection.m_mhlp.m_mhyp.at(1);
     ASSERT_EQ(podcasts.iPlaylistItemsCount, 3);
     EXPECT_EQ(podcasts.m_mhip[0].iPodCastGroupFlag, 256);
     EXPECT_EQ(podcasts.m_mhip[0].iTrackID, 0);
