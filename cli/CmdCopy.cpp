@@ -18,9 +18,9 @@
 namespace cli {
 
 using namespace sonarchive;
-using tracklift::BatchCopy;
-using tracklift::CopyItem;
-using tracklift::ReplaceAnswer;
+using trackcopy::BatchCopy;
+using trackcopy::CopyItem;
+using trackcopy::ReplaceAnswer;
 
 namespace {
 
@@ -55,14 +55,14 @@ std::string sizeText(std::uint64_t bytes)
 }
 
 // Progress on a terminal, the replace question, and failures on stderr.
-class TerminalObserver final : public tracklift::CopyObserver {
+class TerminalObserver final : public trackcopy::CopyObserver {
 public:
     explicit TerminalObserver(Existing existing)
         : m_existing(existing), m_bar(isatty(STDERR_FILENO) != 0), m_interactive(isatty(STDIN_FILENO) != 0)
     {
     }
 
-    void progress(const tracklift::CopyProgress& p) override
+    void progress(const trackcopy::CopyProgress& p) override
     {
         if (!m_bar)
             return;
@@ -106,7 +106,7 @@ public:
         }
     }
 
-    void failed(const tracklift::CopyFailure& failure) override
+    void failed(const trackcopy::CopyFailure& failure) override
     {
         endLine();
         std::cerr << "sonarchive: not copied: " << failure.reason << '\n';
@@ -139,10 +139,10 @@ int runCopy(const CliContext& context, const CopyOptions& options)
         std::cerr << "sonarchive: copy needs either --all or --ids\n";
         return kExitUsage;
     }
-    std::optional<tracklift::TrackNamePattern> pattern;
+    std::optional<trackcopy::TrackNamePattern> pattern;
     if (!options.pattern.empty()) {
         std::string error;
-        pattern = tracklift::TrackNamePattern::parse(options.pattern, error);
+        pattern = trackcopy::TrackNamePattern::parse(options.pattern, error);
         if (!pattern) {
             std::cerr << "sonarchive: " << error << '\n';
             return kExitUsage;
@@ -187,7 +187,7 @@ int runCopy(const CliContext& context, const CopyOptions& options)
             relative = pattern->path({info.sTitle, info.sArtist, info.sAlbum, info.sGenre, info.sComposer, yearText, type, id},
                                      extension);
         } else {
-            relative = tracklift::trackFileName(tracklift::CleanFileName(info.sTitle), extension);
+            relative = trackcopy::trackFileName(trackcopy::CleanFileName(info.sTitle), extension);
         }
         items.push_back({std::filesystem::path(toUtf8(info.sLocation)), folder / relative});
     }
@@ -198,7 +198,7 @@ int runCopy(const CliContext& context, const CopyOptions& options)
     TerminalObserver observer(existing);
     g_interrupted = false;
     auto previous = std::signal(SIGINT, onInterrupt);
-    const tracklift::CopyResult result = BatchCopy(items).run(observer, g_interrupted);
+    const trackcopy::CopyResult result = BatchCopy(items).run(observer, g_interrupted);
     std::signal(SIGINT, previous);
     observer.endLine();
 

@@ -200,7 +200,7 @@ fs::path captureFileFor(const fs::path& libraryFolder)
     return cache / name;
 }
 
-bool analyseConverterCapture(std::string_view capture, std::u16string_view extension, TrackInfo& info,
+bool analyseConverterCapture(std::string_view capture, std::u16string_view extension, ConverterInfo& info,
                              const std::function<void(const std::u16string&)>& showError)
 {
     const auto attempt = [&](auto&& step) {
@@ -231,21 +231,21 @@ bool analyseConverterCapture(std::string_view capture, std::u16string_view exten
         if (const auto audio = line.find(u"Audio: "); audio != std::u16string::npos) {
             attempt([&] {
                 const auto parts = splitAt(std::u16string_view(line).substr(audio + 7), u", ");
-                info.sAudioCodec = codecName(parts[0]);
+                info.audioCodec = codecName(parts[0]);
                 if (parts.size() < 2)
                     throw MediaError::subscriptOutOfRange();
                 audioRates.push_back(wholeNumber(dropLast(parts[1], 3)));  // "44100 Hz"
             });
         } else if (const auto video = line.find(u"Video: "); video != std::u16string::npos) {
             const auto parts = splitAt(std::u16string_view(line).substr(video + 7), u", ");
-            info.sVideoCodec = codecName(parts[0]);
+            info.videoCodec = codecName(parts[0]);
         }
 
         if (line.starts_with(u"  Duration: ")) {
             attempt([&] {
                 if (const auto comma = line.find(u','); comma != std::u16string::npos)
                     g_keptDuration = ParseClockText(std::u16string_view(line).substr(12, comma >= 12 ? comma - 12 : 0));
-                info.iTrackTimLength = roundedMilliseconds(g_keptDuration);
+                info.lengthMs = roundedMilliseconds(g_keptDuration);
             });
             if (g_keptDuration == 0) {
                 failed = true;
@@ -260,7 +260,7 @@ bool analyseConverterCapture(std::string_view capture, std::u16string_view exten
                     // "1411 kb/s": the value ends 3 characters before "/s".
                     lastBitrate = wholeNumber(dropLast(std::u16string_view(line).substr(from, unit - from), 3));
                 }
-                info.iBitrateInKbs = lastBitrate;
+                info.bitrateKbps = lastBitrate;
             });
         }
     }
@@ -268,18 +268,18 @@ bool analyseConverterCapture(std::string_view capture, std::u16string_view exten
         return false;
 
     if (!audioRates.empty())
-        info.iSampleRateInHz = audioRates.back();
+        info.sampleRateHz = audioRates.back();
     static constexpr std::u16string_view kMovieExtensions[] = {u"MP2", u"MP4", u"MPEG", u"MPG", u"MPEG4", u"M4V", u"MOV"};
     if (extension == u"AAC") {
-        info.isFileSupported = true;
+        info.isSupported = true;
     } else if (std::find(std::begin(kMovieExtensions), std::end(kMovieExtensions), extension) != std::end(kMovieExtensions)) {
-        const std::u16string video = upper(info.sVideoCodec);
-        info.isFileSupported = (video == u"H264" || video == u"MPEG4") && containsNoCase(info.sAudioCodec, u"aac");
+        const std::u16string video = upper(info.videoCodec);
+        info.isSupported = (video == u"H264" || video == u"MPEG4") && containsNoCase(info.audioCodec, u"aac");
     }
     return true;
 }
 
-bool AnalyseWithConverter(const fs::path& file, TrackInfo& info, const ConverterSetup& setup)
+bool AnalyseWithConverter(const fs::path& file, ConverterInfo& info, const ConverterSetup& setup)
 {
     const auto attempt = [&](auto&& step) {
         try {
@@ -321,8 +321,7 @@ bool AnalyseWithConverter(const fs::path& file, TrackInfo& info, const Converter
         const std::uint64_t size = FileSize64(file);
         if (size > std::numeric_limits<std::uint32_t>::max())
             throw MediaError::fileTooLarge(size);
-        // The database's size field is unsigned 32-bit; TrackInfo holds its bits.
-        info.iFileSize = static_cast<std::int32_t>(static_cast<std::uint32_t>(size));
+        info.fileSize = static_cast<std::uint32_t>(size);
     });
     DeleteIfExists(setup.captureFile);
     return true;

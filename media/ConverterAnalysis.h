@@ -1,7 +1,5 @@
 #pragma once
 
-#include <sonarchive/TrackInfo.h>
-
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -12,6 +10,18 @@
 namespace sonarchive {
 
 class MediaError;
+
+// What the converter's output tells of a file. The analysis sets only what the
+// output mentions; every other field keeps the value it had.
+struct ConverterInfo {
+    std::u16string audioCodec;
+    std::u16string videoCodec;
+    std::int32_t lengthMs = 0;
+    std::int32_t bitrateKbps = 0;
+    std::int32_t sampleRateHz = 0;
+    bool isSupported = false;
+    std::uint32_t fileSize = 0;  // bytes; the database's size field is unsigned 32-bit
+};
 
 // How the converter analysis runs: which converter, where its output is captured,
 // and how the caller's user interface takes part.
@@ -28,12 +38,12 @@ struct ConverterSetup {
 // rate, support flag and size from what it prints. True when the output was read
 // without a failure token. Run-time failures are shown through `setup.showError`
 // and the analysis carries on with its next step.
-bool AnalyseWithConverter(const std::filesystem::path& file, TrackInfo& info, const ConverterSetup& setup);
+bool AnalyseWithConverter(const std::filesystem::path& file, ConverterInfo& info, const ConverterSetup& setup);
 
 // Steps on the captured text alone: the line parse, the sample rate of the last
 // audio stream and the support rule for the upper-cased `extension`. True unless
 // a failure token or a zero duration was met.
-bool analyseConverterCapture(std::string_view capture, std::u16string_view extension, TrackInfo& info,
+bool analyseConverterCapture(std::string_view capture, std::u16string_view extension, ConverterInfo& info,
                              const std::function<void(const std::u16string&)>& showError);
 
 // "hh:mm:ss.t..." -> seconds; "N/A" gives 0. Hundredths and beyond are ignored.

@@ -76,7 +76,7 @@ junk.mp4: Invalid data found when processing input
 )";
 
 struct Capture {
-    TrackInfo info;
+    ConverterInfo info;
     std::vector<std::u16string> errors;
     bool analyse(std::string_view text, std::u16string_view extension)
     {
@@ -98,52 +98,52 @@ TEST(ConverterOutput, H264WithAacIsSupportedAndWithMp3IsNot)
 {
     Capture c;
     ASSERT_TRUE(c.analyse(kMp4H264Aac, u"MP4"));
-    EXPECT_EQ(c.info.sVideoCodec, u"h264");
-    EXPECT_EQ(c.info.sAudioCodec, u"aac");
-    EXPECT_EQ(c.info.iTrackTimLength, 2000);
-    EXPECT_EQ(c.info.iBitrateInKbs, 104);
-    EXPECT_EQ(c.info.iSampleRateInHz, 44100);
-    EXPECT_TRUE(c.info.isFileSupported);
+    EXPECT_EQ(c.info.videoCodec, u"h264");
+    EXPECT_EQ(c.info.audioCodec, u"aac");
+    EXPECT_EQ(c.info.lengthMs, 2000);
+    EXPECT_EQ(c.info.bitrateKbps, 104);
+    EXPECT_EQ(c.info.sampleRateHz, 44100);
+    EXPECT_TRUE(c.info.isSupported);
     EXPECT_TRUE(c.errors.empty());
 
     ASSERT_TRUE(c.analyse(kMp4H264Mp3, u"MOV"));
-    EXPECT_EQ(c.info.sAudioCodec, u"mp3");
-    EXPECT_EQ(c.info.iBitrateInKbs, 98);
-    EXPECT_FALSE(c.info.isFileSupported);
+    EXPECT_EQ(c.info.audioCodec, u"mp3");
+    EXPECT_EQ(c.info.bitrateKbps, 98);
+    EXPECT_FALSE(c.info.isSupported);
 }
 
 TEST(ConverterOutput, AudioOnlyAndMpegStreams)
 {
     Capture aac;
     ASSERT_TRUE(aac.analyse(kAdts, u"AAC"));
-    EXPECT_EQ(aac.info.sAudioCodec, u"aac");
-    EXPECT_EQ(aac.info.sVideoCodec, u"");
-    EXPECT_EQ(aac.info.iSampleRateInHz, 22050);
-    EXPECT_EQ(aac.info.iTrackTimLength, 2000);  // tenths only
-    EXPECT_TRUE(aac.info.isFileSupported);
+    EXPECT_EQ(aac.info.audioCodec, u"aac");
+    EXPECT_EQ(aac.info.videoCodec, u"");
+    EXPECT_EQ(aac.info.sampleRateHz, 22050);
+    EXPECT_EQ(aac.info.lengthMs, 2000);  // tenths only
+    EXPECT_TRUE(aac.info.isSupported);
 
     Capture mpeg;
-    mpeg.info.isFileSupported = true;
+    mpeg.info.isSupported = true;
     ASSERT_TRUE(mpeg.analyse(kMpeg1, u"MPG"));
-    EXPECT_EQ(mpeg.info.sVideoCodec, u"mpeg1video");
-    EXPECT_EQ(mpeg.info.sAudioCodec, u"mp2");
-    EXPECT_EQ(mpeg.info.iBitrateInKbs, 627);
-    EXPECT_FALSE(mpeg.info.isFileSupported);
+    EXPECT_EQ(mpeg.info.videoCodec, u"mpeg1video");
+    EXPECT_EQ(mpeg.info.audioCodec, u"mp2");
+    EXPECT_EQ(mpeg.info.bitrateKbps, 627);
+    EXPECT_FALSE(mpeg.info.isSupported);
 
     // Extensions outside both lists keep the caller's flag.
     Capture other;
-    other.info.isFileSupported = true;
+    other.info.isSupported = true;
     ASSERT_TRUE(other.analyse(kMpeg1, u"AVI"));
-    EXPECT_TRUE(other.info.isFileSupported);
+    EXPECT_TRUE(other.info.isSupported);
 }
 
 TEST(ConverterOutput, FailureTokensAndMissingDuration)
 {
     Capture unknown;
-    unknown.info.isFileSupported = true;
+    unknown.info.isSupported = true;
     EXPECT_FALSE(unknown.analyse("Input #0\n/tmp/x.mp4: Unknown format\n  Stream #0:0: Video: h264, yuv420p\n", u"MP4"));
-    EXPECT_TRUE(unknown.info.isFileSupported);
-    EXPECT_EQ(unknown.info.sVideoCodec, u"");
+    EXPECT_TRUE(unknown.info.isSupported);
+    EXPECT_EQ(unknown.info.videoCodec, u"");
 
     Capture junk;
     EXPECT_FALSE(junk.analyse(kJunk, u"MP4"));
@@ -152,25 +152,25 @@ TEST(ConverterOutput, FailureTokensAndMissingDuration)
 
     Capture raw;
     EXPECT_FALSE(raw.analyse(kRawH264, u"M4V"));
-    EXPECT_EQ(raw.info.iTrackTimLength, 0);
-    EXPECT_EQ(raw.info.iBitrateInKbs, 0);
+    EXPECT_EQ(raw.info.lengthMs, 0);
+    EXPECT_EQ(raw.info.bitrateKbps, 0);
 }
 
 TEST(ConverterOutput, DurationAndBitrateRules)
 {
     Capture c;
-    c.info.iBitrateInKbs = 55;
+    c.info.bitrateKbps = 55;
     ASSERT_TRUE(c.analyse("  Duration: 00:03:25.45, start: 0.000000, bitrate: N/A\n", u"MP4"));
-    EXPECT_EQ(c.info.iTrackTimLength, 205400);
-    EXPECT_EQ(c.info.iBitrateInKbs, 0);  // no value parsed yet in this analysis
+    EXPECT_EQ(c.info.lengthMs, 205400);
+    EXPECT_EQ(c.info.bitrateKbps, 0);  // no value parsed yet in this analysis
 
     ASSERT_TRUE(c.analyse("  Duration: 01:00:00.00, start: 0, bitrate: 1411 kb/s\n  Other: x, BitRate: N/A\n", u"MP4"));
-    EXPECT_EQ(c.info.iTrackTimLength, 3600000);
-    EXPECT_EQ(c.info.iBitrateInKbs, 1411);
+    EXPECT_EQ(c.info.lengthMs, 3600000);
+    EXPECT_EQ(c.info.bitrateKbps, 1411);
 
     // A duration line without "," keeps the duration parsed before.
     ASSERT_TRUE(c.analyse("  Duration: 00:00:09.00\n", u"MP4"));
-    EXPECT_EQ(c.info.iTrackTimLength, 3600000);
+    EXPECT_EQ(c.info.lengthMs, 3600000);
 
     EXPECT_FLOAT_EQ(ParseClockText(u"00:03:25.45"), 205.4f);
     EXPECT_EQ(ParseClockText(u"N/A"), 0.0f);
@@ -185,9 +185,9 @@ TEST(ConverterOutput, RunTimeFailuresAreShownAndTheParseGoesOn)
                           u"MP4"));
     EXPECT_EQ(c.errors, (std::vector<std::u16string>{u"Error occured while parsing media file\r\n9:Subscript out of range",
                                                      u"Error occured while parsing media file\r\n13:Type mismatch"}));
-    EXPECT_EQ(c.info.sAudioCodec, u"mp3");
-    EXPECT_EQ(c.info.iSampleRateInHz, 32000);
-    EXPECT_EQ(c.info.iTrackTimLength, 1000);
+    EXPECT_EQ(c.info.audioCodec, u"mp3");
+    EXPECT_EQ(c.info.sampleRateHz, 32000);
+    EXPECT_EQ(c.info.lengthMs, 1000);
 }
 
 TEST(PipeRunner, CapturesBothStreamsAfterTheCommandLineWithArgumentsUntouched)
@@ -216,7 +216,7 @@ TEST(PipeRunner, MissingConverterIsError12003)
 
     std::vector<std::u16string> shown;
     ConverterSetup setup{dir.path() / "ffmpeg", dir.path() / "analyse.txt", {}, [&](const std::u16string& t) { shown.push_back(t); }};
-    TrackInfo info;
+    ConverterInfo info;
     EXPECT_FALSE(AnalyseWithConverter(dir.path() / "a.mp4", info, setup));
     EXPECT_EQ(shown, std::vector<std::u16string>{u"Error occured while parsing media file\r\n12003:Could not create piped process. LastError 2"});
 }
@@ -229,12 +229,12 @@ TEST(PipeRunner, HungConverterIsEndedAfterTheTimeout)
     std::vector<std::u16string> shown;
     ConverterSetup setup{hang, dir.path() / "analyse.txt", {}, [&](const std::u16string& t) { shown.push_back(t); },
                          std::chrono::milliseconds(500)};
-    TrackInfo info;
+    ConverterInfo info;
     const auto started = std::chrono::steady_clock::now();
     EXPECT_FALSE(AnalyseWithConverter(dir.path() / "a.mp4", info, setup));
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
     EXPECT_TRUE(shown.empty());
-    EXPECT_EQ(info.iTrackTimLength, 0);
+    EXPECT_EQ(info.lengthMs, 0);
     EXPECT_FALSE(fs::exists(setup.captureFile));
 }
 
@@ -245,11 +245,11 @@ TEST(PipeRunner, FakeConverterEndToEnd)
     const fs::path fake = script(dir, "ffmpeg", "cat '" + (dir.path() / "sample.txt").string() + "' >&2\nexit 1\n");
     writeFile(dir.path() / "movie.mov", std::string(12345, 'm'));
     ConverterSetup setup{fake, dir.path() / "analyse-1.txt", {}, {}};
-    TrackInfo info;
+    ConverterInfo info;
     ASSERT_TRUE(AnalyseWithConverter(dir.path() / "movie.mov", info, setup));
-    EXPECT_EQ(info.iFileSize, 12345);
-    EXPECT_TRUE(info.isFileSupported);
-    EXPECT_EQ(info.sVideoCodec, u"h264");
+    EXPECT_EQ(info.fileSize, 12345u);
+    EXPECT_TRUE(info.isSupported);
+    EXPECT_EQ(info.videoCodec, u"h264");
     EXPECT_FALSE(fs::exists(setup.captureFile));
 
     // The size field is unsigned 32-bit: a file of 3 GiB (sparse) keeps its size
@@ -258,12 +258,12 @@ TEST(PipeRunner, FakeConverterEndToEnd)
     setup.showError = [&](const std::u16string& t) { shown.push_back(t); };
     fs::resize_file(dir.path() / "movie.mov", 3ULL << 30);
     ASSERT_TRUE(AnalyseWithConverter(dir.path() / "movie.mov", info, setup));
-    EXPECT_EQ(static_cast<std::uint32_t>(info.iFileSize), 3ULL << 30);
+    EXPECT_EQ(info.fileSize, 3ULL << 30);
     EXPECT_TRUE(shown.empty());
-    info.iFileSize = 12345;
+    info.fileSize = 12345;
     fs::resize_file(dir.path() / "movie.mov", 4ULL << 30);
     ASSERT_TRUE(AnalyseWithConverter(dir.path() / "movie.mov", info, setup));
-    EXPECT_EQ(info.iFileSize, 12345);
+    EXPECT_EQ(info.fileSize, 12345u);
     EXPECT_EQ(shown, std::vector<std::u16string>{u"Error occured while parsing media file\r\n6:Overflow: the file is 4,294,967,296 bytes, "
                                                  u"and the iPod's database holds only files smaller than 4 GiB (4,294,967,296 bytes)"});
 }

@@ -1,6 +1,7 @@
 #include "TempDir.h"
 
 #include <BatchCopy.h>
+#include <sonarchive/ByteText.h>
 #include <CleanFileName.h>
 #include <FileNameFit.h>
 
@@ -10,7 +11,7 @@
 #include <random>
 #include <sys/stat.h>
 
-using namespace tracklift;
+using namespace trackcopy;
 using testsupport::readFile;
 using testsupport::TempDir;
 using testsupport::writeFile;
@@ -60,7 +61,7 @@ bool onlyExpectedFiles(const fs::path& folder, std::size_t count)
 {
     std::size_t n = 0;
     for (const auto& entry : fs::directory_iterator(folder)) {
-        if (entry.path().filename().string().starts_with(".tracklift-partial"))
+        if (entry.path().filename().string().starts_with(".sonarchive-copy-"))
             return false;
         ++n;
     }
@@ -208,7 +209,7 @@ TEST(CleanFileName, RemovesTheNineCharactersAndFallsBackWhenBlank)
         {u"Rock & Roll (Remix) [2001]..", u"Rock & Roll (Remix) [2001].."},
     };
     for (const auto& [title, cleaned] : cases)
-        EXPECT_EQ(tracklift::CleanFileName(title), cleaned) << tracklift::utf8(title);
+        EXPECT_EQ(trackcopy::CleanFileName(title), cleaned) << sonarchive::toUtf8(title);
 }
 
 TEST(TrackFileName, ShortNamesAreUnchanged)
@@ -249,5 +250,5 @@ TEST(TrackFileName, ExactFitIsKept)
 TEST(TrackFileName, NulAndLoneSurrogatesCannotReachTheFileSystem)
 {
     EXPECT_EQ(fitStem(std::string("a\0b", 3), ".mp3"), "ab");
-    EXPECT_EQ(utf8(std::u16string(1, u'\xD800') + u"x"), "\xEF\xBF\xBDx");
+    EXPECT_EQ(trackFileName(std::u16string(1, u'\xD800') + u"x", u"mp3"), "\xEF\xBF\xBDx.mp3");
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <BatchCopy.h>
+#include "Dialogs.h"
 
 #include <QDialog>
 

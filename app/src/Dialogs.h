@@ -12,6 +12,15 @@ class QWidget;
 
 namespace tracklift {
 
+// The copy engine's types, as the window uses them.
+using trackcopy::BatchCopy;
+using trackcopy::CopyFailure;
+using trackcopy::CopyItem;
+using trackcopy::CopyObserver;
+using trackcopy::CopyProgress;
+using trackcopy::CopyResult;
+using trackcopy::ReplaceAnswer;
+
 using sonarchive::MessageButtons;
 using sonarchive::MessageIcon;
 using sonarchive::MessageResult;

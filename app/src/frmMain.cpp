@@ -634,7 +634,7 @@ void frmMain::CopyCheckedTracks()
         const auto dot = fileName.lastIndexOf(QLatin1Char('.'));
         const QString extension = dot >= 0 ? fileName.mid(dot + 1) : QString();
         // The cleaned title is shortened where needed so that the name fits the file system.
-        const std::string name = trackFileName(CleanFileName(m_grid->cellText(row, C::Title).toStdU16String()),
+        const std::string name = trackcopy::trackFileName(trackcopy::CleanFileName(m_grid->cellText(row, C::Title).toStdU16String()),
                                                extension.toStdU16String());
         items.push_back({toPath(path), toPath(folder) / name});
     }

@@ -12,6 +12,7 @@
 #include <QTimer>
 
 using namespace tracklift;
+using namespace trackcopy;
 using namespace testsupport;
 using C = TrackTableModel::Column;
 namespace fs = std::filesystem;

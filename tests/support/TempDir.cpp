@@ -1,7 +1,5 @@
 #include "TempDir.h"
 
-#include <sonarchive/ByteText.h>
-
 #include <cstdlib>
 #include <fstream>
 #include <stdexcept>
@@ -26,7 +24,7 @@ TempDir::~TempDir()
 
 std::u16string TempDir::root() const
 {
-    return sonarchive::fromUtf8(m_path.string() + "/");
+    return m_path.u16string() + u"/";
 }
 
 void writeFile(const std::filesystem::path& path, const std::string& bytes)

@@ -1,8 +1,8 @@
 #pragma once
 
 // Everything a client of the library includes.
-#include "ByteText.h"
-#include "Failure.h"
+#include <sonarchive/ByteText.h>
+#include <sonarchive/Failure.h>
 #include "PlaylistRecords.h"
 #include "TrackInfo.h"
 #include "TrackRecords.h"

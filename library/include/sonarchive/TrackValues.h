@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Export.h"
+#include <sonarchive/Export.h>
 #include "TrackInfo.h"
 
 #include <cstdint>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Export.h"
-#include "Failure.h"
+#include <sonarchive/Export.h>
+#include <sonarchive/Failure.h>
 #include "PlaylistRecords.h"
 #include "TrackInfo.h"
 #include "TrackRecords.h"

@@ -3,6 +3,7 @@
 #include <atomic>
 
 using namespace tracklift;
+using namespace trackcopy;
 
 namespace testsupport {
 

@@ -27,17 +27,17 @@ public:
     tracklift::MessageResult messageBox(QWidget* owner, const QString& text, const QString& title,
                                         tracklift::MessageButtons buttons, tracklift::MessageIcon icon) override;
     QString browseForFolder(QWidget* owner, const QString& title) override;
-    tracklift::CopyResult copyFiles(QWidget* owner, const std::vector<tracklift::CopyItem>& items) override;
+    trackcopy::CopyResult copyFiles(QWidget* owner, const std::vector<trackcopy::CopyItem>& items) override;
 
     std::vector<Prompt> prompts;
     std::deque<tracklift::MessageResult> answers;
     std::vector<QString> browserTitles;
     std::deque<QString> folders;
-    std::deque<tracklift::ReplaceAnswer> replaceAnswers;
+    std::deque<trackcopy::ReplaceAnswer> replaceAnswers;
     std::vector<std::filesystem::path> replacePrompts;
     std::uint64_t cancelAfterBytes = 0;  // 0: never cancel
-    std::vector<std::vector<tracklift::CopyItem>> copyRequests;
-    tracklift::CopyResult lastResult;
+    std::vector<std::vector<trackcopy::CopyItem>> copyRequests;
+    trackcopy::CopyResult lastResult;
 };
 
 }  // namespace testsupport

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
-namespace tracklift {
+namespace trackcopy {
 
 std::u16string CleanFileName(const std::u16string& name)
 {
@@ -19,4 +19,4 @@ std::u16string CleanFileName(const std::u16string& name)
     }
 }
 
-}  // namespace tracklift
+}  // namespace trackcopy

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace tracklift {
+namespace trackcopy {
 
 // One file of a batch: the source and the full destination path.
 struct CopyItem {
@@ -68,7 +68,8 @@ public:
     // "Title (2).ext", "Title (3).ext", ... : the first name not taken yet, fitted to the name limit.
     static std::filesystem::path keepBothName(const std::filesystem::path& destination);
 
-    static constexpr std::size_t kChunkBytes = 8u << 20;
+    // The bytes copied between two looks at `cancel` (the file copy's chunk).
+    static constexpr std::size_t kChunkBytes = 4u << 20;
 
 private:
     enum class FileOutcome { Copied, Failed, Cancelled };
@@ -79,4 +80,4 @@ private:
     std::vector<CopyItem> m_items;
 };
 
-}  // namespace tracklift
+}  // namespace trackcopy

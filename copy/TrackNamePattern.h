@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace tracklift {
+namespace trackcopy {
 
 // What a name pattern may use of a track.
 struct TrackNameFields {
@@ -36,4 +36,4 @@ private:
     std::vector<std::vector<Part>> m_elements;
 };
 
-}  // namespace tracklift
+}  // namespace trackcopy

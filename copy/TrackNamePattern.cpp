@@ -3,9 +3,11 @@
 #include "CleanFileName.h"
 #include "FileNameFit.h"
 
+#include <sonarchive/ByteText.h>
+
 #include <algorithm>
 
-namespace tracklift {
+namespace trackcopy {
 
 const std::vector<std::string>& TrackNamePattern::fieldNames()
 {
@@ -69,7 +71,7 @@ std::filesystem::path TrackNamePattern::path(const TrackNameFields& fields, cons
     for (std::size_t i = 0; i < m_elements.size(); ++i) {
         std::string element;
         for (const Part& part : m_elements[i])
-            element += part.isField ? utf8(CleanFileName(value(part.text))) : part.text;
+            element += part.isField ? sonarchive::toUtf8(CleanFileName(value(part.text))) : part.text;
         // "." and ".." would lead out of the destination folder.
         if (element.find_first_not_of('.') == std::string::npos)
             element = "iPodFile";
@@ -79,10 +81,10 @@ std::filesystem::path TrackNamePattern::path(const TrackNameFields& fields, cons
             continue;
         }
         std::string suffix = ".";
-        suffix += fitStem(utf8(extension), "", kMaxFileNameBytes - 1);
+        suffix += fitStem(sonarchive::toUtf8(extension), "", kMaxFileNameBytes - 1);
         result /= fitStem(element, extension.empty() ? std::string() : suffix) + suffix;
     }
     return result;
 }
 
-}  // namespace tracklift
+}  // namespace trackcopy

@@ -4,13 +4,10 @@
 #include <string>
 #include <string_view>
 
-namespace tracklift {
+namespace trackcopy {
 
 // The longest file name the usual Linux file systems accept, in bytes of UTF-8.
 inline constexpr std::size_t kMaxFileNameBytes = 255;
-
-// UTF-16 text to UTF-8; unpaired surrogates become U+FFFD.
-std::string utf8(std::u16string_view text);
 
 // `stem` cut at a character boundary so that stem + suffix fits in `limit`
 // bytes of UTF-8 (suffix is the part that must stay whole, such as ".mp3").
@@ -22,4 +19,4 @@ std::string fitStem(std::string_view stem, std::string_view suffix, std::size_t 
 // is no extension; the copy drops it, as the original platform did.
 std::string trackFileName(const std::u16string& cleanedTitle, const std::u16string& extension);
 
-}  // namespace tracklift
+}  // namespace trackcopy

@@ -75,7 +75,17 @@ bool clsSonarchive::SetTrackInfo(const std::u16string& sFilePath, TrackInfo& tIn
             setup.showError = [this](const std::u16string& text) {
                 message(text, {}, MessageButtons::OK, MessageIcon::Critical);
             };
-            AnalyseWithConverter(path, tInfo, setup);
+            // What the converter tells, over what the tags said.
+            ConverterInfo found{tInfo.sAudioCodec, tInfo.sVideoCodec, tInfo.iTrackTimLength, tInfo.iBitrateInKbs,
+                                tInfo.iSampleRateInHz, tInfo.isFileSupported, static_cast<std::uint32_t>(tInfo.iFileSize)};
+            AnalyseWithConverter(path, found, setup);
+            tInfo.sAudioCodec = found.audioCodec;
+            tInfo.sVideoCodec = found.videoCodec;
+            tInfo.iTrackTimLength = found.lengthMs;
+            tInfo.iBitrateInKbs = found.bitrateKbps;
+            tInfo.iSampleRateInHz = found.sampleRateHz;
+            tInfo.isFileSupported = found.isSupported;
+            tInfo.iFileSize = static_cast<std::int32_t>(found.fileSize);  // the bits of the unsigned field
             // Whatever the converter found, also for the audio-only MP2 and AAC.
             tInfo.iType = 2;
             tInfo.IsMovie = 1;

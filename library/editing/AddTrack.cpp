@@ -2,8 +2,8 @@
 // device, the track record with its string records and the playlist items.
 // Nothing is written to the database file here.
 
-#include "CopyWithProgress.h"
 #include "Error.h"
+#include "FileCopy.h"
 #include "clsSonarchive.h"
 
 #include <algorithm>
@@ -203,20 +203,21 @@ bool clsSonarchive::copyToDevice(const std::u16string& sFilePath, const TrackInf
     if (m_events)
         m_events->CurrentStatus(status, -1);
     clearCancelRequest();
-    CopyOutcome outcome;
+    FileCopyOutcome outcome;
     try {
-        outcome = copyFileInChunks(source, destination,
-                                   {.progress = [&](std::int16_t percent) {
-                                        if (m_events)
-                                            m_events->CurrentStatus(status, percent);
-                                    },
-                                    .pumpMessages = [this] { host().pumpMessages(); },
-                                    .cancelRequested = [] { return cancelRequested(); }});
+        outcome = copyToNewFile(source, destination,
+                                {.progress = [&](std::uint64_t done, std::uint64_t total) {
+                                     const auto percent = static_cast<std::int16_t>(total == 0 ? 100 : std::min<std::uint64_t>(done * 100 / total, 100));
+                                     if (m_events)
+                                         m_events->CurrentStatus(status, percent);
+                                     host().pumpMessages();
+                                 },
+                                 .cancelled = [] { return cancelRequested(); }});
     } catch (...) {
         removeCreatedFolder();
         throw;
     }
-    if (outcome == CopyOutcome::Cancelled) {
+    if (outcome == FileCopyOutcome::Cancelled) {
         removeCreatedFolder();
         return false;
     }

@@ -11,6 +11,15 @@ public:
     ~FileDescriptor() { reset(); }
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
+    FileDescriptor(FileDescriptor&& other) noexcept : m_fd(other.release()) {}
+    FileDescriptor& operator=(FileDescriptor&& other) noexcept
+    {
+        if (this != &other) {
+            reset();
+            m_fd = other.release();
+        }
+        return *this;
+    }
 
     int get() const { return m_fd; }
     bool isOpen() const { return m_fd >= 0; }
@@ -24,6 +33,13 @@ public:
         return result;
     }
     void reset() { (void)close(); }
+    // Gives up ownership without closing.
+    int release()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
 
 private:
     int m_fd;
