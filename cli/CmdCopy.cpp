@@ -154,12 +154,10 @@ int runCopy(const CliContext& context, const CopyOptions& options)
         return kExitFailure;
     const MHSD_T tracks = session.library->GetAllTracks();
     const MHLT& list = tracks.m_mhlt;
-    const auto count = std::min<std::size_t>(static_cast<std::size_t>(std::max(list.iNumberOfllTracks, 0)), list.m_mhit.size());
-
     std::vector<std::int32_t> chosen = options.ids;
     if (options.all)
-        for (std::size_t i = 0; i < count; ++i)
-            chosen.push_back(list.m_mhit[i].iUniqueID);
+        for (const MHIT& track : validEntries(list.m_mhit, list.iNumberOfllTracks))
+            chosen.push_back(track.iUniqueID);
 
     bool problems = false;
     std::vector<CopyItem> items;

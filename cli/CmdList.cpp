@@ -19,11 +19,10 @@ int runList(const CliContext& context, const std::string& root, bool json)
         return kExitFailure;
     const MHSD_T tracks = session.library->GetAllTracks();
     const MHLT& list = tracks.m_mhlt;
-    const auto count = std::min<std::size_t>(static_cast<std::size_t>(std::max(list.iNumberOfllTracks, 0)), list.m_mhit.size());
 
     nlohmann::ordered_json all = nlohmann::ordered_json::array();
-    for (std::size_t i = 0; i < count; ++i) {
-        const TrackInfo info = session.library->GetTrackInfo(list.m_mhit[i].iUniqueID);
+    for (const MHIT& track : validEntries(list.m_mhit, list.iNumberOfllTracks)) {
+        const TrackInfo info = session.library->GetTrackInfo(track.iUniqueID);
         if (json) {
             all.push_back(toJson(info));
             continue;

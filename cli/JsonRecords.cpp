@@ -76,16 +76,13 @@ Json toJson(const MHSD_T& section)
     Json out = sectionHead(section);
     const MHLT& list = section.m_mhlt;
     Json tracks = Json::array();
-    const auto count = std::min<std::size_t>(static_cast<std::size_t>(std::max(list.iNumberOfllTracks, 0)), list.m_mhit.size());
-    for (std::size_t i = 0; i < count; ++i) {
-        const MHIT& track = list.m_mhit[i];
+    for (const MHIT& track : validEntries(list.m_mhit, list.iNumberOfllTracks)) {
         Json t;
         addFields(t, track, kMHITFields);
         t["sAllData"] = raw(track.sAllData);
         Json strings = Json::array();
-        const auto n = std::min<std::size_t>(static_cast<std::size_t>(std::max(track.iNumberOfMHODS, 0)), track.m_mhod.size());
-        for (std::size_t j = 0; j < n; ++j)
-            strings.push_back(stringRecord(track.m_mhod[j]));
+        for (const MHOD_S& record : validEntries(track.m_mhod, track.iNumberOfMHODS))
+            strings.push_back(stringRecord(record));
         t["m_mhod"] = std::move(strings);
         tracks.push_back(std::move(t));
     }
@@ -100,24 +97,20 @@ Json toJson(const MHSD_P& section)
     Json out = sectionHead(section);
     const MHLP& list = section.m_mhlp;
     Json playlists = Json::array();
-    const auto count = std::min<std::size_t>(static_cast<std::size_t>(std::max(list.iNumberOfPlaylists, 0)), list.m_mhyp.size());
-    for (std::size_t p = 0; p < count; ++p) {
-        const MHYP& playlist = list.m_mhyp[p];
+    for (const MHYP& playlist : validEntries(list.m_mhyp, list.iNumberOfPlaylists)) {
         Json pl;
         addFields(pl, playlist, kMHYPFields);
         pl["sAllData"] = raw(playlist.sAllData);
         pl["m_mhod_s"] = stringRecord(playlist.m_mhod_s);
         Json records = Json::array();
-        for (std::size_t c = 0; c + 1 < static_cast<std::size_t>(std::max(playlist.iChildsCount, 0)) && c < playlist.m_mhod_pcd.size(); ++c) {
-            const MHOD_PCD& r = playlist.m_mhod_pcd[c];
+        for (const MHOD_PCD& r : validEntries(playlist.m_mhod_pcd, playlist.iChildsCount - 1)) {
             records.push_back(Json{{"sID", text(r.sID)}, {"iHeaderSize", r.iHeaderSize}, {"iTotalSize", r.iTotalSize},
                                    {"iType", r.iType}, {"sAllMHOD", raw(r.sAllMHOD)}});
         }
         pl["m_mhod_pcd"] = std::move(records);
         Json items = Json::array();
         Json itemRecords = Json::array();
-        const auto itemCount = std::min({static_cast<std::size_t>(std::max(playlist.iPlaylistItemsCount, 0)),
-                                         playlist.m_mhip.size(), playlist.m_mhod_poe.size()});
+        const std::size_t itemCount = validEntries(playlist.m_mhip, std::min<std::int64_t>(playlist.iPlaylistItemsCount, playlist.m_mhod_poe.size())).size();
         for (std::size_t k = 0; k < itemCount; ++k) {
             Json item;
             addFields(item, playlist.m_mhip[k], kMHIPFields);

@@ -504,7 +504,7 @@ void frmMain::FillTrackList()
     CreateTracksRecordset();
     TrackSet = m_library->GetAllTracks();
     const MHLT& list = TrackSet.m_mhlt;
-    const auto n = static_cast<std::size_t>(std::clamp<std::int64_t>(list.iNumberOfllTracks, 0, static_cast<std::int64_t>(list.m_mhit.size())));
+    const std::size_t n = validEntries(list.m_mhit, list.iNumberOfllTracks).size();
     if (n > 0) {
         TrackInfos.resize(n);
         for (std::size_t i = 0; i < n; ++i) {

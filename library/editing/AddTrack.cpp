@@ -108,12 +108,11 @@ MHYP& firstPlaylist(MHSD_P& section, const char* what)
 void appendItem(MHSD_P& section, MHYP& playlist, std::int32_t trackId, std::int32_t position)
 {
     const auto n = static_cast<std::size_t>(std::max(playlist.iPlaylistItemsCount, 0));
-    const std::size_t known = std::min({n, playlist.m_mhip.size(), playlist.m_mhod_poe.size()});
-    const bool withoutRecords = known > 0 && std::all_of(playlist.m_mhip.begin(), playlist.m_mhip.begin() + static_cast<std::ptrdiff_t>(known),
-                                                         [](const MHIP& item) { return item.iChildCount == 0; });
+    const auto known = validEntries(playlist.m_mhip, playlist.iPlaylistItemsCount);
+    const bool withoutRecords = !known.empty() && std::all_of(known.begin(), known.end(), [](const MHIP& item) { return item.iChildCount == 0; });
     MHIP item;
     item.sID = u"mhip";
-    item.iHeaderSize = withoutRecords ? playlist.m_mhip[known - 1].iHeaderSize : kItemHeaderSize;
+    item.iHeaderSize = withoutRecords ? known.back().iHeaderSize : kItemHeaderSize;
     item.iTotalSize = withoutRecords ? item.iHeaderSize : kItemHeaderSize + kItemRecordSize;
     item.iChildCount = withoutRecords ? 0 : 1;
     item.iGroupID = trackId;

@@ -73,7 +73,7 @@ bool clsSonarchive::ModifyTrack(std::int32_t& iTrackID, TrackInfo& Info)
 
     // Only records of the usual layout are rewritten; others keep their bytes
     // (and their size) as read, so data of other layouts is never corrupted.
-    track->m_mhod.resize(static_cast<std::size_t>(std::clamp<std::int64_t>(track->iNumberOfMHODS, 0, static_cast<std::int64_t>(track->m_mhod.size()))));
+    track->m_mhod.resize(validEntries(track->m_mhod, track->iNumberOfMHODS).size());
     std::array<bool, kTextKinds.size()> present{};
     for (MHOD_S& record : track->m_mhod) {
         if (!hasStandardLayout(record))
@@ -124,14 +124,8 @@ void clsSonarchive::DeleteTrack(std::int32_t& iTrackID)
     }
 
     for (MHSD_P* section : {&m_playlists, &m_podcasts}) {
-        const auto playlists = std::min<std::size_t>(static_cast<std::size_t>(std::max(section->m_mhlp.iNumberOfPlaylists, 0)),
-                                                     section->m_mhlp.m_mhyp.size());
-        for (std::size_t k = 0; k < playlists; ++k) {
-            MHYP& playlist = section->m_mhlp.m_mhyp[k];
-            const auto items = std::min<std::size_t>(static_cast<std::size_t>(std::max(playlist.iPlaylistItemsCount, 0)),
-                                                     playlist.m_mhip.size());
-            for (std::size_t j = 0; j < items; ++j) {
-                MHIP& item = playlist.m_mhip[j];
+        for (MHYP& playlist : validEntries(section->m_mhlp.m_mhyp, section->m_mhlp.iNumberOfPlaylists)) {
+            for (MHIP& item : validEntries(playlist.m_mhip, playlist.iPlaylistItemsCount)) {
                 if (item.iTrackID != id)
                     continue;
                 item.iTrackID = -1;
@@ -144,10 +138,9 @@ void clsSonarchive::DeleteTrack(std::int32_t& iTrackID)
 
     if (!track)
         return;
-    const std::size_t records = std::min<std::size_t>(static_cast<std::size_t>(std::max(track->iNumberOfMHODS, 0)), track->m_mhod.size());
-    for (std::size_t j = 0; j < records; ++j) {
-        if (track->m_mhod[j].iType == kMhodLocation) {
-            removeMediaFile(track->m_mhod[j].sString);
+    for (const MHOD_S& record : validEntries(track->m_mhod, track->iNumberOfMHODS)) {
+        if (record.iType == kMhodLocation) {
+            removeMediaFile(record.sString);
             return;
         }
     }

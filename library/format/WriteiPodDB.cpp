@@ -81,12 +81,6 @@ void writeListHeader(ImageBuffer& image, std::int64_t pos, const std::u16string&
     image.write(pos + 8, LongToBytes(count));
 }
 
-template <typename T>
-std::size_t validCount(std::int32_t count, const std::vector<T>& list)
-{
-    return std::min<std::size_t>(static_cast<std::size_t>(std::max(count, 0)), list.size());
-}
-
 std::u16string errorText(const std::string& text)
 {
     return fromUtf8(text);
@@ -125,18 +119,15 @@ void clsSonarchive::WriteMHSD_T(ImageBuffer& image)
     std::int32_t written = 0;
 
     std::int64_t pos = listStart + list.iHeaderSize;
-    const std::size_t count = validCount(list.iNumberOfllTracks, list.m_mhit);
-    for (std::size_t i = 0; i < count; ++i) {
-        const MHIT& track = list.m_mhit[i];
+    for (const MHIT& track : validEntries(list.m_mhit, list.iNumberOfllTracks)) {
         if (track.iUniqueID == -1)
             continue;
         writeBase(image, pos, track.sAllData, track.iHeaderSize);
         writeFields(image, pos, track, kMHITFields, track.iHeaderSize);
         std::int64_t recordPos = pos + track.iHeaderSize;
-        const std::size_t records = validCount(track.iNumberOfMHODS, track.m_mhod);
-        for (std::size_t j = 0; j < records; ++j) {
-            writeStringRecord(image, recordPos, track.m_mhod[j]);
-            recordPos += track.m_mhod[j].iTotalSize;
+        for (const MHOD_S& record : validEntries(track.m_mhod, track.iNumberOfMHODS)) {
+            writeStringRecord(image, recordPos, record);
+            recordPos += record.iTotalSize;
         }
         pos = recordPos;
         iFilePos = static_cast<std::int32_t>(pos + 1);
@@ -159,9 +150,7 @@ void clsSonarchive::WriteMHSD_P(ImageBuffer& image, const MHSD_P& section)
     writeListHeader(image, listStart, list.sID, list.iHeaderSize, list.iNumberOfPlaylists, list.sHeaderData);
 
     std::int64_t pos = listStart + list.iHeaderSize;
-    const std::size_t count = validCount(list.iNumberOfPlaylists, list.m_mhyp);
-    for (std::size_t k = 0; k < count; ++k) {
-        const MHYP& playlist = list.m_mhyp[k];
+    for (const MHYP& playlist : validEntries(list.m_mhyp, list.iNumberOfPlaylists)) {
         writeBase(image, pos, playlist.sAllData, playlist.iHeaderSize);
         MHYP header;  // only the fixed fields are written from it
         forEachField(kMHYPFields, [&](const auto& field) { header.*(field.member) = playlist.*(field.member); });
@@ -184,7 +173,7 @@ void clsSonarchive::WriteMHSD_P(ImageBuffer& image, const MHSD_P& section)
             recordPos += record.iTotalSize;
         }
 
-        const std::size_t items = std::min(validCount(playlist.iPlaylistItemsCount, playlist.m_mhip), playlist.m_mhod_poe.size());
+        const std::size_t items = validEntries(playlist.m_mhip, std::min<std::int64_t>(playlist.iPlaylistItemsCount, playlist.m_mhod_poe.size())).size();
         std::int32_t itemsWritten = 0;
         for (std::size_t j = 0; j < items; ++j) {
             const MHIP& item = playlist.m_mhip[j];

@@ -110,9 +110,7 @@ TrackInfo clsSonarchive::GetTrackInfo(std::int32_t iTrackID) const
     info.sYear = bytesToText(track->sTrackYear);
     info.iFileSize = track->iTrackSize;
 
-    const std::size_t count = std::min<std::size_t>(static_cast<std::size_t>(std::max(track->iNumberOfMHODS, 0)), track->m_mhod.size());
-    for (std::size_t j = 0; j < count; ++j) {
-        const MHOD_S& record = track->m_mhod[j];
+    for (const MHOD_S& record : validEntries(track->m_mhod, track->iNumberOfMHODS)) {
         switch (record.iType) {
         case kMhodTitle: info.sTitle = record.sString; break;
         case kMhodLocation: {

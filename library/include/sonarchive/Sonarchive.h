@@ -7,6 +7,7 @@
 #include "TrackInfo.h"
 #include "TrackRecords.h"
 #include "TrackValues.h"
+#include "ValidEntries.h"
 #include "UserInterfaceHost.h"
 #include "_clsSonarchive.h"
 #include "clsSonarchiveEvents.h"
