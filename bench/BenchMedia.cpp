@@ -1,9 +1,12 @@
 // Media analysis costs: the MPEG frame search over large files (hot cache), tag
-// reading per file, and what the converter analysis adds to the converter's run.
+// reading per file, WAV and AIFF header reading per file, and what the converter
+// analysis (and a whole probe of an M4A) adds to the converter's own run.
 
 #include <ConverterAnalysis.h>
 #include <ID3Tags.h>
 #include <MpegAudio.h>
+#include <PcmAudio.h>
+#include <clsSonarchive.h>
 
 #include <benchmark/benchmark.h>
 
@@ -120,13 +123,15 @@ void tagReadingPerFile(benchmark::State& state)
 }
 BENCHMARK(tagReadingPerFile)->Unit(benchmark::kMicrosecond);
 
-fs::path movieFile()
+// Files made with the converter: a short film (0) and a tagged M4A (1).
+fs::path convertedFile(std::int64_t kind)
 {
-    const fs::path path = workFolder() / "movie.mp4";
+    const fs::path path = workFolder() / (kind == 0 ? "movie.mp4" : "song.m4a");
     if (!fs::exists(path)) {
-        const std::string command =
-            "ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i testsrc=size=160x120:rate=10:duration=3 "
-            "-f lavfi -i sine=duration=3 -c:v libx264 -c:a aac -shortest '" + path.string() + "'";
+        const std::string input = kind == 0 ? "-f lavfi -i testsrc=size=160x120:rate=10:duration=3 -f lavfi -i sine=duration=3 "
+                                              "-c:v libx264 -c:a aac -shortest "
+                                            : "-f lavfi -i sine=duration=3 -metadata title=Song -metadata artist=Artist -c:a aac ";
+        const std::string command = "ffmpeg -nostdin -hide_banner -loglevel error -y " + input + "'" + path.string() + "'";
         if (std::system(command.c_str()) != 0)
             return {};
     }
@@ -136,7 +141,7 @@ fs::path movieFile()
 // The converter alone: same arguments, output thrown away, waited for.
 void converterAlone(benchmark::State& state)
 {
-    const fs::path movie = movieFile();
+    const fs::path movie = convertedFile(state.range(0));
     const std::string converter = findConverter(workFolder()).string();
     for (auto _ : state) {
         posix_spawn_file_actions_t actions;
@@ -154,21 +159,55 @@ void converterAlone(benchmark::State& state)
         posix_spawn_file_actions_destroy(&actions);
     }
 }
-BENCHMARK(converterAlone)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(converterAlone)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void converterAnalysis(benchmark::State& state)
 {
-    const fs::path movie = movieFile();
+    const fs::path movie = convertedFile(state.range(0));
     ConverterSetup setup;
     setup.converter = findConverter(workFolder());
     setup.captureFile = captureFileFor(workFolder());
     setup.pumpMessages = [] {};
     for (auto _ : state) {
-        TrackInfo info;
+        ConverterInfo info;
         if (!AnalyseWithConverter(movie, info, setup))
             state.SkipWithError("analysis failed");
     }
 }
-BENCHMARK(converterAnalysis)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(converterAnalysis)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Everything `sonarchive probe` does for an M4A: tags, the content check, the converter.
+void probeM4a(benchmark::State& state)
+{
+    const std::u16string song = fromUtf8(convertedFile(1).string());
+    clsSonarchive library;
+    for (auto _ : state) {
+        TrackInfo info;
+        if (!library.SetTrackInfo(song, info) || !info.isFileSupported)
+            state.SkipWithError("probe failed");
+    }
+}
+BENCHMARK(probeM4a)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Header reading of a WAV (0) or an AIFF (1) file of 50 MB, opening the file included.
+void pcmHeaderPerFile(benchmark::State& state)
+{
+    const bool isWave = state.range(0) == 0;
+    const fs::path path = workFolder() / (isWave ? "long.wav" : "long.aiff");
+    if (!fs::exists(path)) {
+        const std::string command = "ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i anullsrc=r=44100:cl=stereo -t 283 '" +
+                                    path.string() + "'";
+        if (std::system(command.c_str()) != 0)
+            state.SkipWithError("cannot make the file");
+    }
+    for (auto _ : state) {
+        const auto source = FileSource::open(path);
+        PcmInfo info;
+        const bool read = source && (isWave ? AnalyseWave(*source, info) : AnalyseAiff(*source, info));
+        if (!read || info.lengthMs < 282000)
+            state.SkipWithError("header not read");
+    }
+}
+BENCHMARK(pcmHeaderPerFile)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -75,7 +75,7 @@ int runAdd(const CliContext& context, const std::string& root, const std::vector
             ++added;
             std::cout << id << '\t' << file << '\n';
         } else if (id == -2) {
-            std::cerr << "sonarchive: " << file << ": not a supported media file\n";
+            std::cerr << "sonarchive: " << library.lastFailure().message << '\n';
             status = kExitFailure;
         } else {
             reportFailure(library, file + " was not added");
@@ -97,7 +97,7 @@ void registerAddCommand(CLI::App& app, CliContext& context)
     auto root = std::make_shared<std::string>();
     auto files = std::make_shared<std::vector<std::string>>();
     command->add_option("DEVICE_ROOT", *root, "The device's mount folder, or 'auto'")->required();
-    command->add_option("FILE", *files, "Media files (MP3, WAV, AAC, AIFF, MP4 and other MPEG containers)")->required();
+    command->add_option("FILE", *files, "Media files (MP3, AAC, M4A, M4B, WAV, AIFF, MP4 and other MPEG containers)")->required();
     auto allowUnsigned = std::make_shared<bool>(false);
     addAllowUnsignedFlag(*command, allowUnsigned);
     command->callback([&context, root, files, allowUnsigned] {

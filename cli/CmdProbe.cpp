@@ -35,6 +35,9 @@ void printInfo(const TrackInfo& info)
     line("sVideoCodec", toUtf8(info.sVideoCodec));
     line("sAudioCodec", toUtf8(info.sAudioCodec));
     line("isFileSupported", info.isFileSupported ? "true" : "false");
+    line("iTrackNumber", info.iTrackNumber);
+    line("iDiscNumber", info.iDiscNumber);
+    line("year", trackYear(info));
 }
 
 int runProbe(const CliContext& context, const std::vector<std::string>& files, bool json)
@@ -56,11 +59,18 @@ int runProbe(const CliContext& context, const std::vector<std::string>& files, b
         info.sLocation = fromUtf8(file);
         if (!library->SetTrackInfo(info.sLocation, info))
             status = kExitFailure;  // the library has shown why
+        // Why the device can't play it, when the analysis could tell.
+        const Failure failure = library->lastFailure();
+        const std::string reason = failure.code == FailureCode::Unsupported ? failure.message : std::string();
         if (json) {
-            all.push_back(toJson(info));
+            nlohmann::ordered_json one = toJson(info);
+            one["unplayable"] = reason;
+            all.push_back(std::move(one));
         } else {
             std::cout << file << '\n';
             printInfo(info);
+            if (!reason.empty())
+                std::cout << "  unplayable: " << reason << '\n';
         }
     }
     if (json)

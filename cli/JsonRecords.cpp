@@ -59,7 +59,7 @@ Json toJson(const TrackInfo& i)
                 {"iRememberPlayBackPos", i.iRememberPlayBackPos}, {"IsMovie", i.IsMovie}, {"IsVBR", i.IsVBR},
                 {"iPlayCount", i.iPlayCount}, {"sTrackType", text(i.sTrackType)}, {"iTrackID", i.iTrackID},
                 {"sVideoCodec", text(i.sVideoCodec)}, {"sAudioCodec", text(i.sAudioCodec)},
-                {"isFileSupported", i.isFileSupported}};
+                {"isFileSupported", i.isFileSupported}, {"iTrackNumber", i.iTrackNumber}, {"iDiscNumber", i.iDiscNumber}};
 }
 
 Json toJson(const MHBD& header)

@@ -1,6 +1,7 @@
 #include "ConverterAnalysis.h"
 
 #include "MediaError.h"
+#include "MediaFormat.h"
 #include "PipeRunner.h"
 
 #include <sonarchive/ByteText.h>
@@ -215,6 +216,10 @@ bool analyseConverterCapture(std::string_view capture, std::u16string_view exten
     std::vector<std::int32_t> audioRates;
     std::int32_t lastBitrate = 0;
     bool failed = false;
+    // The container's metadata block: "  Metadata:" right below "Input #0", its
+    // entries indented by four blanks, a continued value by a blank key.
+    enum class Block { BeforeInput, Header, Metadata, Rest } block = Block::BeforeInput;
+    std::u16string* lastTag = nullptr;
     for (std::string_view bytes : captureLines(capture)) {
         const std::u16string line = fromUtf8(bytes);
         // Today's converter says "Invalid data found when processing input" where
@@ -228,6 +233,46 @@ bool analyseConverterCapture(std::string_view capture, std::u16string_view exten
         if (!line.empty() && line.front() == u'[')
             continue;  // the converter's log lines
 
+        if (block == Block::BeforeInput && line.starts_with(u"Input #0, ")) {
+            const std::u16string_view rest = std::u16string_view(line).substr(10);
+            info.formats = toUtf8(rest.substr(0, rest.find(u", from ")));
+            block = Block::Header;
+            continue;
+        }
+        if (block == Block::Header && line == u"  Metadata:") {
+            block = Block::Metadata;
+            continue;
+        }
+        if (block == Block::Metadata) {
+            if (line.starts_with(u"    ")) {
+                const auto colon = line.find(u':');
+                if (colon != std::u16string::npos) {
+                    const std::u16string key = upper(std::u16string_view(line).substr(4, colon - 4));
+                    std::u16string value(std::u16string_view(line).substr(std::min(line.size(), colon + 2)));
+                    const std::u16string trimmedKey = key.substr(0, key.find_last_not_of(u' ') + 1);
+                    if (trimmedKey.empty() && lastTag) {
+                        *lastTag += u"\r\n" + value;
+                        continue;
+                    }
+                    ContainerTags& t = info.tags;
+                    const std::pair<std::u16string_view, std::u16string*> known[] = {
+                        {u"TITLE", &t.title},     {u"ARTIST", &t.artist}, {u"ALBUM", &t.album},
+                        {u"GENRE", &t.genre},     {u"DATE", &t.date},     {u"COMMENT", &t.comment},
+                        {u"COMPOSER", &t.composer}, {u"TRACK", &t.track}, {u"DISC", &t.disc}};
+                    lastTag = nullptr;
+                    for (const auto& [name, field] : known)
+                        if (trimmedKey == name && field->empty()) {
+                            *field = value;
+                            lastTag = field;
+                        }
+                }
+                continue;
+            }
+            block = Block::Rest;
+        }
+        if (line.starts_with(u"  Duration: ") || line.starts_with(u"  Stream #"))
+            block = Block::Rest;
+
         if (const auto audio = line.find(u"Audio: "); audio != std::u16string::npos) {
             attempt([&] {
                 const auto parts = splitAt(std::u16string_view(line).substr(audio + 7), u", ");
@@ -237,8 +282,12 @@ bool analyseConverterCapture(std::string_view capture, std::u16string_view exten
                 audioRates.push_back(wholeNumber(dropLast(parts[1], 3)));  // "44100 Hz"
             });
         } else if (const auto video = line.find(u"Video: "); video != std::u16string::npos) {
-            const auto parts = splitAt(std::u16string_view(line).substr(video + 7), u", ");
-            info.videoCodec = codecName(parts[0]);
+            // A cover picture is shown as a video stream; it makes no film.
+            if (line.find(u"(attached pic)") == std::u16string::npos) {
+                const auto parts = splitAt(std::u16string_view(line).substr(video + 7), u", ");
+                info.videoCodec = codecName(parts[0]);
+                info.hasVideo = true;
+            }
         }
 
         if (line.starts_with(u"  Duration: ")) {
@@ -269,13 +318,20 @@ bool analyseConverterCapture(std::string_view capture, std::u16string_view exten
 
     if (!audioRates.empty())
         info.sampleRateHz = audioRates.back();
-    static constexpr std::u16string_view kMovieExtensions[] = {u"MP2", u"MP4", u"MPEG", u"MPG", u"MPEG4", u"M4V", u"MOV"};
-    if (extension == u"AAC") {
-        info.isSupported = true;
-    } else if (std::find(std::begin(kMovieExtensions), std::end(kMovieExtensions), extension) != std::end(kMovieExtensions)) {
+    (void)extension;  // what the device plays is told by the content, whatever the name says
+    if (const std::string container = unplayableConverterFormat(info.formats); !container.empty()) {
+        info.unplayable = container;
+    } else if (info.hasVideo) {
         const std::u16string video = upper(info.videoCodec);
-        info.isSupported = (video == u"H264" || video == u"MPEG4") && containsNoCase(info.audioCodec, u"aac");
+        if (!((video == u"H264" || video == u"MPEG4") && containsNoCase(info.audioCodec, u"aac")))
+            info.unplayable = toUtf8(info.videoCodec) + " video" +
+                              (info.audioCodec.empty() ? std::string() : " with " + toUtf8(info.audioCodec) + " audio");
+    } else if (!info.audioCodec.empty()) {
+        info.unplayable = unplayableAudioCodec(info.audioCodec);
+    } else {
+        info.unplayable = "no audio or video stream";
     }
+    info.isSupported = info.unplayable.empty();
     return true;
 }
 

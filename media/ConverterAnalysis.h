@@ -11,16 +11,26 @@ namespace sonarchive {
 
 class MediaError;
 
+// The container's own descriptive texts, from the metadata block the converter
+// prints for the whole file (not those of its streams); empty where it has none.
+struct ContainerTags {
+    std::u16string title, artist, album, genre, date, comment, composer, track, disc;
+};
+
 // What the converter's output tells of a file. The analysis sets only what the
 // output mentions; every other field keeps the value it had.
 struct ConverterInfo {
     std::u16string audioCodec;
-    std::u16string videoCodec;
+    std::u16string videoCodec;   // of a real video stream; a cover picture is none
     std::int32_t lengthMs = 0;
     std::int32_t bitrateKbps = 0;
     std::int32_t sampleRateHz = 0;
     bool isSupported = false;
     std::uint32_t fileSize = 0;  // bytes; the database's size field is unsigned 32-bit
+    bool hasVideo = false;       // a video stream that is not an attached picture
+    std::string formats;         // the container as the converter names it ("mov,mp4,m4a,3gp,3g2,mj2")
+    ContainerTags tags;
+    std::string unplayable;      // why the device can't play the file, when it can't ("FLAC")
 };
 
 // How the converter analysis runs: which converter, where its output is captured,
@@ -41,8 +51,10 @@ struct ConverterSetup {
 bool AnalyseWithConverter(const std::filesystem::path& file, ConverterInfo& info, const ConverterSetup& setup);
 
 // Steps on the captured text alone: the line parse, the sample rate of the last
-// audio stream and the support rule for the upper-cased `extension`. True unless
-// a failure token or a zero duration was met.
+// audio stream and whether the device plays the content: a real video stream
+// must be H.264 or MPEG-4 with AAC audio, audio alone AAC, Apple Lossless or
+// MP3, in a container the device reads. True unless a failure token or a zero
+// duration was met. `extension` (upper-cased) is kept for callers that name it.
 bool analyseConverterCapture(std::string_view capture, std::u16string_view extension, ConverterInfo& info,
                              const std::function<void(const std::u16string&)>& showError);
 

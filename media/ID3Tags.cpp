@@ -113,8 +113,9 @@ std::size_t commentStart(std::string_view content, int encoding)
 
 bool keptFrame(std::string_view id)
 {
-    static constexpr std::array<std::string_view, 17> kKept{"TPE1", "TP1", "TALB", "TAL", "TIT2", "TT2", "TYER", "TYE", "TDRC",
-                                                            "TCON", "TCO", "COMM", "COM", "COM ", "TCOM", "TCM", "SEEK"};
+    static constexpr std::array<std::string_view, 21> kKept{"TPE1", "TP1", "TALB", "TAL", "TIT2", "TT2", "TYER", "TYE", "TDRC",
+                                                            "TCON", "TCO", "COMM", "COM", "COM ", "TCOM", "TCM", "TRCK", "TRK",
+                                                            "TPOS", "TPA", "SEEK"};
     return std::find(kKept.begin(), kKept.end(), id) != kKept.end();
 }
 
@@ -137,6 +138,10 @@ std::int64_t storeFrame(std::string_view id, const std::u16string& text, TagFiel
         fields.comment = text;
     else if (id == "TCOM" || id == "TCM")
         fields.composer = text;
+    else if (id == "TRCK" || id == "TRK")
+        fields.track = text;
+    else if (id == "TPOS" || id == "TPA")
+        fields.disc = text;
     else if (id == "SEEK" && !text.empty())
         return std::stoll(toUtf8(text));  // decimal text of a 32-bit value made by DecodeFrameText
     return -1;

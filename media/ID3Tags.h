@@ -19,6 +19,8 @@ struct TagFields {
     std::u16string genre;
     std::u16string comment;
     std::u16string composer;
+    std::u16string track;  // "3" or "3/12"
+    std::u16string disc;   // "1" or "1/2"
 
     friend bool operator==(const TagFields&, const TagFields&) = default;
 };

@@ -32,6 +32,18 @@ protected:
         make("gamma.aac", tone + "-c:a aac -b:a 64k");
         make("delta.mp4", picture + tone + "-c:v libx264 -c:a aac -shortest");
         make("mp3video.mp4", picture + tone + "-c:v libx264 -c:a libmp3lame -shortest");
+        const std::string tags = "-metadata title=\"Пісня 日本\" -metadata artist=\"Ада\" -metadata album=Alb -metadata genre=Jazz "
+                                 "-metadata date=2004 -metadata comment=Note -metadata composer=Cole -metadata track=3/12 "
+                                 "-metadata disc=1/2 ";
+        make("song.m4a", tone + tags + "-c:a aac");
+        make("book.m4b", tone + "-metadata title=Chapters -c:a aac -f ipod");
+        make("cover.mp4", tone + "-f lavfi -i testsrc=size=64x48:duration=1 -map 0 -map 1 -c:a aac -c:v mjpeg "
+                                 "-disposition:v attached_pic -frames:v 1");
+        make("tone.wav", "-f lavfi -i sine=duration=1.5 -ar 22050 -c:a pcm_s16le");
+        make("tone.aiff", "-f lavfi -i sine=duration=1.5 -ar 22050 -ac 2");
+        make("sound.flac", tone + "-c:a flac");
+        make("voice.ogg", tone + "-c:a libopus");
+        fs::copy_file(file("sound.flac"), file("disguised.mp3"));
         // A free-format frame: its bit rate is unknown and the length cannot be worked out.
         writeFile(dir->path() / "broken.mp3", mediafixtures::mpegHeader(3, 3, 0, 0) + std::string(2000, '\0'));
     }
@@ -126,7 +138,8 @@ TEST_F(RealMedia, AddedTracksSurviveAWriteAndALoad)
     EXPECT_EQ(s.db.GetTrackInfo(1).sArtist, u"Ada");
     EXPECT_EQ(tracks.m_mhlt.m_mhit[0].iSampleRate, 1572864000);
     EXPECT_EQ(tracks.m_mhlt.m_mhit[0].iBitrate, 128);
-    EXPECT_EQ(tracks.m_mhlt.m_mhit[2].iMediaType, 2);
+    EXPECT_EQ(tracks.m_mhlt.m_mhit[2].iMediaType, 1);  // AAC alone is audio
+    EXPECT_EQ(tracks.m_mhlt.m_mhit[3].iMediaType, 2);  // the MP4 with a picture stream is a film
     EXPECT_EQ(s.db.GetTrackInfo(3).sTitle, u"gamma.aac");  // no title tag: the analysis gives the file name
     EXPECT_EQ(itemIds(s.db.GetAllPlayLists()), (std::vector<std::int32_t>{1, 2, 3, 4}));
     EXPECT_EQ(itemIds(s.db.GetAllPodcasts()), (std::vector<std::int32_t>{1, 2, 3, 4}));
@@ -188,4 +201,97 @@ TEST_F(RealMedia, RebuildAddsOnlyFilesWhoseAnalysisSucceeded)
     EXPECT_EQ(only.sLocation, fromUtf8((music / "good.mp4").string()));
     EXPECT_EQ(only.iFileSize, static_cast<std::int32_t>(fs::file_size(music / "good.mp4")));
     EXPECT_EQ(tracks.m_mhlt.m_mhit[0].iMediaType, 2);
+}
+
+TEST_F(RealMedia, FilesPeopleHaveAreAddedByWhatTheyHold)
+{
+    TempDir device;
+    Session s(device.root());
+    ASSERT_TRUE(s.db.ResetiPodDB());
+    ASSERT_TRUE(s.db.LoadiPodDB());
+    const auto add = [&](const std::string& name) {
+        TrackInfo info;
+        const std::int32_t id = s.db.AddTrack(path(name), info);
+        EXPECT_GT(id, 0) << name;
+        return id > 0 ? s.db.GetAllTracks().m_mhlt.m_mhit.back() : MHIT{};
+    };
+
+    // An M4A: the container's tags, non-Latin texts intact, its own type code and extension.
+    const MHIT song = add("song.m4a");
+    const TrackInfo songInfo = s.db.GetTrackInfo(song.iUniqueID);
+    EXPECT_EQ(songInfo.sTitle, u"Пісня 日本");
+    EXPECT_EQ(songInfo.sArtist, u"Ада");
+    EXPECT_EQ(songInfo.sAlbum, u"Alb");
+    EXPECT_EQ(songInfo.sGenre, u"Jazz");
+    EXPECT_EQ(songInfo.sComment, u"Note");
+    EXPECT_EQ(songInfo.sComposer, u"Cole");
+    EXPECT_EQ(trackYear(songInfo), 2004);
+    EXPECT_EQ(song.iTrackNumber, 3);
+    EXPECT_EQ(song.iDiscNumber, 1);
+    EXPECT_EQ(song.sFiletype, u"M4A ");
+    EXPECT_EQ(song.iMediaType, 1);
+    EXPECT_EQ(song.iMovieFileFlag, 0);
+    EXPECT_EQ(fs::path(toUtf8(songInfo.sLocation)).extension(), ".M4A");
+    EXPECT_EQ(readFile(toUtf8(songInfo.sLocation)), readFile(file("song.m4a")));
+
+    const MHIT book = add("book.m4b");
+    EXPECT_EQ(book.sFiletype, u"M4B ");
+    EXPECT_EQ(s.db.GetTrackInfo(book.iUniqueID).sTitle, u"Chapters");
+
+    // A cover picture makes no film; a picture stream does.
+    const MHIT cover = add("cover.mp4");
+    EXPECT_EQ(cover.iMediaType, 1);
+    EXPECT_EQ(cover.iMovieFileFlag, 0);
+    const MHIT film = add("delta.mp4");
+    EXPECT_EQ(film.iMediaType, 2);
+    EXPECT_EQ(film.iMovieFileFlag, 1);
+
+    // WAV and AIFF: lengths and rates from their headers (1.5 s at 22,050 Hz).
+    const MHIT wav = add("tone.wav");
+    EXPECT_EQ(wav.iTrackTimeLength, 1500);
+    EXPECT_EQ(wav.iBitrate, 353);
+    EXPECT_EQ(wav.iSampleRate, 22050 * 32768);
+    EXPECT_EQ(wav.sFiletype, u"WAV ");
+    const MHIT aiff = add("tone.aiff");
+    EXPECT_EQ(aiff.iTrackTimeLength, 1500);
+    EXPECT_EQ(aiff.iBitrate, 706);
+    EXPECT_EQ(aiff.sFiletype, u"AIFF");
+    EXPECT_TRUE(s.host.prompts.empty());
+}
+
+TEST_F(RealMedia, WhatTheDeviceCannotPlayIsRefusedByItsContent)
+{
+    TempDir device;
+    Session s(device.root());
+    ASSERT_TRUE(s.db.ResetiPodDB());
+    ASSERT_TRUE(s.db.LoadiPodDB());
+    const fs::path music = device.path() / "iPod_Control/Music";
+    for (const auto& [name, format] : {std::pair{"sound.flac", "FLAC"}, std::pair{"disguised.mp3", "FLAC"},
+                                       std::pair{"voice.ogg", "Ogg Opus"}}) {
+        SCOPED_TRACE(name);
+        s.host.prompts.clear();
+        TrackInfo info;
+        EXPECT_EQ(s.db.AddTrack(path(name), info), -2);
+        ASSERT_EQ(s.host.prompts.size(), 1u);
+        EXPECT_EQ(s.host.prompts[0].text, path(name) + u" cannot be played on the iPod: " + fromUtf8(format));
+        EXPECT_EQ(s.db.lastFailure().code, FailureCode::Unsupported);
+    }
+    EXPECT_EQ(s.db.GetAllTracks().m_mhlt.iNumberOfllTracks, 0);
+    EXPECT_TRUE(!fs::exists(music) || fs::is_empty(music));  // nothing was copied
+}
+
+TEST_F(RealMedia, RebuildFindsM4aAndM4bFilesAndTitlesThemFromTheirTags)
+{
+    TempDir device;
+    const fs::path music = device.path() / "iPod_Control/Music/F02";
+    fs::create_directories(music);
+    fs::copy_file(file("song.m4a"), music / "ABCD.m4a");
+    fs::copy_file(file("book.m4b"), music / "EFGH.M4B");
+    Session s(device.root());
+    ASSERT_TRUE(s.db.ReBuildDB());
+    std::vector<std::u16string> titles;
+    for (const MHIT& t : s.db.GetAllTracks().m_mhlt.m_mhit)
+        titles.push_back(s.db.GetTrackInfo(t.iUniqueID).sTitle);
+    std::sort(titles.begin(), titles.end());
+    EXPECT_EQ(titles, (std::vector<std::u16string>{u"Chapters", u"Пісня 日本"}));
 }

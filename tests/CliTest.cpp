@@ -1,5 +1,6 @@
 // The command-line tool end to end, on devices built in temporary folders.
 #include "DatabaseBuilder.h"
+#include "MediaFixtures.h"
 #include "TempDir.h"
 
 #include <sonarchive/ByteText.h>
@@ -55,7 +56,7 @@ TEST(Cli, ListsTracksAsJsonWithTheFieldNames)
     EXPECT_EQ(tracks[0]["sTrackType"], "3PM");
     EXPECT_EQ(tracks[1]["sLocation"], device.string() + "/iPod_Control/Music/F00/ABCD.mp3");
     EXPECT_EQ(tracks[0]["year"], 1999);
-    EXPECT_EQ(tracks[0].size(), 28u);
+    EXPECT_EQ(tracks[0].size(), 30u);
 }
 
 TEST(Cli, DumpsEveryRecord)
@@ -176,4 +177,27 @@ TEST(Cli, ListsADeviceWhoseFoldersAreInCapitals)
     const Result r = run("list " + quoted(dir.path()));
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "1\tCaps\tArtist\tAlbum\t1999\t" + dir.path().string() + "/IPOD_CONTROL/MUSIC/F00/ABCD.MP3\n");
+}
+
+TEST(Cli, ProbeTellsWhatAFileHoldsAndWhyTheDeviceCannotPlayIt)
+{
+    TempDir dir;
+    writeFile(dir.path() / "tone.wav", mediafixtures::waveFile(8000, 1, 16, 24000));  // 1.5 s
+    writeFile(dir.path() / "song.mp3", "fLaC" + std::string(60, '\0'));
+    const auto probed = nlohmann::json::parse(run("probe --json " + quoted(dir.path() / "tone.wav") + " " + quoted(dir.path() / "song.mp3")).out);
+    ASSERT_EQ(probed.size(), 2u);
+    EXPECT_EQ(probed[0]["iTrackTimLength"], 1500);
+    EXPECT_EQ(probed[0]["iSampleRateInHz"], 8000);
+    EXPECT_EQ(probed[0]["isFileSupported"], true);
+    EXPECT_EQ(probed[0]["iTrackNumber"], 0);
+    EXPECT_EQ(probed[0]["unplayable"], "");
+    EXPECT_EQ(probed[1]["isFileSupported"], false);
+    EXPECT_EQ(probed[1]["unplayable"], (dir.path() / "song.mp3").string() + " cannot be played on the iPod: FLAC");
+
+    installDatabase(dir.path() / "ipod", buildDatabase(typicalDatabase({makeTrack(1, u"A")})));
+    const Result added = run("add " + quoted(dir.path() / "ipod") + " " + quoted(dir.path() / "song.mp3"), true);
+    EXPECT_EQ(added.status, 1);
+    EXPECT_NE(added.out.find("sonarchive: " + (dir.path() / "song.mp3").string() + " cannot be played on the iPod: FLAC\n"),
+              std::string::npos) << added.out;
+    EXPECT_EQ(nlohmann::json::parse(run("list --json " + quoted(dir.path() / "ipod")).out).size(), 1u);
 }

@@ -130,11 +130,12 @@ TEST(ConverterOutput, AudioOnlyAndMpegStreams)
     EXPECT_EQ(mpeg.info.bitrateKbps, 627);
     EXPECT_FALSE(mpeg.info.isSupported);
 
-    // Extensions outside both lists keep the caller's flag.
+    // The content decides, whatever the name: MPEG-1 video is no film the device plays.
     Capture other;
     other.info.isSupported = true;
-    ASSERT_TRUE(other.analyse(kMpeg1, u"AVI"));
-    EXPECT_TRUE(other.info.isSupported);
+    ASSERT_TRUE(other.analyse(kMpeg1, u"MP4"));
+    EXPECT_FALSE(other.info.isSupported);
+    EXPECT_EQ(other.info.unplayable, "mpeg1video video with mp2 audio");
 }
 
 TEST(ConverterOutput, FailureTokensAndMissingDuration)

@@ -150,8 +150,8 @@ TEST(ReBuildDB, AddsTheKnownKindsFromEveryFolder)
     Device d;
     writeFile(d.music() / "top.MP3", mp3Bytes());
     writeFile(d.music() / "notes.txt", "text");
-    writeFile(d.music() / "F00/song.m4a", "other MPEG-4 audio");
-    writeFile(d.music() / "F00/tone.wav", mp3Bytes());
+    writeFile(d.music() / "F00/song.ogg", "a kind the rebuild does not take");
+    writeFile(d.music() / "F00/tone.wav", mediafixtures::waveFile(8000, 1, 8, 16000));
     writeFile(d.music() / "F00/Deeper/last.mp3", mp3Bytes());
     EXPECT_TRUE(d.db.ReBuildDB());
     EXPECT_TRUE(d.host.prompts.empty());
@@ -165,7 +165,7 @@ TEST(ReBuildDB, AddsTheKnownKindsFromEveryFolder)
     EXPECT_EQ(top, (std::vector<std::u16string>{u"Adding File  " + d.path("notes.txt"), u"Adding File  " + d.path("top.MP3")}));
     std::vector<std::u16string> f00(d.events.rebuild.begin() + 4, d.events.rebuild.begin() + 6);
     std::sort(f00.begin(), f00.end());
-    EXPECT_EQ(f00, (std::vector<std::u16string>{u"Adding File  " + d.path("F00/song.m4a"), u"Adding File  " + d.path("F00/tone.wav")}));
+    EXPECT_EQ(f00, (std::vector<std::u16string>{u"Adding File  " + d.path("F00/song.ogg"), u"Adding File  " + d.path("F00/tone.wav")}));
     EXPECT_EQ(d.events.rebuild[6], u"Adding File  " + d.path("F00/Deeper/last.mp3"));
     EXPECT_EQ(d.events.rebuild[7], u"Writting DB...");
     EXPECT_EQ(d.events.rebuild[8], u"DONE");

@@ -132,8 +132,8 @@ TEST_F(RealMedia, ContainersGoThroughTheConverter)
     EXPECT_EQ(aac.iSampleRateInHz, 44100);
     EXPECT_GT(aac.iBitrateInKbs, 0);
     EXPECT_EQ(aac.iFileSize, sizeOf("tone.aac"));
-    EXPECT_EQ(aac.iType, 2);
-    EXPECT_EQ(aac.IsMovie, 1);
+    EXPECT_EQ(aac.iType, 1);  // audio: no video stream
+    EXPECT_EQ(aac.IsMovie, 0);
     EXPECT_EQ(aac.sFiletype, u"AAC");
     EXPECT_TRUE(aac.isFileSupported);
     expectLength(aac, "tone.aac");
@@ -158,24 +158,28 @@ TEST_F(RealMedia, ContainersGoThroughTheConverter)
 
 TEST_F(RealMedia, OtherExtensionsKeepTheCallersFields)
 {
+    writeFile(file("tone.xyz"), "some bytes");
     TrackInfo caller;
     caller.sLocation = u"/somewhere";
     caller.iType = 7;
     caller.sFiletype = u"XYZ";
     caller.sComposer = u"old";
-    const TrackInfo m4a = a.analyse(file("tone.m4a"), caller);
-    EXPECT_EQ(m4a.iType, 7);
-    EXPECT_EQ(m4a.sFiletype, u"XYZ");
-    EXPECT_EQ(m4a.sLocation, u"/somewhere");
-    EXPECT_EQ(m4a.sComposer, u"");
-    EXPECT_EQ(m4a.sTitle, u"tone.m4a");
-    EXPECT_FALSE(m4a.isFileSupported);
+    const TrackInfo other = a.analyse(file("tone.xyz"), caller);
+    EXPECT_EQ(other.iType, 7);
+    EXPECT_EQ(other.sFiletype, u"XYZ");
+    EXPECT_EQ(other.sLocation, u"/somewhere");
+    EXPECT_EQ(other.sComposer, u"");
+    EXPECT_EQ(other.sTitle, u"tone.xyz");
+    EXPECT_FALSE(other.isFileSupported);
 
+    // A WAV file's header gives its rates and length: 44,100 Hz mono, 16 bits, 2 s.
     const TrackInfo wav = a.analyse(file("silence.wav"));
-    EXPECT_EQ(wav.iBitrateInKbs, 0);
-    EXPECT_EQ(wav.iTrackTimLength, 0);
+    EXPECT_EQ(wav.iBitrateInKbs, 706);
+    EXPECT_EQ(wav.iSampleRateInHz, 44100);
+    EXPECT_EQ(wav.iTrackTimLength, 2000);
     EXPECT_EQ(wav.iFileSize, sizeOf("silence.wav"));
     EXPECT_EQ(wav.sFiletype, u"WAV");
+    EXPECT_EQ(wav.iType, 1);
     EXPECT_TRUE(wav.isFileSupported);
 }
 
@@ -195,13 +199,23 @@ TEST(SetTrackInfo, MergesId3v2OverId3v1)
     EXPECT_EQ(info.iBitrateInKbs, 128);
     EXPECT_EQ(info.iTrackTimLength, 1000);  // 16128 bytes from the frame at 16000 bytes a second
 
-    writeFile(dir.path() / "song.aiff", "FORM");
+    // An AIFF file's header gives its length: 44,100 frames at 22,050 Hz, stereo, 16 bits.
+    writeFile(dir.path() / "song.aiff", aiffFile(22050, 2, 16, 44100));
     const TrackInfo aiff = a.analyse(dir.path() / "song.aiff");
-    EXPECT_EQ(aiff.iTrackTimLength, 600000);
-    EXPECT_EQ(aiff.iFileSize, 0);
+    EXPECT_EQ(aiff.iTrackTimLength, 2000);
+    EXPECT_EQ(aiff.iSampleRateInHz, 22050);
+    EXPECT_EQ(aiff.iBitrateInKbs, 706);
+    EXPECT_EQ(aiff.iFileSize, static_cast<std::int32_t>(fs::file_size(dir.path() / "song.aiff")));
     EXPECT_EQ(aiff.iType, 1);
     EXPECT_EQ(aiff.sFiletype, u"AIFF");
     EXPECT_EQ(aiff.sTitle, u"song.aiff");
+    EXPECT_TRUE(aiff.isFileSupported);
+
+    // Four bytes are no AIFF file: no fixed ten minutes, and not added.
+    writeFile(dir.path() / "short.aiff", "FORM");
+    const TrackInfo cut = a.analyse(dir.path() / "short.aiff");
+    EXPECT_EQ(cut.iTrackTimLength, 0);
+    EXPECT_FALSE(cut.isFileSupported);
 }
 
 TEST(SetTrackInfo, ZeroBitRateIsReported)

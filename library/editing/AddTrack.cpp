@@ -250,6 +250,8 @@ std::int32_t clsSonarchive::addNewTrack(const std::u16string& sFilePath, const T
     track.iType2 = Info.sFiletype == u"MP3" ? 1 : 0;
     track.iTrackSize = Info.iFileSize;
     track.iTrackTimeLength = Info.iTrackTimLength;
+    track.iTrackNumber = Info.iTrackNumber;
+    track.iDiscNumber = Info.iDiscNumber;
     track.sTrackYear = yearField(Info.sYear);
     track.iBitrate = Info.iBitrateInKbs;
     const std::int64_t sampleRate = std::int64_t(Info.iSampleRateInHz) * 32768;
@@ -345,7 +347,11 @@ std::int32_t clsSonarchive::AddTrack(const std::u16string& sFilePath, TrackInfo&
         if (!SetTrackInfo(sFilePath, Info))
             return 0;
         if (!Info.isFileSupported) {
-            m_lastFailure = {FailureCode::Unsupported, 0, "not a supported media file"};
+            // A format the analysis could name is said plainly; anything else is just not media.
+            if (m_lastFailure.code == FailureCode::Unsupported)
+                message(fromUtf8(m_lastFailure.message), {}, MessageButtons::OK, MessageIcon::Critical);
+            else
+                m_lastFailure = {FailureCode::Unsupported, 0, toUtf8(sFilePath) + ": not a supported media file"};
             return -2;
         }
     }

@@ -45,9 +45,9 @@ bool endsWithNoCase(const std::string& name, std::string_view ending)
 // The kind of track a file becomes in a rebuild, by its name alone; 0 skips it.
 std::int32_t rebuildKind(const std::string& name, bool shuffle)
 {
-    if (endsWithNoCase(name, ".mp3") || endsWithNoCase(name, ".wav") || endsWithNoCase(name, ".aac") ||
-        endsWithNoCase(name, ".aiff"))
-        return 1;
+    for (const char* audio : {".mp3", ".wav", ".aac", ".aiff", ".aif", ".m4a", ".m4b"})
+        if (endsWithNoCase(name, audio))
+            return 1;
     if (endsWithNoCase(name, ".mp4") && !shuffle)
         return 2;
     return 0;

@@ -1,11 +1,18 @@
+// What a media file says of itself, as a TrackInfo: the media readers' own
+// results mapped into the record the library hands out and adds.
 #include "clsSonarchive.h"
 
+#include "ByteSource.h"
 #include "ConverterAnalysis.h"
 #include "ID3Tags.h"
 #include "LibraryLocation.h"
 #include "MediaError.h"
+#include "MediaFormat.h"
 #include "MpegAudio.h"
+#include "PcmAudio.h"
 
+#include <algorithm>
+#include <array>
 #include <limits>
 
 namespace sonarchive {
@@ -26,10 +33,37 @@ void takeTag(std::u16string& field, const std::u16string& v1, const std::u16stri
     field = v2.empty() ? v1 : v2;
 }
 
+// A value the tags left empty, from the container.
+void fillEmpty(std::u16string& field, const std::u16string& fromContainer)
+{
+    if (field.empty())
+        field = fromContainer;
+}
+
+// "3/12" -> 3; 0 for no number.
+std::int32_t leadingNumber(const std::u16string& text)
+{
+    std::int64_t value = 0;
+    std::size_t i = text.find_first_not_of(u' ');
+    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9' && value < 100000; ++i)
+        value = value * 10 + (text[i] - u'0');
+    return static_cast<std::int32_t>(value);
+}
+
+bool isOneOf(const std::u16string& extension, std::initializer_list<std::u16string_view> list)
+{
+    return std::find(list.begin(), list.end(), extension) != list.end();
+}
+
+// Extensions whose content the converter describes.
+constexpr std::initializer_list<std::u16string_view> kConverterExtensions = {
+    u"MP2", u"AAC", u"M4A", u"M4B", u"MP4", u"MPEG", u"MPG", u"MPEG4", u"M4V", u"MOV"};
+
 }  // namespace
 
 bool clsSonarchive::SetTrackInfo(const std::u16string& sFilePath, TrackInfo& tInfo)
 {
+    m_lastFailure = {};
     try {
         const std::filesystem::path path(toUtf8(sFilePath));
         TagFields v1, v2;
@@ -44,15 +78,27 @@ bool clsSonarchive::SetTrackInfo(const std::u16string& sFilePath, TrackInfo& tIn
         takeTag(tInfo.sYear, v1.year, v2.year);
         takeTag(tInfo.sGenre, v1.genre, v2.genre);
         takeTag(tInfo.sComment, v1.comment, v2.comment);
-        const std::u16string fileName = fromUtf8(path.filename().string());
-        if (tInfo.sTitle.empty())
-            tInfo.sTitle = fileName;
         tInfo.sComposer = v2.composer;
+        if (!v2.track.empty())
+            tInfo.iTrackNumber = leadingNumber(v2.track);
+        if (!v2.disc.empty())
+            tInfo.iDiscNumber = leadingNumber(v2.disc);
+        const std::u16string fileName = fromUtf8(path.filename().string());
+        // No title tag: the file's name, until a container's own title says better.
+        const bool titleFromName = tInfo.sTitle.empty();
+        if (titleFromName)
+            tInfo.sTitle = fileName;
 
         const auto dot = fileName.rfind(u'.');
         const std::u16string extension = dot == std::u16string::npos ? std::u16string() : upperCase(fileName.substr(dot + 1));
 
-        if (extension == u"MP3" || extension == u"WAV") {
+        // Containers and codecs the device can't play are told by their bytes, whatever the name says.
+        const std::unique_ptr<FileSource> source = FileSource::open(path);
+        std::string unplayable = source ? unplayableFormat(*source) : std::string();
+
+        if (!unplayable.empty()) {
+            tInfo.isFileSupported = false;
+        } else if (extension == u"MP3") {
             MpegInfo mpeg;
             AnalyseMpegAudio(path, mpeg);
             tInfo.iBitrateInKbs = mpeg.bitRateKbps;
@@ -65,8 +111,23 @@ bool clsSonarchive::SetTrackInfo(const std::u16string& sFilePath, TrackInfo& tIn
             tInfo.IsVBR = mpeg.isVbr ? 255 : 0;
             tInfo.iType = 1;
             tInfo.isFileSupported = true;
-        } else if (extension == u"MP2" || extension == u"AAC" || extension == u"MP4" || extension == u"MPEG" ||
-                   extension == u"MPG" || extension == u"MPEG4" || extension == u"M4V" || extension == u"MOV") {
+        } else if (extension == u"WAV" || extension == u"AIFF" || extension == u"AIF") {
+            // Their headers say everything: no frame search, no fixed length.
+            PcmInfo pcm;
+            const bool read = source && (extension == u"WAV" ? AnalyseWave(*source, pcm) : AnalyseAiff(*source, pcm));
+            if (!read)
+                unplayable = extension == u"WAV" ? "not a WAV file" : "not an AIFF file";
+            else
+                unplayable = pcm.unplayable;
+            tInfo.iBitrateInKbs = pcm.bitrateKbps;
+            tInfo.iSampleRateInHz = pcm.sampleRateHz;
+            tInfo.iTrackTimLength = pcm.lengthMs;
+            if (source && source->size() > static_cast<std::int64_t>(kLargestTrackFile))
+                throw MediaError::fileTooLarge(static_cast<std::uint64_t>(source->size()));
+            tInfo.iFileSize = source ? static_cast<std::int32_t>(static_cast<std::uint32_t>(source->size())) : 0;
+            tInfo.iType = 1;
+            tInfo.isFileSupported = unplayable.empty();
+        } else if (isOneOf(extension, kConverterExtensions)) {
             const std::filesystem::path folder = libraryFolder();
             ConverterSetup setup;
             setup.converter = findConverter(folder);
@@ -78,7 +139,7 @@ bool clsSonarchive::SetTrackInfo(const std::u16string& sFilePath, TrackInfo& tIn
             // What the converter tells, over what the tags said.
             ConverterInfo found{tInfo.sAudioCodec, tInfo.sVideoCodec, tInfo.iTrackTimLength, tInfo.iBitrateInKbs,
                                 tInfo.iSampleRateInHz, tInfo.isFileSupported, static_cast<std::uint32_t>(tInfo.iFileSize)};
-            AnalyseWithConverter(path, found, setup);
+            const bool analysed = AnalyseWithConverter(path, found, setup);
             tInfo.sAudioCodec = found.audioCodec;
             tInfo.sVideoCodec = found.videoCodec;
             tInfo.iTrackTimLength = found.lengthMs;
@@ -86,20 +147,37 @@ bool clsSonarchive::SetTrackInfo(const std::u16string& sFilePath, TrackInfo& tIn
             tInfo.iSampleRateInHz = found.sampleRateHz;
             tInfo.isFileSupported = found.isSupported;
             tInfo.iFileSize = static_cast<std::int32_t>(found.fileSize);  // the bits of the unsigned field
-            // Whatever the converter found, also for the audio-only MP2 and AAC.
-            tInfo.iType = 2;
-            tInfo.IsMovie = 1;
-        } else if (extension == u"AIFF") {
-            tInfo.iTrackTimLength = 600000;  // a fixed ten minutes
-            tInfo.iType = 1;
-            tInfo.isFileSupported = true;
+            if (analysed)
+                unplayable = found.unplayable;
+            // The container's tags where the ID3 readers found nothing.
+            const ContainerTags& tags = found.tags;
+            if (titleFromName && !tags.title.empty())
+                tInfo.sTitle = tags.title;
+            fillEmpty(tInfo.sArtist, tags.artist);
+            fillEmpty(tInfo.sAlbum, tags.album);
+            fillEmpty(tInfo.sGenre, tags.genre);
+            fillEmpty(tInfo.sYear, tags.date);
+            fillEmpty(tInfo.sComment, tags.comment);
+            fillEmpty(tInfo.sComposer, tags.composer);
+            if (tInfo.iTrackNumber == 0)
+                tInfo.iTrackNumber = leadingNumber(tags.track);
+            if (tInfo.iDiscNumber == 0)
+                tInfo.iDiscNumber = leadingNumber(tags.disc);
+            // Audio or video by what the file holds: a cover picture makes no film.
+            tInfo.iType = found.hasVideo ? 2 : 1;
+            tInfo.IsMovie = found.hasVideo ? 1 : 0;
         }
-
-        if (extension == u"MP3" || extension == u"AAC" || extension == u"WAV" || extension == u"AIFF")
+        if (isOneOf(extension, {u"MP3", u"AAC", u"WAV", u"AIFF", u"M4A", u"M4B"}))
             tInfo.sFiletype = extension;
-        else if (extension == u"MP4" || extension == u"MP2" || extension == u"MPEG" || extension == u"MPG" ||
-                 extension == u"MPEG4" || extension == u"M4V" || extension == u"MOV")
+        else if (extension == u"AIF")
+            tInfo.sFiletype = u"AIFF";
+        else if (isOneOf(extension, {u"MP4", u"MP2", u"MPEG", u"MPG", u"MPEG4", u"M4V", u"MOV"}))
             tInfo.sFiletype = u"MP4";
+
+        if (!unplayable.empty()) {
+            tInfo.isFileSupported = false;
+            m_lastFailure = {FailureCode::Unsupported, 0, toUtf8(sFilePath) + " cannot be played on the iPod: " + unplayable};
+        }
         return true;
     } catch (const std::exception& e) {
         const MediaError error = toMediaError(e);

@@ -109,6 +109,8 @@ TrackInfo clsSonarchive::GetTrackInfo(std::int32_t iTrackID) const
     info.iBitrateInKbs = track->iBitrate;
     info.sYear = bytesToText(track->sTrackYear);
     info.iFileSize = track->iTrackSize;
+    info.iTrackNumber = track->iTrackNumber;
+    info.iDiscNumber = track->iDiscNumber;
 
     for (const MHOD_S& record : validEntries(track->m_mhod, track->iNumberOfMHODS)) {
         switch (record.iType) {

@@ -34,6 +34,10 @@ struct TrackInfo {
     std::u16string sVideoCodec;
     std::u16string sAudioCodec;
     bool isFileSupported = false;
+    // Beyond the record as it first was: the track's number on its album and its
+    // disc number (the track record's fields at offsets 44 and 92; 0 when unknown).
+    std::int32_t iTrackNumber = 0;
+    std::int32_t iDiscNumber = 0;
 
     friend bool operator==(const TrackInfo&, const TrackInfo&) = default;
 };
