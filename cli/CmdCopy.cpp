@@ -2,12 +2,11 @@
 #include "Commands.h"
 
 #include <BatchCopy.h>
-#include <CleanFileName.h>
-#include <FileNameFit.h>
-#include <TrackNamePattern.h>
+#include <CopyPlan.h>
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -31,8 +30,11 @@ struct CopyOptions {
     std::string destination;
     bool all = false;
     std::vector<std::int32_t> ids;
+    std::vector<std::string> playlists;
     std::string pattern;
-    bool overwrite = false, skipExisting = false, keepBoth = false;
+    std::string artist, album, genre;
+    bool m3u = false;
+    bool overwrite = false, skipExisting = false, keepBoth = false, update = false;
 };
 
 std::atomic<bool> g_interrupted{false};
@@ -126,25 +128,44 @@ private:
     bool m_drawn = false;
 };
 
-std::u16string extensionOf(const std::u16string& path)
+// The playlists named on the command line, by name or by index.
+bool choosePlaylists(const std::vector<PlaylistView>& all, const std::vector<std::string>& wanted, std::vector<PlaylistView>& chosen)
 {
-    const auto slash = path.find_last_of(u'/');
-    const auto dot = path.find_last_of(u'.');
-    return dot == std::u16string::npos || (slash != std::u16string::npos && dot < slash) ? std::u16string() : path.substr(dot + 1);
+    for (const std::string& name : wanted) {
+        auto found = std::find_if(all.begin(), all.end(), [&](const PlaylistView& p) { return toUtf8(p.name) == name; });
+        if (found == all.end() && !name.empty() && name.find_first_not_of("0123456789") == std::string::npos)
+            found = std::find_if(all.begin(), all.end(), [&](const PlaylistView& p) { return std::to_string(p.index) == name; });
+        if (found == all.end()) {
+            std::cerr << "sonarchive: no playlist named or numbered '" << name << "' (see 'playlists')\n";
+            return false;
+        }
+        chosen.push_back(*found);
+    }
+    return true;
 }
 
 int runCopy(const CliContext& context, const CopyOptions& options)
 {
-    if (options.all == !options.ids.empty()) {
-        std::cerr << "sonarchive: copy needs either --all or --ids\n";
+    const int ways = (options.all ? 1 : 0) + (options.ids.empty() ? 0 : 1) + (options.playlists.empty() ? 0 : 1);
+    if (ways != 1) {
+        std::cerr << "sonarchive: copy needs one of --all, --ids or --playlist\n";
         return kExitUsage;
     }
-    std::optional<trackcopy::TrackNamePattern> pattern;
+    trackcopy::PlanOptions plan;
+    plan.destination = options.destination;
+    plan.artist = fromUtf8(options.artist);
+    plan.album = fromUtf8(options.album);
+    plan.genre = fromUtf8(options.genre);
+    plan.playlistFiles = options.m3u;
     if (!options.pattern.empty()) {
         std::string error;
-        pattern = trackcopy::TrackNamePattern::parse(options.pattern, error);
-        if (!pattern) {
+        plan.pattern = trackcopy::TrackNamePattern::parse(options.pattern, error);
+        if (!plan.pattern) {
             std::cerr << "sonarchive: " << error << '\n';
+            return kExitUsage;
+        }
+        if (plan.pattern->usesPlaylist() && options.playlists.empty()) {
+            std::cerr << "sonarchive: {playlist} and {index} need --playlist\n";
             return kExitUsage;
         }
     }
@@ -153,62 +174,55 @@ int runCopy(const CliContext& context, const CopyOptions& options)
     if (!session.library)
         return kExitFailure;
     const MHSD_T tracks = session.library->GetAllTracks();
-    const MHLT& list = tracks.m_mhlt;
-    std::vector<std::int32_t> chosen = options.ids;
-    if (options.all)
-        for (const MHIT& track : validEntries(list.m_mhit, list.iNumberOfllTracks))
-            chosen.push_back(track.iUniqueID);
+    std::vector<TrackInfo> infos;
+    for (const MHIT& track : validEntries(tracks.m_mhlt.m_mhit, tracks.m_mhlt.iNumberOfllTracks))
+        if (track.iUniqueID != -1)
+            infos.push_back(session.library->GetTrackInfo(track.iUniqueID));
+    const std::vector<PlaylistView> playlists = session.library->playlists();
 
-    bool problems = false;
-    std::vector<CopyItem> items;
-    const std::filesystem::path folder = options.destination;
-    for (const std::int32_t id : chosen) {
-        TrackInfo info;
-        try {
-            info = session.library->GetTrackInfo(id);
-        } catch (const std::out_of_range&) {
-            std::cerr << "sonarchive: no track with id " << id << '\n';
-            problems = true;
-            continue;
-        }
-        if (info.sLocation.empty()) {
-            std::cerr << "sonarchive: track " << id << " has no file\n";
-            problems = true;
-            continue;
-        }
-        const std::u16string extension = extensionOf(info.sLocation);
-        std::filesystem::path relative;
-        if (pattern) {
-            std::u16string type(info.sTrackType.rbegin(), info.sTrackType.rend());
-            const int year = trackYear(info);
-            const std::u16string yearText = year ? fromUtf8(std::to_string(year)) : std::u16string();
-            relative = pattern->path({info.sTitle, info.sArtist, info.sAlbum, info.sGenre, info.sComposer, yearText, type, id},
-                                     extension);
-        } else {
-            relative = trackcopy::trackFileName(trackcopy::CleanFileName(info.sTitle), extension);
-        }
-        items.push_back({std::filesystem::path(toUtf8(info.sLocation)), folder / relative});
+    trackcopy::CopyPlan copies;
+    if (options.all) {
+        copies = trackcopy::CopyPlan::forAll(infos, playlists, plan);
+    } else if (!options.ids.empty()) {
+        copies = trackcopy::CopyPlan::forTracks(infos, options.ids, plan);
+    } else {
+        std::vector<PlaylistView> chosen;
+        if (!choosePlaylists(playlists, options.playlists, chosen))
+            return kExitFailure;
+        copies = trackcopy::CopyPlan::forPlaylists(infos, chosen, plan);
     }
+    for (const std::string& problem : copies.problems())
+        std::cerr << "sonarchive: " << problem << '\n';
 
-    const Existing existing = options.overwrite ? Existing::Overwrite
-                              : options.skipExisting ? Existing::Skip
-                              : options.keepBoth ? Existing::KeepBoth : Existing::Ask;
+    const Existing existing = options.overwrite || options.update ? Existing::Overwrite
+                              : options.skipExisting              ? Existing::Skip
+                              : options.keepBoth                  ? Existing::KeepBoth
+                                                                  : Existing::Ask;
     TerminalObserver observer(existing);
     g_interrupted = false;
     auto previous = std::signal(SIGINT, onInterrupt);
-    const trackcopy::CopyResult result = BatchCopy(items).run(observer, g_interrupted);
+    BatchCopy batch(copies.items());
+    batch.setSkipSameSize(options.update);
+    const trackcopy::CopyResult result = batch.run(observer, g_interrupted);
     std::signal(SIGINT, previous);
     observer.endLine();
+    const std::vector<std::string> playlistFailures = copies.writePlaylistFiles(result);
+    for (const std::string& failure : playlistFailures)
+        std::cerr << "sonarchive: " << failure << '\n';
 
-    std::cerr << "copied " << result.copied << " of " << items.size() << (items.size() == 1 ? " file" : " files") << " to "
-              << folder.string();
+    const std::size_t count = copies.items().size();
+    std::cerr << "copied " << result.copied << " of " << count << (count == 1 ? " file" : " files") << " to "
+              << plan.destination.string();
     if (result.skipped)
         std::cerr << ", " << result.skipped << " skipped";
     if (!result.failures.empty())
         std::cerr << ", " << result.failures.size() << " failed";
+    if (!copies.playlistFiles().empty())
+        std::cerr << ", " << copies.playlistFiles().size() - playlistFailures.size() << " playlist files written";
     if (result.cancelled)
         std::cerr << " (cancelled)";
     std::cerr << '\n';
+    const bool problems = !copies.problems().empty() || !playlistFailures.empty();
     return problems || result.cancelled || !result.failures.empty() ? kExitFailure : kExitOk;
 }
 
@@ -216,20 +230,32 @@ int runCopy(const CliContext& context, const CopyOptions& options)
 
 void registerCopyCommand(CLI::App& app, CliContext& context)
 {
-    auto* command = app.add_subcommand("copy", "Copy tracks of the device into a folder, named after their titles");
+    auto* command = app.add_subcommand("copy", "Copy tracks of the device into a folder, named after their titles or a pattern");
     auto options = std::make_shared<CopyOptions>();
     command->add_option("DEVICE_ROOT", options->root, "The device's mount folder, or 'auto'")->required();
     command->add_option("DEST_DIR", options->destination, "The folder to copy into (made when missing)")->required();
     auto* all = command->add_flag("--all", options->all, "Copy every track");
     auto* ids = command->add_option("--ids", options->ids, "Copy the tracks with these ids");
-    all->excludes(ids);
+    auto* playlist = command->add_option("--playlist", options->playlists,
+                                         "Copy the tracks of this playlist (its name or index; may be given more than once)");
+    all->excludes(ids)->excludes(playlist);
+    ids->excludes(playlist);
     command->add_option("--name", options->pattern,
-                        "Name pattern such as {artist}/{album}/{title}; fields: title artist album genre composer year type id");
+                        "Name pattern such as '{artist}/{album}/{track:02} {title}'; fields: title artist album genre composer "
+                        "year type id track disc, and with --playlist also playlist index; {field:02} pads a number");
+    command->add_flag("--m3u", options->m3u,
+                      "Write DEST_DIR/<playlist>.m3u8 for each playlist copied (with --all: every playlist but the master)");
+    command->add_option("--artist", options->artist, "Only tracks whose artist contains this text (letter case ignored)");
+    command->add_option("--album", options->album, "Only tracks whose album contains this text");
+    command->add_option("--genre", options->genre, "Only tracks whose genre contains this text");
     auto* overwrite = command->add_flag("--overwrite", options->overwrite, "Replace files that exist");
     auto* skip = command->add_flag("--skip-existing", options->skipExisting, "Leave files that exist alone");
     auto* keepBoth = command->add_flag("--keep-both", options->keepBoth, "Write \"Title (2).ext\" beside files that exist");
-    overwrite->excludes(skip)->excludes(keepBoth);
-    skip->excludes(keepBoth);
+    auto* update = command->add_flag("--update", options->update,
+                                     "Skip files whose copy exists with the same size; replace the others");
+    overwrite->excludes(skip)->excludes(keepBoth)->excludes(update);
+    skip->excludes(keepBoth)->excludes(update);
+    keepBoth->excludes(update);
     command->callback([&context, options] { context.action = [&context, options] { return runCopy(context, *options); }; });
 }
 

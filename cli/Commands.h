@@ -10,6 +10,7 @@ struct CliContext;
 
 // Each command lives in its own file and registers itself here.
 void registerListCommand(CLI::App& app, CliContext& context);
+void registerPlaylistsCommand(CLI::App& app, CliContext& context);
 void registerDumpCommand(CLI::App& app, CliContext& context);
 void registerCopyCommand(CLI::App& app, CliContext& context);
 void registerDetectCommand(CLI::App& app, CliContext& context);

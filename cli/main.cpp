@@ -15,6 +15,7 @@ int main(int argc, char** argv)
         ->check(CLI::IsMember({"no", "reset", "rebuild"}));
 
     cli::registerListCommand(app, context);
+    cli::registerPlaylistsCommand(app, context);
     cli::registerDumpCommand(app, context);
     cli::registerCopyCommand(app, context);
     cli::registerDetectCommand(app, context);

@@ -40,6 +40,7 @@ fs::path BatchCopy::keepBothName(const fs::path& destination)
 CopyResult BatchCopy::run(CopyObserver& observer, const std::atomic<bool>& cancel)
 {
     CopyResult result;
+    result.items.resize(m_items.size());
     CopyProgress progress;
     progress.fileCount = m_items.size();
     std::vector<std::uint64_t> sizes;
@@ -66,9 +67,21 @@ CopyResult BatchCopy::run(CopyObserver& observer, const std::atomic<bool>& cance
         fs::path destination = normalisedDestination(item.destination);
         progress.current = destination;
         observer.progress(progress);
+        ItemResult& itemResult = result.items[i];
+        itemResult.destination = destination;
 
         std::error_code ec;
-        if (fs::exists(fs::symlink_status(destination, ec)) && !replaceAll) {
+        const bool exists = fs::exists(fs::symlink_status(destination, ec));
+        if (exists && m_skipSameSize) {
+            const auto size = fs::file_size(destination, ec);
+            if (!ec && size == sizes[i]) {
+                ++result.skipped;
+                itemResult.outcome = ItemOutcome::Skipped;
+                progress.bytesDone = bytesBefore + sizes[i];
+                continue;
+            }
+        }
+        if (exists && !replaceAll) {
             const ReplaceAnswer answer = observer.askReplace(destination);
             if (answer == ReplaceAnswer::Cancel) {
                 result.cancelled = true;
@@ -77,6 +90,7 @@ CopyResult BatchCopy::run(CopyObserver& observer, const std::atomic<bool>& cance
             }
             if (answer == ReplaceAnswer::No) {
                 ++result.skipped;
+                itemResult.outcome = ItemOutcome::Skipped;
                 progress.bytesDone = bytesBefore + sizes[i];
                 continue;
             }
@@ -85,6 +99,7 @@ CopyResult BatchCopy::run(CopyObserver& observer, const std::atomic<bool>& cance
             if (answer == ReplaceAnswer::KeepBoth)
                 destination = keepBothName(destination);
             progress.current = destination;
+            itemResult.destination = destination;
         }
 
         std::string reason;
@@ -97,11 +112,13 @@ CopyResult BatchCopy::run(CopyObserver& observer, const std::atomic<bool>& cance
 
         if (outcome == FileOutcome::Copied) {
             ++result.copied;
+            itemResult.outcome = ItemOutcome::Copied;
         } else if (outcome == FileOutcome::Cancelled) {
             result.cancelled = true;
             result.skipped += m_items.size() - i;
             break;
         } else {
+            itemResult.outcome = ItemOutcome::Failed;
             CopyFailure failure{{item.source, destination}, reason};
             observer.failed(failure);
             result.failures.push_back(std::move(failure));

@@ -33,11 +33,25 @@ struct CopyFailure {
     std::string reason;
 };
 
+// What became of one item of a batch.
+enum class ItemOutcome {
+    NotReached,  // the batch was cancelled before it
+    Copied,
+    Skipped,     // its destination exists and stays (answered No, or the same size when updating)
+    Failed,
+};
+
+struct ItemResult {
+    ItemOutcome outcome = ItemOutcome::NotReached;
+    std::filesystem::path destination;  // where it went (a "Keep Both" name included)
+};
+
 struct CopyResult {
     std::size_t copied = 0;
     std::size_t skipped = 0;  // answered No, or the batch was cancelled before them
     std::vector<CopyFailure> failures;
     bool cancelled = false;
+    std::vector<ItemResult> items;  // one per item of the batch, in order
 };
 
 // Receives the events of a running batch. Called on the thread that runs it.
@@ -61,6 +75,10 @@ public:
 
     CopyResult run(CopyObserver& observer, const std::atomic<bool>& cancel);
 
+    // Updating an earlier copy: a destination that exists with the source's size
+    // is skipped without asking; one of another size is put to the observer.
+    void setSkipSameSize(bool skip) { m_skipSameSize = skip; }
+
     const std::vector<CopyItem>& items() const { return m_items; }
 
     // The destination as the platform stores it: trailing dots of the name dropped.
@@ -78,6 +96,7 @@ private:
                         std::string& reason);
 
     std::vector<CopyItem> m_items;
+    bool m_skipSameSize = false;
 };
 
 }  // namespace trackcopy

@@ -4,14 +4,48 @@
 #include "FileNameFit.h"
 
 #include <sonarchive/ByteText.h>
+#include <sonarchive/TrackInfo.h>
+#include <sonarchive/TrackValues.h>
 
 #include <algorithm>
 
 namespace trackcopy {
 
+namespace {
+
+bool isNumberField(const std::string& name)
+{
+    return name == "year" || name == "id" || name == "track" || name == "disc" || name == "index";
+}
+
+// Characters that only separate fields: what is left beside an empty one goes with it.
+bool isSeparatorOnly(const std::string& text)
+{
+    return !text.empty() && text.find_first_not_of(" -_.,;:~+&") == std::string::npos;
+}
+
+}  // namespace
+
+TrackNameFields TrackNameFields::of(const sonarchive::TrackInfo& info)
+{
+    TrackNameFields fields;
+    fields.title = info.sTitle;
+    fields.artist = info.sArtist;
+    fields.album = info.sAlbum;
+    fields.genre = info.sGenre;
+    fields.composer = info.sComposer;
+    fields.type = std::u16string(info.sTrackType.rbegin(), info.sTrackType.rend());
+    fields.year = sonarchive::trackYear(info);
+    fields.id = info.iTrackID;
+    fields.track = info.iTrackNumber;
+    fields.disc = info.iDiscNumber;
+    return fields;
+}
+
 const std::vector<std::string>& TrackNamePattern::fieldNames()
 {
-    static const std::vector<std::string> names = {"title", "artist", "album", "genre", "composer", "year", "type", "id"};
+    static const std::vector<std::string> names = {"title", "artist", "album", "genre", "composer", "year", "type",
+                                                   "id",    "track",  "disc",  "playlist", "index"};
     return names;
 }
 
@@ -36,13 +70,25 @@ std::optional<TrackNamePattern> TrackNamePattern::parse(const std::string& patte
             }
             if (open > pos)
                 parts.push_back({false, element.substr(pos, open - pos)});
-            const std::string name = element.substr(open + 1, close - open - 1);
+            std::string name = element.substr(open + 1, close - open - 1);
+            int width = 0;
+            if (const auto colon = name.find(':'); colon != std::string::npos) {
+                const std::string digits = name.substr(colon + 1);
+                name.resize(colon);
+                if (!isNumberField(name) || digits.empty() || digits.size() > 2 ||
+                    digits.find_first_not_of("0123456789") != std::string::npos) {
+                    error = "{" + element.substr(open + 1, close - open - 1) +
+                            "}: only a number field takes a width, such as {track:02}";
+                    return std::nullopt;
+                }
+                width = std::stoi(digits);
+            }
             const auto& names = fieldNames();
             if (std::find(names.begin(), names.end(), name) == names.end()) {
                 error = "unknown field {" + name + "} in the name pattern";
                 return std::nullopt;
             }
-            parts.push_back({true, name});
+            parts.push_back({true, name, width});
             pos = close + 1;
         }
         result.m_elements.push_back(std::move(parts));
@@ -54,28 +100,79 @@ std::optional<TrackNamePattern> TrackNamePattern::parse(const std::string& patte
     return result;
 }
 
+bool TrackNamePattern::usesPlaylist() const
+{
+    for (const auto& element : m_elements)
+        for (const Part& part : element)
+            if (part.isField && (part.text == "playlist" || part.text == "index"))
+                return true;
+    return false;
+}
+
 std::filesystem::path TrackNamePattern::path(const TrackNameFields& fields, const std::u16string& extension) const
 {
-    auto value = [&](const std::string& name) -> std::u16string {
+    const auto number = [](std::int32_t value, int width) -> std::u16string {
+        if (value <= 0)
+            return {};
+        std::string digits = std::to_string(value);
+        if (static_cast<int>(digits.size()) < width)
+            digits.insert(0, static_cast<std::size_t>(width) - digits.size(), '0');
+        return std::u16string(digits.begin(), digits.end());
+    };
+    const auto value = [&](const Part& part) -> std::u16string {
+        const std::string& name = part.text;
         if (name == "title") return fields.title;
-        if (name == "artist") return fields.artist.empty() ? u"Unknown" : fields.artist;
-        if (name == "album") return fields.album.empty() ? u"Unknown" : fields.album;
+        if (name == "artist") return fields.artist;
+        if (name == "album") return fields.album;
         if (name == "genre") return fields.genre;
         if (name == "composer") return fields.composer;
-        if (name == "year") return fields.year;
         if (name == "type") return fields.type;
-        const std::string id = std::to_string(fields.id);
-        return std::u16string(id.begin(), id.end());
+        if (name == "playlist") return fields.playlist;
+        if (name == "year") return number(fields.year, part.width);
+        if (name == "id") return number(fields.id, part.width);
+        if (name == "track") return number(fields.track, part.width);
+        if (name == "disc") return number(fields.disc, part.width);
+        return number(fields.index, part.width);
     };
+
     std::filesystem::path result;
     for (std::size_t i = 0; i < m_elements.size(); ++i) {
+        const bool last = i + 1 == m_elements.size();
+        // Each part's text; an empty field is "Unknown" in a folder and nothing in the file name.
+        std::vector<std::string> texts;
+        std::vector<bool> emptyField;
+        for (const Part& part : m_elements[i]) {
+            std::string text = part.text;
+            bool empty = false;
+            if (part.isField) {
+                const std::u16string v = value(part);
+                empty = v.empty();
+                text = empty ? (last ? std::string() : std::string("Unknown")) : sonarchive::toUtf8(CleanFileName(v));
+            }
+            texts.push_back(std::move(text));
+            emptyField.push_back(empty && last);
+        }
+        // In the file name a left-out field takes the separator before it, or, when
+        // it comes first, the one after it.
+        for (std::size_t k = 0; k < texts.size(); ++k) {
+            if (!emptyField[k])
+                continue;
+            if (k > 0 && !m_elements[i][k - 1].isField && isSeparatorOnly(texts[k - 1]))
+                texts[k - 1].clear();
+            else if (k + 1 < texts.size() && !m_elements[i][k + 1].isField && isSeparatorOnly(texts[k + 1]))
+                texts[k + 1].clear();
+        }
         std::string element;
-        for (const Part& part : m_elements[i])
-            element += part.isField ? sonarchive::toUtf8(CleanFileName(value(part.text))) : part.text;
-        // "." and ".." would lead out of the destination folder.
+        for (const std::string& text : texts)
+            element += text;
+        if (last) {
+            // What the separators leave at either end of the name.
+            const auto first = element.find_first_not_of(' ');
+            element = first == std::string::npos ? std::string() : element.substr(first, element.find_last_not_of(' ') - first + 1);
+        }
+        // Nothing left, or "." and ".." (they would lead out of the destination folder).
         if (element.find_first_not_of('.') == std::string::npos)
             element = "iPodFile";
-        const bool last = i + 1 == m_elements.size();
         if (!last) {
             result /= fitStem(element, "");
             continue;

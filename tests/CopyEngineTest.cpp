@@ -1,6 +1,8 @@
 #include "TempDir.h"
 
 #include <BatchCopy.h>
+#include <CopyPlan.h>
+#include <TrackNamePattern.h>
 #include <sonarchive/ByteText.h>
 #include <CleanFileName.h>
 #include <FileNameFit.h>
@@ -251,4 +253,139 @@ TEST(TrackFileName, NulAndLoneSurrogatesCannotReachTheFileSystem)
 {
     EXPECT_EQ(fitStem(std::string("a\0b", 3), ".mp3"), "ab");
     EXPECT_EQ(trackFileName(std::u16string(1, u'\xD800') + u"x", u"mp3"), "\xEF\xBF\xBDx.mp3");
+}
+
+namespace {
+
+sonarchive::TrackInfo track(std::int32_t id, const std::u16string& title, const std::u16string& artist, const std::u16string& location,
+                            std::int32_t lengthMs = 61500)
+{
+    sonarchive::TrackInfo info;
+    info.iTrackID = id;
+    info.sTitle = title;
+    info.sArtist = artist;
+    info.sAlbum = u"Album";
+    info.sGenre = u"Jazz";
+    info.sLocation = location;
+    info.iTrackTimLength = lengthMs;
+    return info;
+}
+
+fs::path named(const std::string& pattern, const TrackNameFields& fields, const std::u16string& extension = u"mp3")
+{
+    std::string error;
+    const auto parsed = TrackNamePattern::parse(pattern, error);
+    EXPECT_TRUE(parsed) << error;
+    return parsed ? parsed->path(fields, extension) : fs::path();
+}
+
+}  // namespace
+
+TEST(TrackNamePattern, EveryFieldPaddedNumbersAndNoSeparatorLeftByAnEmptyField)
+{
+    TrackNameFields f;
+    f.title = u"Song";
+    f.artist = u"Band";
+    f.album = u"LP";
+    f.genre = u"Rock";
+    f.composer = u"Writer";
+    f.type = u"MP3";
+    f.year = 1999;
+    f.id = 52;
+    f.track = 3;
+    f.disc = 1;
+    f.playlist = u"Road: Trip";
+    f.index = 7;
+    EXPECT_EQ(named("{artist}/{album}/{track:02} {title}", f), "Band/LP/03 Song.mp3");
+    EXPECT_EQ(named("{genre}/{composer}/{year} {type} {id:05}", f), "Rock/Writer/1999 MP3 00052.mp3");
+    EXPECT_EQ(named("{playlist}/{index:03} - {artist} - {title}", f), "Road Trip/007 - Band - Song.mp3");
+    EXPECT_EQ(named("{disc}-{track:2} {title}", f), "1-03 Song.mp3");
+
+    TrackNameFields bare;
+    bare.title = u"Alone";
+    // Empty fields: "Unknown" in a folder, left out with their separator in the file name.
+    EXPECT_EQ(named("{artist}/{album}/{track:02} {title}", bare), "Unknown/Unknown/Alone.mp3");
+    EXPECT_EQ(named("{artist} - {title}", bare), "Alone.mp3");
+    EXPECT_EQ(named("{title} ({year})", bare), "Alone ().mp3");  // only separators go, not other text
+    EXPECT_EQ(named("{artist} - {album} - {title}", bare), "Alone.mp3");
+    EXPECT_EQ(named("{artist}", bare, u"m4a"), "iPodFile.m4a");
+
+    std::string error;
+    EXPECT_FALSE(TrackNamePattern::parse("{title:02}", error));
+    EXPECT_EQ(error, "{title:02}: only a number field takes a width, such as {track:02}");
+    EXPECT_FALSE(TrackNamePattern::parse("{nope}", error));
+    EXPECT_TRUE(TrackNamePattern::parse("{index}", error)->usesPlaylist());
+}
+
+TEST(CopyPlan, EachTrackOnceAndPlaylistFilesWithEveryEntry)
+{
+    const std::vector<sonarchive::TrackInfo> tracks = {track(1, u"One", u"Ann", u"/ipod/F00/A.mp3"),
+                                                       track(2, u"Two", u"", u"/ipod/F01/B.m4a", 1499),
+                                                       track(3, u"Drei", u"Björk", u"/ipod/F02/C.mp3"),
+                                                       track(4, u"Four", u"Ann", u"")};
+    const std::vector<sonarchive::PlaylistView> playlists = {{0, u"iPod", sonarchive::PlaylistKind::Master, {1, 2, 3, 4}},
+                                                             {1, u"Mix: A/B", sonarchive::PlaylistKind::Normal, {3, 1, 3, 2}},
+                                                             {2, u"", sonarchive::PlaylistKind::Normal, {2}}};
+    PlanOptions options;
+    options.destination = "/out";
+    std::string error;
+    options.pattern = TrackNamePattern::parse("{playlist}/{index:02} {title}", error);
+    options.playlistFiles = true;
+    const CopyPlan plan = CopyPlan::forPlaylists(tracks, {playlists[1], playlists[2]}, options);
+    // Each track once, named by the first playlist that holds it.
+    ASSERT_EQ(plan.items().size(), 3u);
+    EXPECT_EQ(plan.items()[0].destination, "/out/Mix AB/01 Drei.mp3");
+    EXPECT_EQ(plan.items()[1].destination, "/out/Mix AB/02 One.mp3");
+    EXPECT_EQ(plan.items()[2].destination, "/out/Mix AB/04 Two.m4a");
+    EXPECT_EQ(plan.itemTracks(), (std::vector<std::int32_t>{3, 1, 2}));
+    ASSERT_EQ(plan.playlistFiles().size(), 2u);
+    EXPECT_EQ(plan.playlistFiles()[0].path, "/out/Mix AB.m3u8");
+    EXPECT_EQ(plan.playlistFiles()[1].path, "/out/Playlist 3.m3u8");
+
+    // Copied and already there: entries; failed: none.
+    CopyResult result;
+    result.items = {{ItemOutcome::Copied, "/out/Mix AB/01 Drei.mp3"},
+                    {ItemOutcome::Skipped, "/out/Mix AB/02 One.mp3"},
+                    {ItemOutcome::Failed, "/out/Mix AB/04 Two.m4a"}};
+    EXPECT_EQ(plan.playlistText(plan.playlistFiles()[0], result),
+              "#EXTM3U\n"
+              "#EXTINF:62,Björk - Drei\nMix AB/01 Drei.mp3\n"
+              "#EXTINF:62,Ann - One\nMix AB/02 One.mp3\n"
+              "#EXTINF:62,Björk - Drei\nMix AB/01 Drei.mp3\n");
+    result.items[2].outcome = ItemOutcome::Copied;
+    EXPECT_EQ(plan.playlistText(plan.playlistFiles()[1], result), "#EXTM3U\n#EXTINF:1,Two\nMix AB/04 Two.m4a\n");
+
+    // Everything, narrowed by artist; the master playlist gets no file; a track without a file is a problem.
+    options.pattern.reset();
+    options.artist = u"ann";
+    const CopyPlan all = CopyPlan::forAll(tracks, playlists, options);
+    ASSERT_EQ(all.items().size(), 1u);
+    EXPECT_EQ(all.items()[0].destination, "/out/One.mp3");
+    EXPECT_EQ(all.problems(), (std::vector<std::string>{"track 4 has no file"}));
+    EXPECT_EQ(all.playlistFiles().size(), 2u);
+    EXPECT_EQ(CopyPlan::forTracks(tracks, {9}, options).problems(), (std::vector<std::string>{"no track with id 9"}));
+}
+
+TEST(BatchCopy, UpdatingSkipsCopiesOfTheSameSizeAndReplacesTheOthers)
+{
+    TempDir dir;
+    writeFile(dir.path() / "same", "12345");
+    writeFile(dir.path() / "changed", "123456");
+    writeFile(dir.path() / "out/same.mp3", "abcde");
+    writeFile(dir.path() / "out/changed.mp3", "abcde");
+    Script script;
+    script.answers = {ReplaceAnswer::Yes};
+    BatchCopy batch({{dir.path() / "same", dir.path() / "out/same.mp3"}, {dir.path() / "changed", dir.path() / "out/changed.mp3"},
+                     {dir.path() / "same", dir.path() / "out/new.mp3"}});
+    batch.setSkipSameSize(true);
+    const CopyResult result = batch.run(script, script.cancel);
+    EXPECT_EQ(result.copied, 2u);
+    EXPECT_EQ(result.skipped, 1u);
+    EXPECT_EQ(readFile(dir.path() / "out/same.mp3"), "abcde");  // left as it was
+    EXPECT_EQ(readFile(dir.path() / "out/changed.mp3"), "123456");
+    EXPECT_EQ(readFile(dir.path() / "out/new.mp3"), "12345");
+    EXPECT_EQ(script.asked, (std::vector<fs::path>{dir.path() / "out/changed.mp3"}));
+    ASSERT_EQ(result.items.size(), 3u);
+    EXPECT_EQ(result.items[0].outcome, ItemOutcome::Skipped);
+    EXPECT_EQ(result.items[1].outcome, ItemOutcome::Copied);
 }

@@ -62,6 +62,7 @@ public:
     int replacedSignatureScheme() const override { return m_replacedSignatureScheme; }
     void setAllowUnsignedWrite(bool allow) override { m_allowUnsignedWrite = allow; }
     bool AllowUnsignedWrite() const override { return m_allowUnsignedWrite; }
+    std::vector<PlaylistView> playlists() const override;
 
     // Decodes a database image without touching the disk or asking anything:
     // true when it decodes to its end. For fuzzing and measurements.

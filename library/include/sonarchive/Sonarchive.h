@@ -4,6 +4,7 @@
 #include <sonarchive/ByteText.h>
 #include <sonarchive/Failure.h>
 #include "PlaylistRecords.h"
+#include "PlaylistView.h"
 #include "TrackInfo.h"
 #include "TrackRecords.h"
 #include "TrackValues.h"

@@ -3,6 +3,7 @@
 #include <sonarchive/Export.h>
 #include <sonarchive/Failure.h>
 #include "PlaylistRecords.h"
+#include "PlaylistView.h"
 #include "TrackInfo.h"
 #include "TrackRecords.h"
 
@@ -78,6 +79,13 @@ public:
     // its header is then kept as it is, stale signature included.
     virtual void setAllowUnsignedWrite(bool allow) = 0;
     virtual bool AllowUnsignedWrite() const = 0;
+
+    // The playlists in file order: those of the playlist section, or of the
+    // podcast section when the file has no playlist section. Items whose track
+    // is unknown or marked deleted are left out (so are podcast group headers,
+    // which name no track). Kind: master by its flag, podcasts by its flag,
+    // smart when it carries smart-rule records (kinds 50 and 51).
+    virtual std::vector<PlaylistView> playlists() const = 0;
 };
 
 // Creates the library object (the direct binding of the class).
