@@ -5,11 +5,16 @@
 
 namespace bench {
 
-// The big device of the measurements: 40,000 tracks with 7 string records each
-// and 20 playlists (a master playlist of every track plus 19 of 2,000), about 50 MB.
-std::string bigDatabaseImage();
-
-// A device folder holding that database, made once per process.
+// The device of the measurements: the one in SONARCHIVE_BENCH_DEVICE when it is
+// set (a real iPod's mount folder, say), else a temporary device holding the
+// builder's large database (40,000 tracks shaped as other software writes them,
+// about 76 MB), made once per process.
 const std::filesystem::path& bigDevice();
+
+// Its database file.
+std::filesystem::path bigDatabaseFile();
+
+// Whether the device is one the environment named (then nothing may be written to it).
+bool deviceFromEnvironment();
 
 }  // namespace bench

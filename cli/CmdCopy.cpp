@@ -173,11 +173,11 @@ int runCopy(const CliContext& context, const CopyOptions& options)
     DeviceSession session = loadDevice(context, options.root);
     if (!session.library)
         return kExitFailure;
-    const MHSD_T tracks = session.library->GetAllTracks();
     std::vector<TrackInfo> infos;
-    for (const MHIT& track : validEntries(tracks.m_mhlt.m_mhit, tracks.m_mhlt.iNumberOfllTracks))
-        if (track.iUniqueID != -1)
-            infos.push_back(session.library->GetTrackInfo(track.iUniqueID));
+    session.library->forEachTrackInfo([&](const TrackInfo& info) {
+        if (info.iTrackID != -1)  // the deletion mark is no track
+            infos.push_back(info);
+    });
     const std::vector<PlaylistView> playlists = session.library->playlists();
 
     trackcopy::CopyPlan copies;

@@ -4,6 +4,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include <charconv>
+#include <cstdio>
 #include <iostream>
 
 namespace cli {
@@ -17,24 +19,34 @@ int runList(const CliContext& context, const std::string& root, bool json)
     DeviceSession session = loadDevice(context, root);
     if (!session.library)
         return kExitFailure;
-    const MHSD_T tracks = session.library->GetAllTracks();
-    const MHLT& list = tracks.m_mhlt;
-
-    nlohmann::ordered_json all = nlohmann::ordered_json::array();
-    for (const MHIT& track : validEntries(list.m_mhit, list.iNumberOfllTracks)) {
-        const TrackInfo info = session.library->GetTrackInfo(track.iUniqueID);
-        if (json) {
-            all.push_back(toJson(info));
-            continue;
-        }
-        const int year = trackYear(info);
-        std::cout << info.iTrackID << '\t' << toUtf8(info.sTitle) << '\t' << toUtf8(info.sArtist) << '\t'
-                  << toUtf8(info.sAlbum) << '\t' << (year ? std::to_string(year) : std::string()) << '\t'
-                  << toUtf8(info.sLocation) << '\n';
+    std::fflush(stdout);
+    if (json) {
+        TrackJsonStream out(stdout);
+        session.library->forEachTrackInfo([&](const TrackInfo& info) { out.add(info); });
+        out.finish();
+        return std::fflush(stdout) == 0 ? kExitOk : kExitFailure;
     }
-    if (json)
-        std::cout << all.dump(2) << '\n';
-    return kExitOk;
+    std::string lines;
+    session.library->forEachTrackInfo([&](const TrackInfo& info) {
+        char number[24];
+        lines.append(number, std::to_chars(number, number + sizeof number, info.iTrackID).ptr);
+        for (const std::u16string* text : {&info.sTitle, &info.sArtist, &info.sAlbum}) {
+            lines.push_back('\t');
+            appendUtf8(lines, *text);
+        }
+        lines.push_back('\t');
+        if (const int year = trackYear(info))
+            lines.append(number, std::to_chars(number, number + sizeof number, year).ptr);
+        lines.push_back('\t');
+        appendUtf8(lines, info.sLocation);
+        lines.push_back('\n');
+        if (lines.size() >= (1 << 16)) {
+            std::fwrite(lines.data(), 1, lines.size(), stdout);
+            lines.clear();
+        }
+    });
+    std::fwrite(lines.data(), 1, lines.size(), stdout);
+    return std::fflush(stdout) == 0 ? kExitOk : kExitFailure;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <sonarchive/RecordFields.h>
 
+#include <charconv>
 #include <type_traits>
 
 namespace cli {
@@ -47,19 +48,136 @@ Json stringRecord(const MHOD_S& record)
 
 }  // namespace
 
+namespace {
+
+// The fields of a TrackInfo in the order their JSON names them.
+template <typename Visit>
+void visitTrackInfo(const TrackInfo& i, Visit&& visit)
+{
+    visit("sTitle", i.sTitle);
+    visit("sAlbum", i.sAlbum);
+    visit("sArtist", i.sArtist);
+    visit("sComposer", i.sComposer);
+    visit("sGenre", i.sGenre);
+    visit("sYear", i.sYear);
+    visit("year", std::int64_t(trackYear(i)));
+    visit("sComment", i.sComment);
+    visit("sFiletype", i.sFiletype);
+    visit("sLocation", i.sLocation);
+    visit("sVolume", i.sVolume);
+    visit("iFileSize", std::int64_t(trackFileSize(i)));
+    visit("iTrackTimLength", std::int64_t(i.iTrackTimLength));
+    visit("iType", std::int64_t(i.iType));
+    visit("iBitrateInKbs", std::int64_t(i.iBitrateInKbs));
+    visit("iSampleRateInHz", std::int64_t(i.iSampleRateInHz));
+    visit("iStartTime", std::int64_t(i.iStartTime));
+    visit("iStopTime", std::int64_t(i.iStopTime));
+    visit("iSkipWhenShuffle", std::int64_t(i.iSkipWhenShuffle));
+    visit("iRememberPlayBackPos", std::int64_t(i.iRememberPlayBackPos));
+    visit("IsMovie", std::int64_t(i.IsMovie));
+    visit("IsVBR", std::int64_t(i.IsVBR));
+    visit("iPlayCount", std::int64_t(i.iPlayCount));
+    visit("sTrackType", i.sTrackType);
+    visit("iTrackID", std::int64_t(i.iTrackID));
+    visit("sVideoCodec", i.sVideoCodec);
+    visit("sAudioCodec", i.sAudioCodec);
+    visit("isFileSupported", i.isFileSupported);
+    visit("iTrackNumber", std::int64_t(i.iTrackNumber));
+    visit("iDiscNumber", std::int64_t(i.iDiscNumber));
+}
+
+// UTF-8 text as a JSON string, escaped as nlohmann's dump escapes it.
+void appendJsonString(std::string& out, std::string_view utf8)
+{
+    static constexpr char kHex[] = "0123456789abcdef";
+    out.push_back('"');
+    for (const char c : utf8) {
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\b': out += "\\b"; break;
+        case '\f': out += "\\f"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (static_cast<unsigned char>(c) < 0x20) {
+                out += "\\u00";
+                out.push_back(kHex[(c >> 4) & 0xF]);
+                out.push_back(kHex[c & 0xF]);
+            } else {
+                out.push_back(c);
+            }
+        }
+    }
+    out.push_back('"');
+}
+
+}  // namespace
+
 Json toJson(const TrackInfo& i)
 {
-    return Json{{"sTitle", text(i.sTitle)}, {"sAlbum", text(i.sAlbum)}, {"sArtist", text(i.sArtist)},
-                {"sComposer", text(i.sComposer)}, {"sGenre", text(i.sGenre)}, {"sYear", text(i.sYear)},
-                {"year", trackYear(i)},
-                {"sComment", text(i.sComment)}, {"sFiletype", text(i.sFiletype)}, {"sLocation", text(i.sLocation)},
-                {"sVolume", text(i.sVolume)}, {"iFileSize", trackFileSize(i)}, {"iTrackTimLength", i.iTrackTimLength},
-                {"iType", i.iType}, {"iBitrateInKbs", i.iBitrateInKbs}, {"iSampleRateInHz", i.iSampleRateInHz},
-                {"iStartTime", i.iStartTime}, {"iStopTime", i.iStopTime}, {"iSkipWhenShuffle", i.iSkipWhenShuffle},
-                {"iRememberPlayBackPos", i.iRememberPlayBackPos}, {"IsMovie", i.IsMovie}, {"IsVBR", i.IsVBR},
-                {"iPlayCount", i.iPlayCount}, {"sTrackType", text(i.sTrackType)}, {"iTrackID", i.iTrackID},
-                {"sVideoCodec", text(i.sVideoCodec)}, {"sAudioCodec", text(i.sAudioCodec)},
-                {"isFileSupported", i.isFileSupported}, {"iTrackNumber", i.iTrackNumber}, {"iDiscNumber", i.iDiscNumber}};
+    Json out = Json::object();
+    visitTrackInfo(i, [&](const char* name, const auto& value) {
+        using T = std::remove_cvref_t<decltype(value)>;
+        if constexpr (std::is_same_v<T, std::u16string>)
+            out[name] = toUtf8(value);
+        else
+            out[name] = value;
+    });
+    return out;
+}
+
+TrackJsonStream::TrackJsonStream(std::FILE* out) : m_out(out)
+{
+    m_buffer.reserve(kFlushAt + 4096);
+}
+
+TrackJsonStream::~TrackJsonStream()
+{
+    finish();
+}
+
+void TrackJsonStream::add(const TrackInfo& info)
+{
+    m_buffer += m_count++ == 0 ? "[\n  {" : ",\n  {";
+    bool first = true;
+    visitTrackInfo(info, [&](const char* name, const auto& value) {
+        m_buffer += first ? "\n    \"" : ",\n    \"";
+        first = false;
+        m_buffer += name;
+        m_buffer += "\": ";
+        using T = std::remove_cvref_t<decltype(value)>;
+        if constexpr (std::is_same_v<T, std::u16string>) {
+            m_text.clear();
+            appendUtf8(m_text, value);
+            appendJsonString(m_buffer, m_text);
+        } else if constexpr (std::is_same_v<T, bool>) {
+            m_buffer += value ? "true" : "false";
+        } else {
+            char digits[24];
+            const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+            m_buffer.append(digits, end);
+        }
+    });
+    m_buffer += "\n  }";
+    if (m_buffer.size() >= kFlushAt)
+        flush();
+}
+
+void TrackJsonStream::finish()
+{
+    if (m_finished)
+        return;
+    m_finished = true;
+    m_buffer += m_count == 0 ? "[]\n" : "\n]\n";
+    flush();
+}
+
+void TrackJsonStream::flush()
+{
+    std::fwrite(m_buffer.data(), 1, m_buffer.size(), m_out);
+    m_buffer.clear();
 }
 
 Json toJson(const MHBD& header)

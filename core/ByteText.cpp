@@ -23,7 +23,13 @@ std::string textToBytes(std::u16string_view text)
 std::string toUtf8(std::u16string_view text)
 {
     std::string out;
-    out.reserve(text.size());
+    appendUtf8(out, text);
+    return out;
+}
+
+void appendUtf8(std::string& out, std::u16string_view text)
+{
+    out.reserve(out.size() + text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         std::uint32_t cp = text[i];
         if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
@@ -48,7 +54,6 @@ std::string toUtf8(std::u16string_view text)
             out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
         }
     }
-    return out;
 }
 
 std::u16string fromUtf8(std::string_view text)

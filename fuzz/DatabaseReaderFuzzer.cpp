@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 using namespace sonarchive;
 
@@ -91,8 +92,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     clsSonarchive db;
     auto image = std::make_shared<const ByteBuffer>(std::string_view(reinterpret_cast<const char*>(data), size));
-    if (!db.decodeImage(image))
+    // A load keeps only an index of the file; it must find the same damage a full read finds.
+    clsSonarchive indexed;
+    const bool indexAccepts = indexed.decodeImage(image, true);
+    const bool accepts = db.decodeImage(image);
+    if (indexAccepts != accepts || (!accepts && indexed.lastFailure().message != db.lastFailure().message)) {
+        std::fprintf(stderr, "index: %s\nrecords: %s\n", indexed.lastFailure().message.c_str(), db.lastFailure().message.c_str());
+        differs("the index's verdict");
+    }
+    if (!accepts)
         return 0;
+    // And what it reads straight from the file is what the records say.
+    std::vector<TrackInfo> fromIndex, fromRecords;
+    indexed.forEachTrackInfo([&](const TrackInfo& info) { fromIndex.push_back(info); });
+    db.forEachTrackInfo([&](const TrackInfo& info) { fromRecords.push_back(info); });
+    if (fromIndex != fromRecords)
+        differs("track information read through the index");
+    if (indexed.playlists() != db.playlists())
+        differs("playlists read through the index");
     const MHSD_T tracks = db.GetAllTracks();
     for (std::size_t i = 0; i < static_cast<std::size_t>(tracks.m_mhlt.iNumberOfllTracks); ++i)
         (void)db.GetTrackInfo(tracks.m_mhlt.m_mhit[i].iUniqueID);

@@ -59,6 +59,22 @@ TEST(Cli, ListsTracksAsJsonWithTheFieldNames)
     EXPECT_EQ(tracks[0].size(), 30u);
 }
 
+TEST(Cli, JsonIsStreamedExactlyAsTheDocumentWouldBeDumped)
+{
+    TempDir dir;
+    std::u16string awkward = u"Quote \" back\\slash \t tab \u0001 bell\u001f \u00e9\u65e5 \U0001F3B5 /";
+    awkward.push_back(u'\xD800');  // a lone surrogate
+    installDatabase(dir.path(), buildDatabase(typicalDatabase({makeTrack(5, awkward, u"\r\n"), makeTrack(6, u"Two")})));
+    const Result r = run("list " + quoted(dir.path()) + " --json");
+    ASSERT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, nlohmann::ordered_json::parse(r.out).dump(2) + "\n");
+    EXPECT_EQ(nlohmann::json::parse(r.out)[0]["sArtist"], "\r\n");
+
+    TempDir empty;
+    installDatabase(empty.path(), buildDatabase(typicalDatabase({})));
+    EXPECT_EQ(run("list " + quoted(empty.path()) + " --json").out, "[]\n");
+}
+
 TEST(Cli, DumpsEveryRecord)
 {
     TempDir dir;

@@ -360,6 +360,7 @@ std::int32_t clsSonarchive::AddTrack(const std::u16string& sFilePath, TrackInfo&
         // failed load has told the user why.
         if (!m_databaseLoaded && !LoadiPodDB())
             return 0;
+        ensureRecords();
         const bool modification = sFilePath.empty() && !siPodPath.empty() && iModifiedTrackID != 0;
         if (modification)
             return rebuildTrackRecords(sFilePath, Info, bSkipCopy, siPodPath, iModifiedTrackID);

@@ -59,6 +59,7 @@ std::uintmax_t totalFileSize(const fs::path& folder)
 
 bool clsSonarchive::ModifyTrack(std::int32_t& iTrackID, TrackInfo& Info)
 {
+    ensureRecords();
     MHIT* track = findTrack(iTrackID);
     if (!track)
         throw std::out_of_range("Subscript out of range: no track with identifier " + std::to_string(iTrackID));
@@ -112,6 +113,7 @@ void clsSonarchive::DeleteTrack(std::int32_t& iTrackID)
     if (iTrackID == -1)
         return;
     const std::int32_t id = iTrackID;
+    ensureRecords();
 
     const std::int64_t index = m_trackIndex.find(m_MHSD_T.m_mhlt, id);
     MHIT* track = index < 0 ? nullptr : &m_MHSD_T.m_mhlt.m_mhit[static_cast<std::size_t>(index)];

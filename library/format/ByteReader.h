@@ -31,6 +31,8 @@ public:
     std::int32_t i32le();
     std::int64_t i64le();
     std::string bytes(std::size_t count, const char* what = "byte string") { return std::string(take(count, what)); }
+    // The next `count` bytes as they stand, checked and stepped over.
+    std::string_view span(std::size_t count, const char* what) { return take(count, what); }
     std::u16string magic();                     // 4 ASCII bytes as text
     std::u16string reversedCode();              // 4 bytes, reversed, as text
 

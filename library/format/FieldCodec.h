@@ -14,25 +14,33 @@
 
 namespace sonarchive {
 
-// Decodes the fixed part of a chunk at the reader's position, field by field.
+// Decodes the fixed part of a chunk at the reader's position, field by field:
+// the bytes are checked once, then each field is taken at its own offset.
+// Texts and byte strings are assigned in place, so a record decoded again keeps
+// the room its strings had.
 template <typename Record, typename Fields>
 void readFields(ByteReader& reader, Record& record, const Fields& fields)
 {
+    const std::string_view bytes = reader.span(static_cast<std::size_t>(fixedSize(fields)), "chunk header");
+    const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(bytes[i]); };
+    std::size_t at = 0;
     forEachField(fields, [&](const auto& field) {
         auto& value = record.*(field.member);
         using T = std::remove_cvref_t<decltype(value)>;
-        if constexpr (std::is_same_v<T, std::u16string>)
-            value = field.kind == FieldKind::Reversed ? reader.reversedCode() : reader.magic();
-        else if constexpr (std::is_same_v<T, std::string>)
-            value = reader.bytes(static_cast<std::size_t>(field.width));
-        else if constexpr (sizeof(T) == 1)
-            value = reader.u8();
-        else if constexpr (sizeof(T) == 2)
-            value = reader.i16le();
-        else if constexpr (sizeof(T) == 4)
-            value = reader.i32le();
-        else
-            value = reader.i64le();
+        const auto width = static_cast<std::size_t>(field.width);
+        if constexpr (std::is_same_v<T, std::u16string>) {
+            value.resize(width);
+            for (std::size_t i = 0; i < width; ++i)
+                value[i] = static_cast<char16_t>(byte(at + (field.kind == FieldKind::Reversed ? width - 1 - i : i)));
+        } else if constexpr (std::is_same_v<T, std::string>) {
+            value.assign(bytes.data() + at, width);
+        } else {
+            std::uint64_t bits = 0;
+            for (std::size_t i = width; i-- > 0;)
+                bits = bits << 8 | byte(at + i);
+            value = static_cast<T>(static_cast<std::make_unsigned_t<T>>(bits));
+        }
+        at += width;
     });
 }
 
@@ -44,14 +52,21 @@ inline constexpr std::size_t kLargestFixedPart = 304;
 // position. A chunk shorter than its fields leaves the remaining fields zero:
 // the bytes after it belong to the next chunk. Leaves the reader after the
 // bytes decoded.
-template <typename Record, typename Fields>
-void readOwnFields(ByteReader& reader, Record& record, const Fields& fields, std::int64_t ownBytes, const char* chunk)
+// The bytes of fields a chunk that owns `ownBytes` holds, checked to lie in the file.
+inline std::int64_t requireOwnBytes(const ByteReader& reader, std::int64_t ownBytes, std::int64_t fixed, const char* chunk)
 {
-    const auto fixed = static_cast<std::int64_t>(fixedSize(fields));
     const std::int64_t taken = std::clamp<std::int64_t>(ownBytes, 0, fixed);
     if (reader.remaining() < taken)
         reader.fail("the file ends inside a " + std::string(chunk) + " (" + std::to_string(taken) + " bytes of fields, " +
                     std::to_string(reader.remaining()) + " left)");
+    return taken;
+}
+
+template <typename Record, typename Fields>
+void readOwnFields(ByteReader& reader, Record& record, const Fields& fields, std::int64_t ownBytes, const char* chunk)
+{
+    const auto fixed = static_cast<std::int64_t>(fixedSize(fields));
+    const std::int64_t taken = requireOwnBytes(reader, ownBytes, fixed, chunk);
     if (taken == fixed) {
         readFields(reader, record, fields);
         return;

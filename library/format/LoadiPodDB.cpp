@@ -172,107 +172,227 @@ void readListHeader(ByteReader& r, const std::shared_ptr<const ByteBuffer>& file
 
 }  // namespace
 
-void clsSonarchive::ReadTrackSection(ByteReader& r, const std::shared_ptr<const ByteBuffer>& file)
+namespace {
+
+// One track record and its string records from the reader's position.
+void readTrack(ByteReader& r, const std::shared_ptr<const ByteBuffer>& file, MHIT& track)
 {
-    readSectionHeader(r, file, m_MHSD_T);
+    const std::int64_t trackStart = r.pos();
+    const std::int32_t headerSize = headerSizeHere(r, "a track record", "track header size");
+    readOwnFields(r, track, kMHITFields, headerSize, "track record");
+    checkedSize(trackStart, track.iTotalSize, 0, "track record size");
+    checkedCount(r, trackStart, track.iNumberOfMHODS, "track string record count");
+    track.sAllData = slice(file, trackStart, track.iTotalSize);
+    r.seek(trackStart + track.iHeaderSize);
 
-    MHLT& list = m_MHSD_T.m_mhlt;
-    readListHeader(r, file, list.sID, list.iHeaderSize, list.iNumberOfllTracks, list.sAllHeader, "track list");
+    fitList(track.m_mhod, track.iNumberOfMHODS);
+    track.m_mhod.reserve(plausibleCount(r, track.iNumberOfMHODS, 40));
+    for (std::int32_t j = 0; j < track.iNumberOfMHODS; ++j)
+        readStringRecord(r, file, entry(track.m_mhod, static_cast<std::size_t>(j)));
+}
 
-    fitList(list.m_mhit, list.iNumberOfllTracks);
-    list.m_mhit.reserve(withRoomToAdd(plausibleCount(r, list.iNumberOfllTracks, 64)));
-    for (std::int32_t i = 0; i < list.iNumberOfllTracks; ++i) {
-        const std::int64_t trackStart = r.pos();
-        MHIT& track = entry(list.m_mhit, static_cast<std::size_t>(i));
-        const std::int32_t headerSize = headerSizeHere(r, "a track record", "track header size");
-        readOwnFields(r, track, kMHITFields, headerSize, "track record");
-        checkedSize(trackStart, track.iTotalSize, 0, "track record size");
-        checkedCount(r, trackStart, track.iNumberOfMHODS, "track string record count");
-        track.sAllData = slice(file, trackStart, track.iTotalSize);
-        r.seek(trackStart + track.iHeaderSize);
+// One playlist with its data records and items from the reader's position.
+void readPlaylist(ByteReader& r, const std::shared_ptr<const ByteBuffer>& file, MHYP& pl)
+{
+    const std::int64_t start = r.pos();
+    const std::int32_t headerSize = headerSizeHere(r, "a playlist", "playlist header size");
+    readOwnFields(r, pl, kMHYPFields, headerSize, "playlist");
+    checkedSize(start, pl.iTotlaSize, 0, "playlist size");
+    checkedCount(r, start, pl.iChildsCount, "playlist record count");
+    checkedCount(r, start, pl.iPlaylistItemsCount, "playlist item count");
+    pl.sAllData = slice(file, start, pl.iTotlaSize);
+    r.seek(start + pl.iHeaderSize);
 
-        fitList(track.m_mhod, track.iNumberOfMHODS);
-        track.m_mhod.reserve(plausibleCount(r, track.iNumberOfMHODS, 40));
-        for (std::int32_t j = 0; j < track.iNumberOfMHODS; ++j)
-            readStringRecord(r, file, entry(track.m_mhod, static_cast<std::size_t>(j)));
+    // The first data record is the title, decoded as a string record whatever
+    // its kind; the others are held whole.
+    fitList(pl.m_mhod_pcd, pl.iChildsCount - 1);
+    for (std::int32_t c = 0; c < pl.iChildsCount; ++c) {
+        if (c == 0) {
+            readStringRecord(r, file, pl.m_mhod_s);
+            continue;
+        }
+        const std::int64_t recordStart = r.pos();
+        MHOD_PCD& record = entry(pl.m_mhod_pcd, static_cast<std::size_t>(c - 1));
+        const std::int32_t total = recordSizeHere(r, "a playlist record", "playlist record size");
+        record.sID = r.magic();
+        record.iHeaderSize = r.i32le();
+        record.iTotalSize = r.i32le();
+        record.iType = total >= 16 ? r.i32le() : 0;
+        record.sAllMHOD = slice(file, recordStart, record.iTotalSize);
+        r.seek(recordStart + record.iTotalSize);
+    }
+
+    fitList(pl.m_mhip, pl.iPlaylistItemsCount);
+    fitList(pl.m_mhod_poe, pl.iPlaylistItemsCount);
+    pl.m_mhip.reserve(withRoomToAdd(plausibleCount(r, pl.iPlaylistItemsCount, 24)));
+    pl.m_mhod_poe.reserve(withRoomToAdd(plausibleCount(r, pl.iPlaylistItemsCount, 24)));
+    for (std::int32_t k = 0; k < pl.iPlaylistItemsCount; ++k) {
+        const std::int64_t itemStart = r.pos();
+        MHIP& item = entry(pl.m_mhip, static_cast<std::size_t>(k));
+        const std::int32_t itemHeaderSize = headerSizeHere(r, "a playlist item", "item header size");
+        readOwnFields(r, item, kMHIPFields, itemHeaderSize, "playlist item");
+        checkedCount(r, itemStart, item.iChildCount, "item record count");
+        item.sHeaderData = slice(file, itemStart, item.iHeaderSize);
+        r.seek(itemStart + item.iHeaderSize);
+
+        // As many data records as the item says, none included: the first is
+        // decoded, any further ones are held whole. The next item follows the last.
+        MHOD_POE& record = entry(pl.m_mhod_poe, static_cast<std::size_t>(k));
+        record = MHOD_POE();
+        item.sMoreRecords = RawBytes();
+        std::int64_t moreStart = -1;
+        for (std::int32_t c = 0; c < item.iChildCount; ++c) {
+            const std::int64_t recordStart = r.pos();
+            const std::int32_t total = recordSizeHere(r, "an item record", "item record size");
+            if (c == 0) {
+                readOwnFields(r, record, kMHOD_POEFields, total, "item record");
+                record.sAllMHOD = slice(file, recordStart, total);
+            } else if (moreStart < 0) {
+                moreStart = recordStart;
+            }
+            r.seek(recordStart + total);
+        }
+        if (moreStart >= 0)
+            item.sMoreRecords = slice(file, moreStart, r.pos() - moreStart);
     }
 }
 
-void clsSonarchive::ReadPlaylistSection(ByteReader& r, const std::shared_ptr<const ByteBuffer>& file, MHSD_P& target)
+// The checks readTrack and readPlaylist make, in the same order and with the
+// same words, without decoding anything: a load that keeps only an index finds
+// exactly the damage a full read would. A field past a short header reads 0.
+std::int32_t fieldAt(const ByteReader& r, std::int64_t start, std::int64_t taken, std::int64_t offset)
+{
+    // Byte by byte: a field the header ends inside keeps the bytes it has.
+    const std::string_view own = r.clipped(start + offset, taken - offset);
+    std::uint32_t value = 0;
+    for (std::size_t i = std::min<std::size_t>(own.size(), 4); i-- > 0;)
+        value = value << 8 | static_cast<std::uint8_t>(own[i]);
+    return static_cast<std::int32_t>(value);
+}
+
+void scanStringRecord(ByteReader& r)
+{
+    const std::int64_t start = r.pos();
+    const std::int32_t total = recordSizeHere(r, "a string record", "string record size");
+    const std::int64_t taken = requireOwnBytes(r, total, fixedSize(kMHOD_SFields), "string record");
+    checkedSize(start, fieldAt(r, start, taken, 28), 0, "string record text length");
+    r.seek(start + taken);  // where a full read stands when it looks for the next record
+    r.seek(start + total);
+}
+
+std::int32_t scanTrack(ByteReader& r)
+{
+    const std::int64_t start = r.pos();
+    const std::int32_t headerSize = headerSizeHere(r, "a track record", "track header size");
+    const std::int64_t taken = requireOwnBytes(r, headerSize, fixedSize(kMHITFields), "track record");
+    const std::int32_t total = fieldAt(r, start, taken, 8);
+    const std::int32_t records = fieldAt(r, start, taken, 12);
+    const std::int32_t id = fieldAt(r, start, taken, 16);
+    r.seek(start + taken);
+    checkedSize(start, total, 0, "track record size");
+    checkedCount(r, start, records, "track string record count");
+    r.seek(start + headerSize);
+    for (std::int32_t j = 0; j < records; ++j)
+        scanStringRecord(r);
+    return id;
+}
+
+void scanPlaylist(ByteReader& r)
+{
+    const std::int64_t start = r.pos();
+    const std::int32_t headerSize = headerSizeHere(r, "a playlist", "playlist header size");
+    const std::int64_t taken = requireOwnBytes(r, headerSize, fixedSize(kMHYPFields), "playlist");
+    const std::int32_t total = fieldAt(r, start, taken, 8);
+    const std::int32_t children = fieldAt(r, start, taken, 12);
+    const std::int32_t items = fieldAt(r, start, taken, 16);
+    r.seek(start + taken);
+    checkedSize(start, total, 0, "playlist size");
+    checkedCount(r, start, children, "playlist record count");
+    checkedCount(r, start, items, "playlist item count");
+    r.seek(start + headerSize);
+    for (std::int32_t c = 0; c < children; ++c) {
+        if (c == 0) {
+            scanStringRecord(r);
+            continue;
+        }
+        const std::int64_t recordStart = r.pos();
+        const std::int32_t size = recordSizeHere(r, "a playlist record", "playlist record size");
+        r.seek(recordStart + 12);  // the head readPlaylist decodes: three fields, and a fourth when there is room
+        if (size >= 16)
+            (void)r.span(4, "32-bit field");
+        r.seek(recordStart + size);
+    }
+    for (std::int32_t k = 0; k < items; ++k) {
+        const std::int64_t itemStart = r.pos();
+        const std::int32_t itemHeaderSize = headerSizeHere(r, "a playlist item", "item header size");
+        const std::int64_t itemTaken = requireOwnBytes(r, itemHeaderSize, fixedSize(kMHIPFields), "playlist item");
+        const std::int32_t records = fieldAt(r, itemStart, itemTaken, 12);
+        r.seek(itemStart + itemTaken);
+        checkedCount(r, itemStart, records, "item record count");
+        r.seek(itemStart + itemHeaderSize);
+        for (std::int32_t c = 0; c < records; ++c) {
+            const std::int64_t recordStart = r.pos();
+            const std::int32_t size = recordSizeHere(r, "an item record", "item record size");
+            if (c == 0)
+                r.seek(recordStart + requireOwnBytes(r, size, fixedSize(kMHOD_POEFields), "item record"));
+            r.seek(recordStart + size);
+        }
+    }
+}
+
+}  // namespace
+
+void clsSonarchive::ReadTrackSection(ByteReader& r, const std::shared_ptr<const ByteBuffer>& file, MHSD_T& target, FileIndex* index)
+{
+    readSectionHeader(r, file, target);
+
+    MHLT& list = target.m_mhlt;
+    readListHeader(r, file, list.sID, list.iHeaderSize, list.iNumberOfllTracks, list.sAllHeader, "track list");
+
+    if (index) {
+        // Each track is checked as a full read would check it, and only located.
+        index->tracks.clear();
+        index->ids.clear();
+        index->firstOfId.clear();
+        index->tracks.reserve(plausibleCount(r, list.iNumberOfllTracks, 64));
+        index->ids.reserve(index->tracks.capacity());
+        index->firstOfId.reserve(index->tracks.capacity());
+        for (std::int32_t i = 0; i < list.iNumberOfllTracks; ++i) {
+            index->tracks.push_back(r.pos());
+            const std::int32_t id = scanTrack(r);
+            index->ids.push_back(id);
+            index->firstOfId.try_emplace(id, static_cast<std::size_t>(i));
+        }
+        return;
+    }
+    fitList(list.m_mhit, list.iNumberOfllTracks);
+    list.m_mhit.reserve(withRoomToAdd(plausibleCount(r, list.iNumberOfllTracks, 64)));
+    for (std::int32_t i = 0; i < list.iNumberOfllTracks; ++i)
+        readTrack(r, file, entry(list.m_mhit, static_cast<std::size_t>(i)));
+}
+
+void clsSonarchive::ReadPlaylistSection(ByteReader& r, const std::shared_ptr<const ByteBuffer>& file, MHSD_P& target,
+                                        std::vector<std::int64_t>* offsets)
 {
     readSectionHeader(r, file, target);
 
     MHLP& list = target.m_mhlp;
     readListHeader(r, file, list.sID, list.iHeaderSize, list.iNumberOfPlaylists, list.sHeaderData, "playlist list");
 
-    fitList(list.m_mhyp, list.iNumberOfPlaylists);
-    for (std::int32_t p = 0; p < list.iNumberOfPlaylists; ++p) {
-        const std::int64_t start = r.pos();
-        MHYP& pl = entry(list.m_mhyp, static_cast<std::size_t>(p));
-        const std::int32_t headerSize = headerSizeHere(r, "a playlist", "playlist header size");
-        readOwnFields(r, pl, kMHYPFields, headerSize, "playlist");
-        checkedSize(start, pl.iTotlaSize, 0, "playlist size");
-        checkedCount(r, start, pl.iChildsCount, "playlist record count");
-        checkedCount(r, start, pl.iPlaylistItemsCount, "playlist item count");
-        pl.sAllData = slice(file, start, pl.iTotlaSize);
-        r.seek(start + pl.iHeaderSize);
-
-        // The first data record is the title, decoded as a string record whatever
-        // its kind; the others are held whole.
-        fitList(pl.m_mhod_pcd, pl.iChildsCount - 1);
-        for (std::int32_t c = 0; c < pl.iChildsCount; ++c) {
-            if (c == 0) {
-                readStringRecord(r, file, pl.m_mhod_s);
-                continue;
-            }
-            const std::int64_t recordStart = r.pos();
-            MHOD_PCD& record = entry(pl.m_mhod_pcd, static_cast<std::size_t>(c - 1));
-            const std::int32_t total = recordSizeHere(r, "a playlist record", "playlist record size");
-            record.sID = r.magic();
-            record.iHeaderSize = r.i32le();
-            record.iTotalSize = r.i32le();
-            record.iType = total >= 16 ? r.i32le() : 0;
-            record.sAllMHOD = slice(file, recordStart, record.iTotalSize);
-            r.seek(recordStart + record.iTotalSize);
+    if (offsets) {
+        offsets->clear();
+        for (std::int32_t p = 0; p < list.iNumberOfPlaylists; ++p) {
+            offsets->push_back(r.pos());
+            scanPlaylist(r);
         }
-
-        fitList(pl.m_mhip, pl.iPlaylistItemsCount);
-        fitList(pl.m_mhod_poe, pl.iPlaylistItemsCount);
-        pl.m_mhip.reserve(withRoomToAdd(plausibleCount(r, pl.iPlaylistItemsCount, 24)));
-        pl.m_mhod_poe.reserve(withRoomToAdd(plausibleCount(r, pl.iPlaylistItemsCount, 24)));
-        for (std::int32_t k = 0; k < pl.iPlaylistItemsCount; ++k) {
-            const std::int64_t itemStart = r.pos();
-            MHIP& item = entry(pl.m_mhip, static_cast<std::size_t>(k));
-            const std::int32_t itemHeaderSize = headerSizeHere(r, "a playlist item", "item header size");
-            readOwnFields(r, item, kMHIPFields, itemHeaderSize, "playlist item");
-            checkedCount(r, itemStart, item.iChildCount, "item record count");
-            item.sHeaderData = slice(file, itemStart, item.iHeaderSize);
-            r.seek(itemStart + item.iHeaderSize);
-
-            // As many data records as the item says, none included: the first is
-            // decoded, any further ones are held whole. The next item follows the last.
-            MHOD_POE& record = entry(pl.m_mhod_poe, static_cast<std::size_t>(k));
-            record = MHOD_POE();
-            item.sMoreRecords = RawBytes();
-            std::int64_t moreStart = -1;
-            for (std::int32_t c = 0; c < item.iChildCount; ++c) {
-                const std::int64_t recordStart = r.pos();
-                const std::int32_t total = recordSizeHere(r, "an item record", "item record size");
-                if (c == 0) {
-                    readOwnFields(r, record, kMHOD_POEFields, total, "item record");
-                    record.sAllMHOD = slice(file, recordStart, total);
-                } else if (moreStart < 0) {
-                    moreStart = recordStart;
-                }
-                r.seek(recordStart + total);
-            }
-            if (moreStart >= 0)
-                item.sMoreRecords = slice(file, moreStart, r.pos() - moreStart);
-        }
+        return;
     }
+    fitList(list.m_mhyp, list.iNumberOfPlaylists);
+    for (std::int32_t p = 0; p < list.iNumberOfPlaylists; ++p)
+        readPlaylist(r, file, entry(list.m_mhyp, static_cast<std::size_t>(p)));
 }
 
-void clsSonarchive::decodeDatabase(const std::shared_ptr<const ByteBuffer>& file)
+void clsSonarchive::decodeDatabase(const std::shared_ptr<const ByteBuffer>& file, FileIndex* index)
 {
     ByteReader r(file->view());
     MHBD& h = m_MHBD;
@@ -289,21 +409,26 @@ void clsSonarchive::decodeDatabase(const std::shared_ptr<const ByteBuffer>& file
 
     m_otherSections.clear();
     m_sectionOrder.clear();
+    // With an index, the track and playlist sections are only checked and located.
+    MHSD_T scratchTracks;
+    MHSD_P scratchPlaylists;
     for (std::int32_t s = 0; s < h.iNumberOfMHSD; ++s) {
         const std::int64_t start = r.pos();
         const std::int32_t type = r.i32At(start + 12, "a section header");
         const std::int32_t total = r.i32At(start + 8, "a section header");
         switch (type) {
         case 1:
-            ReadTrackSection(r, file);
+            ReadTrackSection(r, file, index ? scratchTracks : m_MHSD_T, index);
             m_sectionOrder.push_back({SectionSlot::Tracks});
             break;
         case 2:
-            ReadPlaylistSection(r, file, m_playlists);
+            ReadPlaylistSection(r, file, index ? scratchPlaylists : m_playlists, index ? &index->playlists : nullptr);
+            if (index)
+                index->hasPlaylistSection = true;
             m_sectionOrder.push_back({SectionSlot::Playlists});
             break;
         case 3:
-            ReadPlaylistSection(r, file, m_podcasts);
+            ReadPlaylistSection(r, file, index ? scratchPlaylists : m_podcasts, index ? &index->podcasts : nullptr);
             m_sectionOrder.push_back({SectionSlot::Podcasts});
             break;
         case 4:
@@ -336,14 +461,17 @@ void clsSonarchive::decodeDatabase(const std::shared_ptr<const ByteBuffer>& file
     iFilePos = static_cast<std::int32_t>(r.pos() + 1);
 }
 
-bool clsSonarchive::decodeImage(const std::shared_ptr<const ByteBuffer>& image)
+bool clsSonarchive::decodeImage(const std::shared_ptr<const ByteBuffer>& image, bool indexOnly)
 {
     tracksChanged();
     try {
         iFilePos = 1;
         m_databaseLoaded = false;
-        decodeDatabase(image);
+        m_index.reset();
+        auto index = indexOnly ? std::make_unique<FileIndex>() : nullptr;
+        decodeDatabase(image, index.get());
         tracksChanged();
+        m_index = std::move(index);
         m_loadedImage = image;
         m_databaseLoaded = true;
         return true;
@@ -354,12 +482,53 @@ bool clsSonarchive::decodeImage(const std::shared_ptr<const ByteBuffer>& image)
     }
 }
 
+void clsSonarchive::decodeTrackAt(std::int64_t offset, MHIT& into) const
+{
+    ByteReader r(m_loadedImage->view());
+    r.seek(offset);
+    readTrack(r, m_loadedImage, into);
+}
+
+void clsSonarchive::decodePlaylistAt(std::int64_t offset, MHYP& into) const
+{
+    ByteReader r(m_loadedImage->view());
+    r.seek(offset);
+    readPlaylist(r, m_loadedImage, into);
+}
+
+void clsSonarchive::ensureRecords()
+{
+    if (!m_index)
+        return;
+    const std::int32_t filePos = iFilePos;
+    decodeDatabase(m_loadedImage);  // the index was made from these bytes, so this cannot fail
+    iFilePos = filePos;
+    for (MHSD_P* section : {&m_playlists, &m_podcasts})
+        for (MHYP& playlist : section->m_mhlp.m_mhyp)
+            playlist.iMHYPs2Delete = 0;
+    m_index.reset();
+    tracksChanged();
+}
+
+std::unique_ptr<clsSonarchive> clsSonarchive::decodedCopy() const
+{
+    auto copy = std::make_unique<clsSonarchive>();
+    copy->m_MHSD_T = m_MHSD_T;
+    copy->m_playlists = m_playlists;
+    copy->m_podcasts = m_podcasts;
+    copy->m_loadedImage = m_loadedImage;
+    if (m_index)
+        copy->decodeDatabase(m_loadedImage);
+    return copy;
+}
+
 bool clsSonarchive::LoadiPodDB()
 {
     m_paths.clear();
     tracksChanged();
     m_databaseLoaded = false;
     m_loadedImage.reset();
+    m_index.reset();
     m_lastFailure = {};
     LoadFailure failure = LoadFailure::Other;
     try {
@@ -371,14 +540,22 @@ bool clsSonarchive::LoadiPodDB()
 
         const auto file = readWholeFile(databasePath());
         iFilePos = 1;
-        decodeDatabase(file);
-
+        m_index.reset();
+        auto index = std::make_unique<FileIndex>();
+        try {
+            decodeDatabase(file, index.get());
+        } catch (const std::exception&) {
+            // The records hold what could be decoded before the damage, as a full read leaves them.
+            try {
+                iFilePos = 1;
+                decodeDatabase(file);
+            } catch (const std::exception&) {
+            }
+            throw;
+        }
         iDeletedTracks = 0;
-        for (MHSD_P* section : {&m_playlists, &m_podcasts})
-            for (MHYP& playlist : section->m_mhlp.m_mhyp)
-                playlist.iMHYPs2Delete = 0;
         tracksChanged();
-        m_trackIds.build(m_MHSD_T.m_mhlt);  // once here, so adding tracks never scans them all
+        m_index = std::move(index);
         m_loadedImage = file;
         m_databaseLoaded = true;
         return true;

@@ -204,6 +204,7 @@ void clsSonarchive::WriteMHSD_P(ImageBuffer& image, const MHSD_P& section)
 
 std::string clsSonarchive::assembleDatabase()
 {
+    ensureRecords();
     ImageBuffer image;
     image.reserve(static_cast<std::size_t>(std::max(m_MHBD.iTotalSize, 0)) + 4096);
     WriteMHBD(image);

@@ -37,26 +37,40 @@ const char* playlistKindName(PlaylistKind kind)
 
 std::vector<PlaylistView> clsSonarchive::playlists() const
 {
-    const MHSD_P& section = m_playlists.sID.empty() ? m_podcasts : m_playlists;
     std::vector<PlaylistView> views;
-    std::int32_t index = 0;
-    for (const MHYP& playlist : validEntries(section.m_mhlp.m_mhyp, section.m_mhlp.iNumberOfPlaylists)) {
-        PlaylistView view;
-        view.index = index++;
+    const auto view = [&](const MHYP& playlist) {
+        PlaylistView v;
+        v.index = static_cast<std::int32_t>(views.size());
         if (playlist.iChildsCount > 0)
-            view.name = playlist.m_mhod_s.sString;
-        view.kind = kindOf(playlist);
+            v.name = playlist.m_mhod_s.sString;
+        v.kind = kindOf(playlist);
         const auto items = validEntries(playlist.m_mhip, playlist.iPlaylistItemsCount);
-        view.trackIds.reserve(items.size());
+        v.trackIds.reserve(items.size());
         for (const MHIP& item : items) {
             // The deletion mark, unknown tracks and group headers (they name none) are no entries.
-            if (item.iTrackID == -1 || !findTrack(item.iTrackID))
+            if (item.iTrackID == -1 || !knownTrack(item.iTrackID))
                 continue;
-            view.trackIds.push_back(item.iTrackID);
+            v.trackIds.push_back(item.iTrackID);
         }
-        views.push_back(std::move(view));
+        views.push_back(std::move(v));
+    };
+    if (m_index) {
+        // Straight from the file, one playlist at a time.
+        for (const std::int64_t offset : m_index->hasPlaylistSection ? m_index->playlists : m_index->podcasts) {
+            decodePlaylistAt(offset, m_scratchPlaylist);
+            view(m_scratchPlaylist);
+        }
+        return views;
     }
+    const MHSD_P& section = m_playlists.sID.empty() ? m_podcasts : m_playlists;
+    for (const MHYP& playlist : validEntries(section.m_mhlp.m_mhyp, section.m_mhlp.iNumberOfPlaylists))
+        view(playlist);
     return views;
+}
+
+bool clsSonarchive::knownTrack(std::int32_t iTrackID) const
+{
+    return m_index ? m_index->firstOfId.contains(iTrackID) : findTrack(iTrackID) != nullptr;
 }
 
 }  // namespace sonarchive

@@ -90,13 +90,55 @@ std::u16string trackTypeOf(const std::u16string& fileType)
 
 }  // namespace
 
+const MHIT* clsSonarchive::trackForReading(std::int32_t iTrackID) const
+{
+    if (!m_index)
+        return findTrack(iTrackID);
+    const auto found = m_index->firstOfId.find(iTrackID);
+    if (found == m_index->firstOfId.end())
+        return nullptr;
+    decodeTrackAt(m_index->tracks[found->second], m_scratchTrack);
+    return &m_scratchTrack;
+}
+
 TrackInfo clsSonarchive::GetTrackInfo(std::int32_t iTrackID) const
 {
-    const MHIT* track = findTrack(iTrackID);
+    const MHIT* track = trackForReading(iTrackID);
     if (!track)
         throw std::out_of_range("Subscript out of range: no track with identifier " + std::to_string(iTrackID));
-
     TrackInfo info;
+    fillTrackInfo(*track, info);
+    return info;
+}
+
+void clsSonarchive::forEachTrackInfo(const std::function<void(const TrackInfo&)>& visit) const
+{
+    TrackInfo info;  // one record for every track: its texts keep their room
+    if (m_index) {
+        for (const std::int32_t id : m_index->ids) {
+            decodeTrackAt(m_index->tracks[m_index->firstOfId.at(id)], m_scratchTrack);
+            fillTrackInfo(m_scratchTrack, info);
+            visit(info);
+        }
+        return;
+    }
+    for (const MHIT& track : validEntries(m_MHSD_T.m_mhlt.m_mhit, m_MHSD_T.m_mhlt.iNumberOfllTracks)) {
+        fillTrackInfo(*findTrack(track.iUniqueID), info);
+        visit(info);
+    }
+}
+
+void clsSonarchive::fillTrackInfo(const MHIT& source, TrackInfo& info) const
+{
+    const MHIT* track = &source;
+    for (std::u16string* text : {&info.sTitle, &info.sAlbum, &info.sArtist, &info.sComposer, &info.sGenre, &info.sYear,
+                                 &info.sComment, &info.sFiletype, &info.sLocation, &info.sVolume, &info.sTrackType,
+                                 &info.sVideoCodec, &info.sAudioCodec})
+        text->clear();
+    info.iType = 0;
+    info.iSampleRateInHz = 0;
+    info.IsMovie = 0;
+    info.isFileSupported = false;
     info.iTrackID = track->iUniqueID;
     info.iRememberPlayBackPos = track->iRememPlaybackPos;
     info.iSkipWhenShuffle = track->iSkipWhenShuffle;
@@ -132,7 +174,6 @@ TrackInfo clsSonarchive::GetTrackInfo(std::int32_t iTrackID) const
         default: break;
         }
     }
-    return info;
 }
 
 }  // namespace sonarchive

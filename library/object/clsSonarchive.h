@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <random>
+#include <unordered_map>
 #include <string>
 #include <vector>
 
@@ -43,9 +44,9 @@ public:
     TrackInfo GetTrackInfo(std::int32_t iTrackID) const override;
     bool SetTrackInfo(const std::u16string& sFilePath, TrackInfo& tInfo) override;
     MHBD GetDBInfo() const override { return m_MHBD; }
-    MHSD_T GetAllTracks() const override { return m_MHSD_T; }
-    MHSD_P GetAllPlayLists() const override { return m_playlists; }
-    MHSD_P GetAllPodcasts() const override { return m_podcasts; }
+    MHSD_T GetAllTracks() const override { return m_index ? decodedCopy()->m_MHSD_T : m_MHSD_T; }
+    MHSD_P GetAllPlayLists() const override { return m_index ? decodedCopy()->m_playlists : m_playlists; }
+    MHSD_P GetAllPodcasts() const override { return m_index ? decodedCopy()->m_podcasts : m_podcasts; }
     MHSD_A GetAllAlbumPlayLists() const override { return m_MHSD_A; }
     MHSD_NP GetAllNewPlayLists() const override { return m_MHSD_NP; }
     bool ResetiPodDB() override;
@@ -63,10 +64,12 @@ public:
     void setAllowUnsignedWrite(bool allow) override { m_allowUnsignedWrite = allow; }
     bool AllowUnsignedWrite() const override { return m_allowUnsignedWrite; }
     std::vector<PlaylistView> playlists() const override;
+    void forEachTrackInfo(const std::function<void(const TrackInfo&)>& visit) const override;
 
     // Decodes a database image without touching the disk or asking anything:
-    // true when it decodes to its end. For fuzzing and measurements.
-    bool decodeImage(const std::shared_ptr<const ByteBuffer>& image);
+    // true when it decodes to its end. With `indexOnly` the records are left to
+    // be decoded when first needed, as after a load. For fuzzing and measurements.
+    bool decodeImage(const std::shared_ptr<const ByteBuffer>& image, bool indexOnly = false);
 
     // The database file the records describe now, as WriteiPodDB writes it.
     std::string assembleDatabase();
@@ -80,11 +83,34 @@ public:
     void setTemplateDatabase(std::filesystem::path path) { m_templateDatabase = std::move(path); }
 
 private:
-    // Reader.
+    // Reader. A load reads the file whole but keeps only where each track and
+    // playlist starts (the index); the records are decoded from the file when an
+    // edit, a write or an accessor first needs them.
     enum class LoadFailure { PathNotFound, FileNotFound, Other };
-    void decodeDatabase(const std::shared_ptr<const ByteBuffer>& fileData);
-    void ReadTrackSection(ByteReader& reader, const std::shared_ptr<const ByteBuffer>& fileData);
-    void ReadPlaylistSection(ByteReader& reader, const std::shared_ptr<const ByteBuffer>& fileData, MHSD_P& target);
+    struct FileIndex {
+        std::vector<std::int64_t> tracks;                          // where each track record starts
+        std::vector<std::int32_t> ids;                             // and its identifier
+        std::unordered_map<std::int32_t, std::size_t> firstOfId;   // identifier -> its first track
+        std::vector<std::int64_t> playlists;                       // playlists of the type 2 section
+        std::vector<std::int64_t> podcasts;                        // and of the type 3 section
+        bool hasPlaylistSection = false;
+    };
+    void decodeDatabase(const std::shared_ptr<const ByteBuffer>& fileData, FileIndex* index = nullptr);
+    void ReadTrackSection(ByteReader& reader, const std::shared_ptr<const ByteBuffer>& fileData, MHSD_T& target, FileIndex* index);
+    void ReadPlaylistSection(ByteReader& reader, const std::shared_ptr<const ByteBuffer>& fileData, MHSD_P& target,
+                             std::vector<std::int64_t>* offsets = nullptr);
+    // The records of the loaded file, decoded now if they were not yet.
+    void ensureRecords();
+    // A copy of this object's records with those of the loaded file decoded, for accessors.
+    std::unique_ptr<clsSonarchive> decodedCopy() const;
+    // The track GetTrackInfo describes for an identifier, decoded from the file when
+    // the records are not; null when there is none. Valid until the next call.
+    const MHIT* trackForReading(std::int32_t iTrackID) const;
+    bool knownTrack(std::int32_t iTrackID) const;
+    void fillTrackInfo(const MHIT& track, TrackInfo& info) const;
+    // One track or playlist of the loaded file, decoded from where the index says it starts.
+    void decodeTrackAt(std::int64_t offset, MHIT& into) const;
+    void decodePlaylistAt(std::int64_t offset, MHYP& into) const;
     bool recoverFromLoadFailure(LoadFailure failure);
     bool resetThenLoad();
 
@@ -158,6 +184,9 @@ private:
         std::size_t otherIndex = 0;  // for SectionSlot::Other: the entry of m_otherSections
     };
     std::vector<SectionPlace> m_sectionOrder;
+    std::unique_ptr<FileIndex> m_index;  // set while the loaded file's records are not decoded
+    mutable MHIT m_scratchTrack;         // one track decoded from the file for reading
+    mutable MHYP m_scratchPlaylist;
     std::shared_ptr<const ByteBuffer> m_loadedImage;  // the file as the last load read it
     Failure m_lastFailure;
     bool m_allowUnsignedWrite = false;

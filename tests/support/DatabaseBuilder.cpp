@@ -301,6 +301,23 @@ DatabaseFixture otherSoftwareShape(std::vector<TrackFixture> tracks, const Other
     return db;
 }
 
+DatabaseFixture largeDatabase(int count)
+{
+    std::vector<TrackFixture> tracks;
+    tracks.reserve(static_cast<std::size_t>(std::max(count, 0)));
+    for (std::int32_t id = 1; id <= count; ++id) {
+        const std::u16string n = fromNumber(id);
+        TrackFixture t = makeTrack(id, u"Track " + n, u"Artist " + fromNumber(id % 500), u"Album " + fromNumber(id % 3000),
+                                   u":iPod_Control:Music:F" + fromNumber(id % 50) + u":T" + n + u".mp3");
+        t.year = yearBytes(1950 + id % 75);
+        t.strings.push_back({.type = 8, .text = u"Ripped from the CD, track " + fromNumber(id % 20 + 1)});
+        if (id % 1000 == 0)
+            t.trackSize = static_cast<std::int32_t>(0x80000000u + static_cast<std::uint32_t>(id) * 1000u);
+        tracks.push_back(std::move(t));
+    }
+    return otherSoftwareShape(std::move(tracks), {.playlists = 49, .albumListBytes = 8600000, .podcastEpisodes = 20});
+}
+
 DatabaseFixture earlyDeviceShape(std::vector<TrackFixture> tracks)
 {
     for (auto& t : tracks)

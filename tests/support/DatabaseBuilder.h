@@ -113,6 +113,13 @@ struct OtherSoftwareShape {
 };
 DatabaseFixture otherSoftwareShape(std::vector<TrackFixture> tracks, const OtherSoftwareShape& shape = {});
 
+// A large database shaped as other software writes it, as the measurements
+// use it: `count` tracks (titles, artists of 500, albums of 3,000, a comment,
+// years as devices keep them, every 1,000th a film of 2 GiB and more) in the
+// other-software shape with 50 playlists, 20 podcast episodes and an 8.6 MB
+// album list. 40,000 tracks make about 76 MB.
+DatabaseFixture largeDatabase(int count);
+
 // As early devices hold them: 156-byte track headers for odd ids and 160-byte
 // ones for even ids, playlist items without data records (child count 0, total
 // size 76) in the master playlist and in "Favourites" (the odd ids), only

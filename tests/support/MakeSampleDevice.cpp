@@ -1,8 +1,6 @@
 // Writes a sample device (database + iPod_Control folders) into a folder, for
-// trying the tools without an iPod: four tracks, or with --tracks N a database
-// of N tracks shaped as other software writes them (584-byte track headers,
-// eight sections, 50 playlists, podcasts), every 1,000th track a film of 2 GiB
-// and more, with years as devices keep them.
+// trying the tools without an iPod: four tracks, or with --tracks N the large
+// database of the measurements (see largeDatabase()).
 #include "DatabaseBuilder.h"
 
 #include <cstdlib>
@@ -33,19 +31,7 @@ int main(int argc, char** argv)
         std::cerr << usage;
         return 2;
     }
-    std::vector<TrackFixture> tracks;
-    tracks.reserve(static_cast<std::size_t>(count));
-    for (std::int32_t id = 1; id <= count; ++id) {
-        const std::u16string n = fromNumber(id);
-        TrackFixture t = makeTrack(id, u"Track " + n, u"Artist " + fromNumber(id % 500), u"Album " + fromNumber(id % 3000),
-                                   u":iPod_Control:Music:F" + fromNumber(id % 50) + u":T" + n + u".mp3");
-        t.year = yearBytes(1950 + id % 75);
-        if (id % 1000 == 0)
-            t.trackSize = static_cast<std::int32_t>(0x80000000u + static_cast<std::uint32_t>(id) * 1000u);
-        tracks.push_back(std::move(t));
-    }
-    installDatabase(argv[1], buildDatabase(otherSoftwareShape(std::move(tracks), {.playlists = 49, .albumListBytes = 8600000,
-                                                                                  .podcastEpisodes = 20})));
+    installDatabase(argv[1], buildDatabase(largeDatabase(static_cast<int>(count))));
     std::cout << argv[1] << '\n';
     return 0;
 }

@@ -8,6 +8,7 @@
 #include "TrackRecords.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -86,6 +87,11 @@ public:
     // which name no track). Kind: master by its flag, podcasts by its flag,
     // smart when it carries smart-rule records (kinds 50 and 51).
     virtual std::vector<PlaylistView> playlists() const = 0;
+
+    // Every track in list order, as GetTrackInfo of its identifier describes
+    // it, without copying the records: how the library's own clients list a
+    // device. The record passed is valid during the call only.
+    virtual void forEachTrackInfo(const std::function<void(const TrackInfo&)>& visit) const = 0;
 };
 
 // Creates the library object (the direct binding of the class).
