@@ -30,6 +30,12 @@
 
 using namespace sonarchive;
 
+// The resources are compiled into a static library: they are registered by hand.
+static void registerTrackliftResources()
+{
+    Q_INIT_RESOURCE(tracklift);
+}
+
 namespace tracklift {
 
 namespace {
@@ -65,60 +71,21 @@ QString trimBlanks(const QString& text)
     return text.mid(first, last - first);
 }
 
+// The window's look, kept as a style sheet among the program's resources.
+QString windowStyleSheet()
+{
+    registerTrackliftResources();
+    QFile file(QStringLiteral(":/tracklift/tracklift.qss"));
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    return QString::fromUtf8(file.readAll());
+}
+
 std::filesystem::path toPath(const QString& path)
 {
     return std::filesystem::path(QFile::encodeName(path).toStdString());
 }
 
-const char* const kStyle = R"(
-#frmMain { background: #f4f6f9; }
-#frTopHeader { background: #1e293b; }
-#lblTitle { color: white; font-size: 15pt; font-weight: 600; }
-#lblSubtitle { color: #94a3b8; }
-#frTopHeader QPushButton { color: #e2e8f0; background: transparent; border: none; font-size: 13pt; min-width: 36px; min-height: 32px; }
-#frTopHeader QPushButton:hover { background: #334155; }
-#frTopHeader QPushButton[headerText="true"] { font-size: 10pt; min-width: 0; padding: 6px 12px; border-radius: 6px; }
-#frTopHeader QPushButton:disabled { color: #64748b; }
-#frTopHeader QPushButton#cmdClose:hover { background: #dc2626; }
-#frMainFrame, #frContents { background: #f4f6f9; }
-#lblHeading { font-size: 17pt; font-weight: 600; color: #0f172a; }
-#lblIntro { color: #475569; }
-#frConnection { background: white; border: 1px solid #d8dee8; border-radius: 8px; }
-#lblConnection { font-weight: 600; color: #0f172a; }
-#lblStatus { color: #334155; font-size: 11pt; }
-QPushButton { padding: 6px 14px; border: 1px solid #c5cdd9; border-radius: 6px; background: white; color: #0f172a; }
-QPushButton:hover { background: #eef2f7; }
-QPushButton:disabled { color: #9aa5b5; background: #f1f3f6; border-color: #dde2ea; }
-QPushButton#cmdLoadiPod, QPushButton#cmdViewContents, QPushButton#cmdCopy2Computer {
-    background: #2563eb; color: white; border: 1px solid #1d4ed8; font-weight: 600; padding: 8px 18px; }
-QPushButton#cmdLoadiPod:hover, QPushButton#cmdViewContents:hover, QPushButton#cmdCopy2Computer:hover { background: #1d4ed8; }
-QPushButton#cmdViewContents { padding: 8px 2px; font-weight: normal; background: #16a34a; border-color: #15803d; }
-QPushButton#cmdViewContents:hover { background: #15803d; }
-QLineEdit { padding: 5px 8px; border: 1px solid #c5cdd9; border-radius: 6px; background: white; color: #0f172a;
-            selection-background-color: #bfdbfe; selection-color: #0f172a; }
-QLineEdit:focus { border-color: #2563eb; }
-QLineEdit:disabled { background: #f1f3f6; color: #9aa5b5; }
-QLineEdit[placeholder="true"] { color: #8a94a6; font-style: italic; }
-#frEditFrame, #frAboutFrame { background: white; border: 1px solid #c9d2de; border-radius: 10px; }
-#lblPanelHeading { font-size: 15pt; font-weight: 600; color: #0f172a; }
-#lblPanelNote, #lblField { color: #475569; }
-#lblSection { color: #0f172a; font-weight: 600; }
-#lblAboutProduct { color: #2563eb; font-weight: 600; font-size: 11pt; }
-#lblAboutText { color: #334155; font-size: 10.5pt; }
-QPushButton#cmdAboutOK, QPushButton#cmdCancelEdit { background: #2563eb; color: white; border: 1px solid #1d4ed8; font-weight: 600; }
-QPushButton#cmdAboutOK:hover, QPushButton#cmdCancelEdit:hover { background: #1d4ed8; }
-#frPlayer { background: white; border: 1px solid #d8dee8; border-radius: 8px; }
-QPushButton[playerButton="true"] { padding: 4px 8px; min-width: 22px; border-radius: 5px; }
-#lblPlayInformation { color: #64748b; font-size: 8pt; text-transform: uppercase; }
-#lblFileName { color: #0f172a; font-weight: 600; }
-#lblTime { color: #2563eb; font-weight: 600; }
-#lblTotalTime { color: #64748b; }
-#lblDiskSpace { background: #e2e8f0; color: #334155; padding-left: 16px; border-top: 1px solid #cbd5e1; }
-QTableView { background: white; alternate-background-color: #f7f9fc; border: 1px solid #d8dee8; gridline-color: #e7ebf1;
-             selection-background-color: #dbeafe; selection-color: #0f172a; }
-QHeaderView::section { background: #eef2f7; color: #334155; border: none; border-right: 1px solid #dde3ea;
-                       border-bottom: 1px solid #d8dee8; padding: 4px 6px; font-weight: 600; }
-)";
 
 }  // namespace
 
@@ -130,7 +97,7 @@ frmMain::frmMain(Dialogs& dialogs, std::unique_ptr<_clsSonarchive> library, QWid
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(applicationTitle());
     setAttribute(Qt::WA_StyledBackground);
-    setStyleSheet(QLatin1String(kStyle));
+    setStyleSheet(windowStyleSheet());
 
     m_menus = new frmMenus(this);
     m_menus->setMenuColours(QColor(0xf4, 0xf6, 0xf9), QColor(0x0f, 0x17, 0x2a));

@@ -33,6 +33,8 @@ private slots:
     void startUpLayout()
     {
         frmMain w(m_dialogs);
+        // The look comes from the style sheet among the program's resources.
+        QVERIFY(w.styleSheet().contains(QStringLiteral("#frTopHeader { background: #1e293b; }")));
         QCOMPARE(w.frMainFrame->pos(), QPoint(0, 0));
         QCOMPARE(w.frContents->pos(), QPoint(w.frMainFrame->width(), 0));
         QCOMPARE(w.size(), w.frMainFrame->size());
