@@ -2,151 +2,146 @@
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
+#include <QSettings>
 #include <QStringList>
-#include <QTextStream>
 
-#include <vector>
+#include <algorithm>
+#include <optional>
 
 namespace tracklift {
 
 namespace {
 
-struct Value {
-    QString name;  // "*" for the unnamed value
-    QString data;
-};
+// QSettings separates groups with "/" (and reads a backslash in a file as "/"); the
+// parts of a key path and the value names carry those characters as escapes of
+// their own, with "%" so that the escape reverses and "@" so that a plain "@"
+// can name the unnamed value, as in registry export files.
+QString encodePart(QString part)
+{
+    return part.replace(QLatin1Char('%'), QStringLiteral("%25"))
+        .replace(QLatin1Char('/'), QStringLiteral("%2F"))
+        .replace(QLatin1Char('\\'), QStringLiteral("%5C"))
+        .replace(QLatin1Char('@'), QStringLiteral("%40"));
+}
 
-struct Key {
-    QString path;
-    std::vector<Value> values;
-};
+const QString kUnnamed = QStringLiteral("@");
 
-// A hive file held in memory, keys in file order.
-struct HiveContents {
-    std::vector<Key> keys;
+QString below(const QString& path, const QString& name)
+{
+    return path.isEmpty() ? name : path + QLatin1Char('/') + name;
+}
 
-    Key* find(const QString& path)
-    {
-        for (Key& key : keys)
-            if (key.path.compare(path, Qt::CaseInsensitive) == 0)
-                return &key;
-        return nullptr;
-    }
-};
-
-QString normaliseSection(QString section)
+QStringList keyParts(QString section)
 {
     if (section.startsWith(QLatin1Char('\\')))
         section.remove(0, 1);
     if (section.endsWith(QLatin1Char('\\')))
         section.chop(1);
-    return section;
+    QStringList parts = section.split(QLatin1Char('\\'));
+    for (QString& part : parts)
+        part = encodePart(part);
+    return parts;
 }
 
-QString quoted(const QString& text)
+// The value name "*" (and, as in the registry, the empty one) stands for the unnamed value.
+bool isUnnamed(const QString& name)
 {
-    QString out = QStringLiteral("\"");
-    for (const QChar c : text) {
-        if (c == QLatin1Char('\\') || c == QLatin1Char('"'))
-            out += QLatin1Char('\\');
-        if (c == QLatin1Char('\n'))
-            out += QStringLiteral("\\n");
-        else if (c == QLatin1Char('\r'))
-            out += QStringLiteral("\\r");
-        else
-            out += c;
-    }
-    return out + QLatin1Char('"');
+    return name.isEmpty() || name == QLatin1String("*");
 }
 
-// Reads a quoted text starting at `pos` (at the opening quote); false when malformed.
-bool unquote(const QString& line, qsizetype& pos, QString& text)
-{
-    if (pos >= line.size() || line[pos] != QLatin1Char('"'))
-        return false;
-    text.clear();
-    for (++pos; pos < line.size(); ++pos) {
-        const QChar c = line[pos];
-        if (c == QLatin1Char('"')) {
-            ++pos;
-            return true;
-        }
-        if (c == QLatin1Char('\\') && pos + 1 < line.size()) {
-            const QChar e = line[++pos];
-            text += e == QLatin1Char('n') ? QChar(u'\n') : e == QLatin1Char('r') ? QChar(u'\r') : e;
-        } else {
-            text += c;
-        }
-    }
-    return false;
-}
-
-bool readHive(const QString& file, HiveContents& hive)
+// The earlier settings writer kept `"name"="data"` and `@="data"` lines, which
+// QSettings reads as keys named `"name"` and `@`. QSettings escapes both quote
+// and "@" in the key names it writes, so such a line comes only from that writer.
+bool isEarlierFormat(const QString& file)
 {
     QFile in(file);
     if (!in.open(QIODevice::ReadOnly | QIODevice::Text))
         return false;
-    QTextStream stream(&in);
-    stream.setEncoding(QStringConverter::Utf8);
-    Key* current = nullptr;
-    while (!stream.atEnd()) {
-        const QString line = stream.readLine();
-        const QString trimmed = line.trimmed();
-        if (trimmed.isEmpty() || trimmed.startsWith(QLatin1Char(';')))
-            continue;
-        if (trimmed.startsWith(QLatin1Char('[')) && trimmed.endsWith(QLatin1Char(']'))) {
-            const QString path = trimmed.mid(1, trimmed.size() - 2);
-            current = hive.find(path);
-            if (!current) {
-                hive.keys.push_back({path, {}});
-                current = &hive.keys.back();
-            }
-            continue;
-        }
-        if (!current)
-            continue;  // a value outside any key is not ours to interpret
-        Value value;
-        qsizetype pos = 0;
-        if (trimmed.startsWith(QLatin1Char('@'))) {
-            value.name = QStringLiteral("*");
-            pos = 1;
-        } else if (!unquote(trimmed, pos, value.name)) {
-            continue;
-        }
-        if (pos >= trimmed.size() || trimmed[pos] != QLatin1Char('='))
-            continue;
-        ++pos;
-        if (!unquote(trimmed, pos, value.data))
-            continue;
-        current->values.push_back(value);
+    while (!in.atEnd()) {
+        const QByteArray line = in.readLine().trimmed();
+        if (line.startsWith('"') || line.startsWith("@="))
+            return true;
     }
-    return true;
+    return false;
 }
 
-bool writeHive(const QString& file, const HiveContents& hive)
+bool isQuoted(const QString& name)
 {
-    if (!QDir().mkpath(QFileInfo(file).absolutePath()))
-        return false;
-    QSaveFile out(file);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Text))
-        return false;
-    QString text;
-    for (const Key& key : hive.keys) {
-        text += QLatin1Char('[') + key.path + QStringLiteral("]\n");
-        for (const Value& value : key.values)
-            text += (value.name == QLatin1String("*") ? QStringLiteral("@") : quoted(value.name)) + QLatin1Char('=') +
-                    quoted(value.data) + QLatin1Char('\n');
-        text += QLatin1Char('\n');
-    }
-    out.write(text.toUtf8());
-    return out.commit();
+    return name.size() >= 2 && name.startsWith(QLatin1Char('"')) && name.endsWith(QLatin1Char('"'));
 }
 
-bool isValidPath(const QString& path)
+std::optional<QString> matching(const QStringList& names, const QString& wanted)
 {
-    return !path.contains(QLatin1Char('[')) && !path.contains(QLatin1Char(']')) && !path.contains(QLatin1Char('\n'));
+    for (const QString& name : names)
+        if (name.compare(wanted, Qt::CaseInsensitive) == 0)
+            return name;
+    return std::nullopt;
 }
+
+// One hive file. The value N of key path P is the QSettings key "P/N"; the unnamed value is "P/@".
+class HiveStore {
+public:
+    explicit HiveStore(const QString& file) : m_settings(file, QSettings::IniFormat), m_earlier(isEarlierFormat(file)) {}
+
+    // The stored spelling of the first `count` parts of a key path, found without regard to letter case.
+    std::optional<QString> findKey(const QStringList& parts, qsizetype count)
+    {
+        QString path;
+        for (qsizetype i = 0; i < count; ++i) {
+            m_settings.beginGroup(path);
+            const auto found = matching(m_settings.childGroups(), parts[i]);
+            m_settings.endGroup();
+            if (!found)
+                return std::nullopt;
+            path = below(path, *found);
+        }
+        return path;
+    }
+
+    // The QSettings key of a value of an existing key path, found without regard to letter case.
+    std::optional<QString> findValue(const QString& keyPath, const QString& name)
+    {
+        QString stored = isUnnamed(name) ? kUnnamed : encodePart(name);
+        if (m_earlier && !isUnnamed(name))
+            stored = QLatin1Char('"') + name + QLatin1Char('"');
+        m_settings.beginGroup(keyPath);
+        const auto found = matching(m_settings.childKeys(), stored);
+        m_settings.endGroup();
+        if (!found)
+            return std::nullopt;
+        return below(keyPath, *found);
+    }
+
+    // Rewrites a hive of the earlier writer in this one's form before it is changed.
+    void upgrade()
+    {
+        if (!m_earlier)
+            return;
+        QList<std::pair<QString, QVariant>> values;
+        for (const QString& key : m_settings.allKeys()) {
+            const auto slash = key.lastIndexOf(QLatin1Char('/'));
+            const QString name = key.mid(slash + 1);
+            const QString newName = isQuoted(name) ? encodePart(name.mid(1, name.size() - 2)) : name;
+            values.append({below(key.left(std::max<qsizetype>(slash, 0)), newName), m_settings.value(key)});
+        }
+        m_settings.clear();
+        for (const auto& [key, data] : values)
+            m_settings.setValue(key, data);
+        m_earlier = false;
+    }
+
+    QSettings& settings() { return m_settings; }
+
+    bool commit()
+    {
+        m_settings.sync();
+        return m_settings.status() == QSettings::NoError;
+    }
+
+private:
+    QSettings m_settings;
+    bool m_earlier;
+};
 
 }  // namespace
 
@@ -169,64 +164,53 @@ QString CRegister::hiveFile(Hive hive)
 
 QString CRegister::REGGetSetting(Hive regHKEY, const QString& sSection, const QString& sKey, const QString& sDefault) const
 {
-    HiveContents hive;
-    if (!readHive(hiveFile(regHKEY), hive))
-        return sDefault;
-    const Key* key = hive.find(normaliseSection(sSection));
-    if (!key)
-        return sDefault;
-    for (const Value& value : key->values)
-        if (value.name.compare(sKey, Qt::CaseInsensitive) == 0)
-            return value.data;
-    return sDefault;
+    HiveStore hive(hiveFile(regHKEY));
+    const QStringList parts = keyParts(sSection);
+    const auto key = hive.findKey(parts, parts.size());
+    const auto value = key ? hive.findValue(*key, sKey) : std::nullopt;
+    return value ? hive.settings().value(*value).toString() : sDefault;
 }
 
 bool CRegister::REGSaveSetting(Hive regHKEY, const QString& sSection, const QString& sKey, const QString& sValue) const
 {
-    const QString path = normaliseSection(sSection);
-    if (!isValidPath(path))
-        return false;
-    HiveContents hive;
-    readHive(hiveFile(regHKEY), hive);  // a missing hive starts empty
-    Key* key = hive.find(path);
-    if (!key) {
-        hive.keys.push_back({path, {}});
-        key = &hive.keys.back();
-    }
-    bool replaced = false;
-    for (Value& value : key->values) {
-        if (value.name.compare(sKey, Qt::CaseInsensitive) == 0) {
-            value.data = sValue;
-            replaced = true;
-        }
-    }
-    if (!replaced)
-        key->values.push_back({sKey, sValue});
-    return writeHive(hiveFile(regHKEY), hive);
+    HiveStore hive(hiveFile(regHKEY));
+    hive.upgrade();
+    // Keys and values that exist keep the letter case they were first written with.
+    const QStringList parts = keyParts(sSection);
+    qsizetype known = parts.size();
+    std::optional<QString> path;
+    while (!(path = hive.findKey(parts, known)))
+        --known;
+    for (qsizetype i = known; i < parts.size(); ++i)
+        path = below(*path, parts[i]);
+    const auto existing = hive.findValue(*path, sKey);
+    hive.settings().setValue(existing ? *existing : below(*path, isUnnamed(sKey) ? kUnnamed : encodePart(sKey)), sValue);
+    return hive.commit();
 }
 
 bool CRegister::REGDeleteSetting(Hive regHKEY, const QString& sSection, const QString& sKey) const
 {
-    const QString path = normaliseSection(sSection);
-    HiveContents hive;
-    if (!readHive(hiveFile(regHKEY), hive))
+    HiveStore hive(hiveFile(regHKEY));
+    hive.upgrade();
+    const QStringList parts = keyParts(sSection);
+    const auto path = hive.findKey(parts, parts.size());
+    if (!path)
         return false;
-    Key* key = hive.find(path);
-    if (!key)
-        return false;
+    QSettings& settings = hive.settings();
     if (!sKey.isEmpty()) {
-        const auto before = key->values.size();
-        std::erase_if(key->values, [&](const Value& v) { return v.name.compare(sKey, Qt::CaseInsensitive) == 0; });
-        if (key->values.size() == before)
+        const auto value = hive.findValue(*path, sKey);
+        if (!value)
             return false;
-    } else {
-        const QString below = path + QLatin1Char('\\');
-        for (const Key& other : hive.keys)
-            if (other.path.startsWith(below, Qt::CaseInsensitive))
-                return false;
-        std::erase_if(hive.keys, [&](const Key& k) { return k.path.compare(path, Qt::CaseInsensitive) == 0; });
+        settings.remove(*value);
+        return hive.commit();
     }
-    return writeHive(hiveFile(regHKEY), hive);
+    settings.beginGroup(*path);
+    const bool hasKeysBelow = !settings.childGroups().isEmpty();
+    settings.endGroup();
+    if (hasKeysBelow)
+        return false;
+    settings.remove(*path);
+    return hive.commit();
 }
 
 }  // namespace tracklift
