@@ -1,12 +1,8 @@
 #include "frmMain.h"
 
-#include "DeviceConnection.h"
-#include "FilterSearch.h"
 #include "PanelSlides.h"
 #include "TrackCopier.h"
-#include "TrackInformation.h"
 #include "TrackList.h"
-#include "TrackPlayer.h"
 #include "frmMenus.h"
 
 #include <sonarchive/Sonarchive.h>
@@ -92,19 +88,14 @@ frmMain::~frmMain()
 
 void frmMain::createParts()
 {
-    m_connection = new DeviceConnection({optAutomatic, optiPodDrive, cmdDrive, lblDiskSpace}, *m_library, m_dialogs, *m_menus, this);
+    m_connection = new DeviceConnection(m_connectionControls, *m_library, m_dialogs, *m_menus, this);
     m_trackList = new TrackList({lblStatus, gridView}, *m_library, *m_connection, m_dialogs, this);
     m_copier = new TrackCopier(*m_trackList, m_dialogs, this);
-    m_filterSearch = new FilterSearch({optShowAllTracks, optFilterTracks, cmdFilters, txtFilter, cmdFilter, txtSearch, cmdSearch},
-                                      m_trackList->grid(), *m_menus, this);
-    m_player = new TrackPlayer({frameMovie, cmdPrevTrack, cmdPlay, cmdStop, cmdNextTrack, lblPlayInformation, lblTime, lblTotalTime,
-                                lblFileName},
-                               *m_trackList, this);
-    m_trackInformation = new TrackInformation({txtTitle, txtAlbum, txtArtist, txtGenre, txtComment, txtComposer, txtYear, chkRemeberPP,
-                                               chkSkipWhenShuffle, chkStartPT, txtStartTime, chkStopPT, txtStopTime},
-                                              *m_trackList, m_dialogs, *m_menus, this);
-    m_panels = new PanelSlides({this, frTopHeader, lblDiskSpace, frMainFrame, frContents, frEditFrame, frAboutFrame, frameMovie, gridView,
-                                cmdViewContents, cmdAbout},
+    m_filterSearch = new FilterSearch(m_filterControls, m_trackList->grid(), *m_menus, this);
+    m_player = new TrackPlayer(m_playerControls, *m_trackList, this);
+    m_trackInformation = new TrackInformation(m_infoControls, *m_trackList, m_dialogs, *m_menus, this);
+    m_panels = new PanelSlides({this, frTopHeader, m_connectionControls.lblDiskSpace, frMainFrame, frContents, frEditFrame,
+                                frAboutFrame, m_playerControls.frameMovie, gridView, cmdViewContents, cmdAbout},
                                this);
 }
 

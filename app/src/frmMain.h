@@ -1,7 +1,11 @@
 #pragma once
 
+#include "DeviceConnection.h"
 #include "Dialogs.h"
 #include "DialogsHost.h"
+#include "FilterSearch.h"
+#include "TrackInformation.h"
+#include "TrackPlayer.h"
 
 #include <sonarchive/Sonarchive.h>
 
@@ -20,13 +24,9 @@ class QUrl;
 
 namespace tracklift {
 
-class DeviceConnection;
-class FilterSearch;
 class PanelSlides;
 class TrackCopier;
-class TrackInformation;
 class TrackList;
-class TrackPlayer;
 class frmMenus;
 
 // The main window: a borderless window whose pages are placed side by side and
@@ -140,7 +140,11 @@ private:
     QString m_programFolder;
     bool m_closing = false;
 
-    // Controls.
+    // Controls: those each part works with, then the others.
+    DeviceConnection::Widgets m_connectionControls{};
+    FilterSearch::Widgets m_filterControls{};
+    TrackPlayer::Widgets m_playerControls{};
+    TrackInformation::Widgets m_infoControls{};
     QWidget* frTopHeader;
     QLabel* lblTitle;
     QPushButton* cmdMinimize;
@@ -148,55 +152,22 @@ private:
     QPushButton* cmdHelp;
     QPushButton* cmdAbout;
     QWidget* frMainFrame;
-    QRadioButton* optAutomatic;
-    QRadioButton* optiPodDrive;
-    QPushButton* cmdDrive;
     QPushButton* cmdLoadiPod;
     QPushButton* cmdViewContents;
     QLabel* lblStatus;
-    QLabel* lblDiskSpace;
 
     QWidget* frContents;
     QWidget* frTools;    // the strip above the track list, for its tools
     QWidget* frActions;  // below the track list: select all, the player, track information
-    QRadioButton* optShowAllTracks;
-    QRadioButton* optFilterTracks;
-    QPushButton* cmdFilters;
-    QLineEdit* txtFilter;
-    QPushButton* cmdFilter;
-    QLineEdit* txtSearch;
-    QPushButton* cmdSearch;
     QCheckBox* chkSelectAll;
     QTableView* gridView;
     QPushButton* cmdCopy2Computer;
     QPushButton* cmdCancel;
     QPushButton* cmdEditTrack;
 
-    QWidget* frameMovie;
     QWidget* frPlayer;
-    QPushButton* cmdPrevTrack;
-    QPushButton* cmdPlay;
-    QPushButton* cmdStop;
-    QPushButton* cmdNextTrack;
-    QLabel* lblPlayInformation;
-    QLabel* lblTime;
-    QLabel* lblTotalTime;
-    QLabel* lblFileName;
 
     QWidget* frEditFrame;
-    QLineEdit* txtTitle;
-    QLineEdit* txtAlbum;
-    QLineEdit* txtArtist;
-    QLineEdit* txtGenre;
-    QLineEdit* txtComment;
-    QLineEdit* txtComposer;
-    QLineEdit* txtYear;
-    QCheckBox* chkRemeberPP;
-    QCheckBox* chkSkipWhenShuffle;
-    QCheckBox* chkStartPT;
-    QLineEdit* txtStartTime;
-    QCheckBox* chkStopPT;
-    QLineEdit* txtStopTime;
     QPushButton* cmdCancelEdit;
 
     QWidget* frAboutFrame;

@@ -35,6 +35,7 @@ int frmMain::px(int pixelsAt96Dpi) const
 
 void frmMain::buildStartPage()
 {
+    DeviceConnection::Widgets& c = m_connectionControls;
     frTopHeader = new QWidget(this);
     frTopHeader->setObjectName(QStringLiteral("frTopHeader"));
     frTopHeader->setAttribute(Qt::WA_StyledBackground);
@@ -84,26 +85,26 @@ void frmMain::buildStartPage()
     connection->setAttribute(Qt::WA_StyledBackground);
     auto* connectionTitle = new QLabel(QStringLiteral("Connection"), connection);
     connectionTitle->setObjectName(QStringLiteral("lblConnection"));
-    optAutomatic = new QRadioButton(QStringLiteral("Automatically detect the iPod if connected"), connection);
-    optiPodDrive = new QRadioButton(QStringLiteral("Manually specify the iPod Drive"), connection);
-    optAutomatic->setObjectName(QStringLiteral("optAutomatic"));
-    optiPodDrive->setObjectName(QStringLiteral("optiPodDrive"));
-    cmdDrive = new QPushButton(QStringLiteral("Select Drive..."), connection);
-    cmdDrive->setObjectName(QStringLiteral("cmdDrive"));
-    cmdDrive->setEnabled(false);
-    cmdDrive->setMinimumWidth(px(220));
+    c.optAutomatic = new QRadioButton(QStringLiteral("Automatically detect the iPod if connected"), connection);
+    c.optiPodDrive = new QRadioButton(QStringLiteral("Manually specify the iPod Drive"), connection);
+    c.optAutomatic->setObjectName(QStringLiteral("optAutomatic"));
+    c.optiPodDrive->setObjectName(QStringLiteral("optiPodDrive"));
+    c.cmdDrive = new QPushButton(QStringLiteral("Select Drive..."), connection);
+    c.cmdDrive->setObjectName(QStringLiteral("cmdDrive"));
+    c.cmdDrive->setEnabled(false);
+    c.cmdDrive->setMinimumWidth(px(220));
     auto* modes = new QButtonGroup(this);
-    modes->addButton(optAutomatic);
-    modes->addButton(optiPodDrive);
+    modes->addButton(c.optAutomatic);
+    modes->addButton(c.optiPodDrive);
     auto* connectionLayout = new QVBoxLayout(connection);
     connectionLayout->setContentsMargins(px(18), px(14), px(18), px(16));
     connectionLayout->setSpacing(px(10));
     connectionLayout->addWidget(connectionTitle);
-    connectionLayout->addWidget(optAutomatic);
+    connectionLayout->addWidget(c.optAutomatic);
     auto* manualRow = new QHBoxLayout;
-    manualRow->addWidget(optiPodDrive);
+    manualRow->addWidget(c.optiPodDrive);
     manualRow->addSpacing(px(12));
-    manualRow->addWidget(cmdDrive);
+    manualRow->addWidget(c.cmdDrive);
     manualRow->addStretch();
     connectionLayout->addLayout(manualRow);
 
@@ -135,8 +136,8 @@ void frmMain::buildStartPage()
     page->addWidget(lblStatus);
     page->addStretch();
 
-    lblDiskSpace = new QLabel(QStringLiteral("...iPod Disk Space..."), this);
-    lblDiskSpace->setObjectName(QStringLiteral("lblDiskSpace"));
+    c.lblDiskSpace = new QLabel(QStringLiteral("...iPod Disk Space..."), this);
+    c.lblDiskSpace->setObjectName(QStringLiteral("lblDiskSpace"));
 }
 
 void frmMain::buildContentsPage()
@@ -197,46 +198,45 @@ void frmMain::buildContentsPage()
 
 void frmMain::buildSearchTools()
 {
-    optShowAllTracks = new QRadioButton(QStringLiteral("Show All Tracks"), frTools);
-    optFilterTracks = new QRadioButton(QStringLiteral("Filter Tracks by"), frTools);
-    optShowAllTracks->setObjectName(QStringLiteral("optShowAllTracks"));
-    optFilterTracks->setObjectName(QStringLiteral("optFilterTracks"));
+    FilterSearch::Widgets& t = m_filterControls;
+    t.optShowAllTracks = new QRadioButton(QStringLiteral("Show All Tracks"), frTools);
+    t.optFilterTracks = new QRadioButton(QStringLiteral("Filter Tracks by"), frTools);
+    t.optShowAllTracks->setObjectName(QStringLiteral("optShowAllTracks"));
+    t.optFilterTracks->setObjectName(QStringLiteral("optFilterTracks"));
     auto* modes = new QButtonGroup(frTools);
-    modes->addButton(optShowAllTracks);
-    modes->addButton(optFilterTracks);
-    cmdFilters = new QPushButton(QStringLiteral("Title"), frTools);
-    cmdFilters->setObjectName(QStringLiteral("cmdFilters"));
-    cmdFilters->setMinimumWidth(px(78));
-    txtFilter = new QLineEdit(FilterSearch::filterPlaceholder(), frTools);
-    txtFilter->setObjectName(QStringLiteral("txtFilter"));
-    cmdFilter = new QPushButton(QStringLiteral("Filter"), frTools);
-    cmdFilter->setObjectName(QStringLiteral("cmdFilter"));
-    txtSearch = new QLineEdit(FilterSearch::searchPlaceholder(), frTools);
-    txtSearch->setObjectName(QStringLiteral("txtSearch"));
-    cmdSearch = new QPushButton(QStringLiteral("Search"), frTools);
-    cmdSearch->setObjectName(QStringLiteral("cmdSearch"));
-    for (QLineEdit* box : {txtFilter, txtSearch}) {
+    modes->addButton(t.optShowAllTracks);
+    modes->addButton(t.optFilterTracks);
+    t.cmdFilters = new QPushButton(QStringLiteral("Title"), frTools);
+    t.cmdFilters->setObjectName(QStringLiteral("cmdFilters"));
+    t.cmdFilters->setMinimumWidth(px(78));
+    t.txtFilter = new QLineEdit(FilterSearch::filterPlaceholder(), frTools);
+    t.txtFilter->setObjectName(QStringLiteral("txtFilter"));
+    t.cmdFilter = new QPushButton(QStringLiteral("Filter"), frTools);
+    t.cmdFilter->setObjectName(QStringLiteral("cmdFilter"));
+    t.txtSearch = new QLineEdit(FilterSearch::searchPlaceholder(), frTools);
+    t.txtSearch->setObjectName(QStringLiteral("txtSearch"));
+    t.cmdSearch = new QPushButton(QStringLiteral("Search"), frTools);
+    t.cmdSearch->setObjectName(QStringLiteral("cmdSearch"));
+    for (QLineEdit* box : {t.txtFilter, t.txtSearch}) {
         box->setMinimumWidth(px(150));
     }
 
     auto* tools = static_cast<QHBoxLayout*>(frTools->layout());
     tools->setSpacing(px(6));
-    tools->addWidget(optShowAllTracks);
+    tools->addWidget(t.optShowAllTracks);
     tools->addSpacing(px(8));
-    tools->addWidget(optFilterTracks);
-    tools->addWidget(cmdFilters);
-    tools->addWidget(txtFilter, 1);
-    tools->addWidget(cmdFilter);
+    tools->addWidget(t.optFilterTracks);
+    tools->addWidget(t.cmdFilters);
+    tools->addWidget(t.txtFilter, 1);
+    tools->addWidget(t.cmdFilter);
     tools->addSpacing(px(16));
-    tools->addWidget(txtSearch, 1);
-    tools->addWidget(cmdSearch);
+    tools->addWidget(t.txtSearch, 1);
+    tools->addWidget(t.cmdSearch);
 }
 
 void frmMain::buildTrackPanel()
 {
-    frameMovie = new QWidget(this);
-    frameMovie->setObjectName(QStringLiteral("frameMovie"));
-    frameMovie->hide();
+    TrackInformation::Widgets& f = m_infoControls;
 
     cmdEditTrack = new QPushButton(QStringLiteral("View Highlighted Track Information"), frActions);
     cmdEditTrack->setObjectName(QStringLiteral("cmdEditTrack"));
@@ -257,31 +257,31 @@ void frmMain::buildTrackPanel()
         edit->setObjectName(QLatin1String(name));
         return edit;
     };
-    txtTitle = box("txtTitle");
-    txtAlbum = box("txtAlbum");
-    txtArtist = box("txtArtist");
-    txtGenre = box("txtGenre");
-    txtComment = box("txtComment");
-    txtComposer = box("txtComposer");
-    txtYear = box("txtYear");
-    txtStartTime = box("txtStartTime");
-    txtStopTime = box("txtStopTime");
-    chkRemeberPP = new QCheckBox(QStringLiteral("Remember Playback Position"), frEditFrame);
-    chkSkipWhenShuffle = new QCheckBox(QStringLiteral("Skip When Shuffle"), frEditFrame);
-    chkStartPT = new QCheckBox(QStringLiteral("Start Playback Time"), frEditFrame);
-    chkStopPT = new QCheckBox(QStringLiteral("Stop Playback Time"), frEditFrame);
-    chkRemeberPP->setObjectName(QStringLiteral("chkRemeberPP"));
-    chkSkipWhenShuffle->setObjectName(QStringLiteral("chkSkipWhenShuffle"));
-    chkStartPT->setObjectName(QStringLiteral("chkStartPT"));
-    chkStopPT->setObjectName(QStringLiteral("chkStopPT"));
+    f.txtTitle = box("txtTitle");
+    f.txtAlbum = box("txtAlbum");
+    f.txtArtist = box("txtArtist");
+    f.txtGenre = box("txtGenre");
+    f.txtComment = box("txtComment");
+    f.txtComposer = box("txtComposer");
+    f.txtYear = box("txtYear");
+    f.txtStartTime = box("txtStartTime");
+    f.txtStopTime = box("txtStopTime");
+    f.chkRemeberPP = new QCheckBox(QStringLiteral("Remember Playback Position"), frEditFrame);
+    f.chkSkipWhenShuffle = new QCheckBox(QStringLiteral("Skip When Shuffle"), frEditFrame);
+    f.chkStartPT = new QCheckBox(QStringLiteral("Start Playback Time"), frEditFrame);
+    f.chkStopPT = new QCheckBox(QStringLiteral("Stop Playback Time"), frEditFrame);
+    f.chkRemeberPP->setObjectName(QStringLiteral("chkRemeberPP"));
+    f.chkSkipWhenShuffle->setObjectName(QStringLiteral("chkSkipWhenShuffle"));
+    f.chkStartPT->setObjectName(QStringLiteral("chkStartPT"));
+    f.chkStopPT->setObjectName(QStringLiteral("chkStopPT"));
     cmdCancelEdit = new QPushButton(QStringLiteral("Close"), frEditFrame);
     cmdCancelEdit->setObjectName(QStringLiteral("cmdCancelEdit"));
     cmdCancelEdit->setMinimumWidth(px(96));
-    for (QLineEdit* time : {txtStartTime, txtStopTime}) {
+    for (QLineEdit* time : {f.txtStartTime, f.txtStopTime}) {
         time->setEnabled(false);
         time->setMaximumWidth(px(90));
     }
-    txtYear->setMaximumWidth(px(90));
+    f.txtYear->setMaximumWidth(px(90));
 
     const auto label = [this](const char* text) {
         auto* l = new QLabel(QLatin1String(text), frEditFrame);
@@ -292,31 +292,31 @@ void frmMain::buildTrackPanel()
     fields->setHorizontalSpacing(px(10));
     fields->setVerticalSpacing(px(8));
     fields->addWidget(label("Title"), 0, 0);
-    fields->addWidget(txtTitle, 0, 1, 1, 3);
+    fields->addWidget(f.txtTitle, 0, 1, 1, 3);
     fields->addWidget(label("Album"), 1, 0);
-    fields->addWidget(txtAlbum, 1, 1);
+    fields->addWidget(f.txtAlbum, 1, 1);
     fields->addWidget(label("Artist"), 1, 2);
-    fields->addWidget(txtArtist, 1, 3);
+    fields->addWidget(f.txtArtist, 1, 3);
     fields->addWidget(label("Composer"), 2, 0);
-    fields->addWidget(txtComposer, 2, 1);
+    fields->addWidget(f.txtComposer, 2, 1);
     fields->addWidget(label("Genre"), 2, 2);
-    fields->addWidget(txtGenre, 2, 3);
+    fields->addWidget(f.txtGenre, 2, 3);
     fields->addWidget(label("Comment"), 3, 0);
-    fields->addWidget(txtComment, 3, 1, 1, 3);
+    fields->addWidget(f.txtComment, 3, 1, 1, 3);
     fields->addWidget(label("Year"), 4, 0);
-    fields->addWidget(txtYear, 4, 1, Qt::AlignLeft);
+    fields->addWidget(f.txtYear, 4, 1, Qt::AlignLeft);
     fields->setColumnStretch(1, 1);
     fields->setColumnStretch(3, 1);
 
     auto* playback = new QGridLayout;
     playback->setHorizontalSpacing(px(10));
     playback->setVerticalSpacing(px(8));
-    playback->addWidget(chkRemeberPP, 0, 0);
-    playback->addWidget(chkSkipWhenShuffle, 0, 2);
-    playback->addWidget(chkStartPT, 1, 0);
-    playback->addWidget(txtStartTime, 1, 1);
-    playback->addWidget(chkStopPT, 1, 2);
-    playback->addWidget(txtStopTime, 1, 3);
+    playback->addWidget(f.chkRemeberPP, 0, 0);
+    playback->addWidget(f.chkSkipWhenShuffle, 0, 2);
+    playback->addWidget(f.chkStartPT, 1, 0);
+    playback->addWidget(f.txtStartTime, 1, 1);
+    playback->addWidget(f.chkStopPT, 1, 2);
+    playback->addWidget(f.txtStopTime, 1, 3);
     playback->setColumnStretch(1, 1);
     playback->setColumnStretch(3, 1);
     auto* playbackTitle = label("Playback");
@@ -342,6 +342,11 @@ void frmMain::buildTrackPanel()
 
 void frmMain::buildPlayer()
 {
+    TrackPlayer::Widgets& p = m_playerControls;
+    p.frameMovie = new QWidget(this);
+    p.frameMovie->setObjectName(QStringLiteral("frameMovie"));
+    p.frameMovie->hide();
+
     frPlayer = new QWidget(frActions);
     frPlayer->setObjectName(QStringLiteral("frPlayer"));
     frPlayer->setAttribute(Qt::WA_StyledBackground);
@@ -353,35 +358,35 @@ void frmMain::buildPlayer()
         b->setProperty("playerButton", true);
         return b;
     };
-    cmdPrevTrack = button("cmdPrevTrack", QStyle::SP_MediaSkipBackward, "Play Previous Track");
-    cmdPlay = button("cmdPlay", QStyle::SP_MediaPlay, "Play / Pause Highlighted Track");
-    cmdStop = button("cmdStop", QStyle::SP_MediaStop, "Stop");
-    cmdNextTrack = button("cmdNextTrack", QStyle::SP_MediaSkipForward, "Play Next Track");
-    lblPlayInformation = new QLabel(QStringLiteral("Play Information"), frPlayer);
-    lblPlayInformation->setObjectName(QStringLiteral("lblPlayInformation"));
-    lblFileName = new QLabel(QStringLiteral("."), frPlayer);
-    lblFileName->setObjectName(QStringLiteral("lblFileName"));
-    lblFileName->setMinimumWidth(px(140));
-    lblFileName->setMaximumWidth(px(220));
-    lblTime = new QLabel(QStringLiteral("00:00"), frPlayer);
-    lblTime->setObjectName(QStringLiteral("lblTime"));
-    lblTotalTime = new QLabel(QStringLiteral("/ 00:00"), frPlayer);
-    lblTotalTime->setObjectName(QStringLiteral("lblTotalTime"));
+    p.cmdPrevTrack = button("cmdPrevTrack", QStyle::SP_MediaSkipBackward, "Play Previous Track");
+    p.cmdPlay = button("cmdPlay", QStyle::SP_MediaPlay, "Play / Pause Highlighted Track");
+    p.cmdStop = button("cmdStop", QStyle::SP_MediaStop, "Stop");
+    p.cmdNextTrack = button("cmdNextTrack", QStyle::SP_MediaSkipForward, "Play Next Track");
+    p.lblPlayInformation = new QLabel(QStringLiteral("Play Information"), frPlayer);
+    p.lblPlayInformation->setObjectName(QStringLiteral("lblPlayInformation"));
+    p.lblFileName = new QLabel(QStringLiteral("."), frPlayer);
+    p.lblFileName->setObjectName(QStringLiteral("lblFileName"));
+    p.lblFileName->setMinimumWidth(px(140));
+    p.lblFileName->setMaximumWidth(px(220));
+    p.lblTime = new QLabel(QStringLiteral("00:00"), frPlayer);
+    p.lblTime->setObjectName(QStringLiteral("lblTime"));
+    p.lblTotalTime = new QLabel(QStringLiteral("/ 00:00"), frPlayer);
+    p.lblTotalTime->setObjectName(QStringLiteral("lblTotalTime"));
 
     auto* layout = new QHBoxLayout(frPlayer);
     layout->setContentsMargins(px(4), px(2), px(10), px(2));
     layout->setSpacing(px(4));
-    for (QPushButton* b : {cmdPrevTrack, cmdPlay, cmdStop, cmdNextTrack})
+    for (QPushButton* b : {p.cmdPrevTrack, p.cmdPlay, p.cmdStop, p.cmdNextTrack})
         layout->addWidget(b);
     layout->addSpacing(px(8));
     auto* info = new QVBoxLayout;
     info->setSpacing(0);
-    info->addWidget(lblPlayInformation);
+    info->addWidget(p.lblPlayInformation);
     auto* line = new QHBoxLayout;
     line->setSpacing(px(4));
-    line->addWidget(lblFileName);
-    line->addWidget(lblTime);
-    line->addWidget(lblTotalTime);
+    line->addWidget(p.lblFileName);
+    line->addWidget(p.lblTime);
+    line->addWidget(p.lblTotalTime);
     info->addLayout(line);
     layout->addLayout(info);
     auto* actions = static_cast<QHBoxLayout*>(frActions->layout());
