@@ -6,7 +6,6 @@
 
 #include <sonarchive/Sonarchive.h>
 
-#include <QWidget>
 #include <QAction>
 #include <QDir>
 #include <QFileInfo>
@@ -16,6 +15,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStorageInfo>
+#include <QWidget>
 
 #include <algorithm>
 

@@ -4,9 +4,9 @@
 #include "FileNameFit.h"
 #include "TrackList.h"
 
-#include <QWidget>
 #include <QFile>
 #include <QFileInfo>
+#include <QWidget>
 
 namespace tracklift {
 

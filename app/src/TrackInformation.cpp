@@ -5,10 +5,10 @@
 
 #include <sonarchive/TrackValues.h>
 
-#include <QWidget>
 #include <QCheckBox>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QWidget>
 
 #include <cstdlib>
 

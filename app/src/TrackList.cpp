@@ -5,9 +5,9 @@
 
 #include <sonarchive/Sonarchive.h>
 
-#include <QWidget>
 #include <QLabel>
 #include <QTableView>
+#include <QWidget>
 
 using namespace sonarchive;
 

@@ -3,7 +3,6 @@
 #include "QtMediaBackend.h"
 #include "TrackList.h"
 
-#include <QWidget>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QLabel>
@@ -11,6 +10,7 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTimer>
+#include <QWidget>
 
 namespace tracklift {
 
