@@ -16,9 +16,7 @@
 
 class QCheckBox;
 class QLabel;
-class QLineEdit;
 class QPushButton;
-class QRadioButton;
 class QTableView;
 class QUrl;
 
