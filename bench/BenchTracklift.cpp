@@ -5,7 +5,9 @@
 #include "TempDir.h"
 
 #include <BatchCopy.h>
+#include <PanelSlides.h>
 #include <QtDialogs.h>
+#include <TrackList.h>
 #include <frmMain.h>
 
 #include <QApplication>
@@ -37,11 +39,12 @@ public:
 // Runs the growing button and the page slide to their end at once.
 void finishAnimations(frmMain& window)
 {
-    while (window.tmrShowViewButton->isActive() || window.tmrAnimate->isActive()) {
-        if (window.tmrShowViewButton->isActive())
-            window.tmrShowViewButton_Timer();
+    PanelSlides& panels = window.panels();
+    while (panels.isViewButtonGrowing() || panels.isSliding()) {
+        if (panels.isViewButtonGrowing())
+            panels.tmrShowViewButton_Timer();
         else
-            window.tmrAnimate_Timer();
+            panels.tmrAnimate_Timer();
     }
 }
 
@@ -57,7 +60,7 @@ struct LoadedWindow {
         window = std::make_unique<frmMain>(dialogs);
         window->useDeviceForThisRun(QString::fromStdString(bench::bigDevice().string()));
         window->show();
-        window->cmdLoadiPod->click();
+        window->cmdLoadiPod_Click();
         finishAnimations(*window);
         window->cmdViewContents_Click();
         finishAnimations(*window);
@@ -76,13 +79,13 @@ void GridLoad40000Tracks(benchmark::State& state)
     QApplication::processEvents();
     for (auto _ : state) {
         // From the press of "Load iPod Contents" to the rows painted on the contents page.
-        window.cmdLoadiPod->click();
+        window.cmdLoadiPod_Click();
         finishAnimations(window);
         window.cmdViewContents_Click();
         finishAnimations(window);
         window.repaint();
         QApplication::processEvents();
-        if (window.Grid().rowCount() != 40000)
+        if (window.trackList().grid().rowCount() != 40000)
             state.SkipWithError("the grid does not hold 40,000 rows");
         state.PauseTiming();
         window.showStartPage();
@@ -111,7 +114,7 @@ void Filter40000Tracks(benchmark::State& state)
 {
     LoadedWindow loaded;
     frmMain& window = *loaded.window;
-    window.optFilterTracks->setChecked(true);
+    window.findChild<QRadioButton*>(QStringLiteral("optFilterTracks"))->setChecked(true);
     int shown = 0;
     bool one = true;
     for (auto _ : state) {
@@ -120,8 +123,8 @@ void Filter40000Tracks(benchmark::State& state)
         one = !one;
         state.PauseTiming();
         shown = 0;
-        for (GridRow r = window.Grid().firstRow(); r != kNoRow; r = window.Grid().nextRow(r))
-            shown += window.Grid().isRowHidden(r) ? 0 : 1;
+        for (GridRow r = window.trackList().grid().firstRow(); r != kNoRow; r = window.trackList().grid().nextRow(r))
+            shown += window.trackList().grid().isRowHidden(r) ? 0 : 1;
         if (shown == 0 || shown == 40000)
             state.SkipWithError("the filter did not narrow the list");
         state.ResumeTiming();
@@ -136,15 +139,15 @@ void SearchStep40000Tracks(benchmark::State& state)
 {
     LoadedWindow loaded;
     frmMain& window = *loaded.window;
-    const GridRow last = window.Grid().lastRow();
-    window.txtSearch->setText(window.Grid().cellText(last, TrackTableModel::Title));
+    const GridRow last = window.trackList().grid().lastRow();
+    window.findChild<QLineEdit*>(QStringLiteral("txtSearch"))->setText(window.trackList().grid().cellText(last, TrackTableModel::Title));
     for (auto _ : state) {
         state.PauseTiming();
-        window.Grid().setActiveCell({});
+        window.trackList().grid().setActiveCell({});
         state.ResumeTiming();
         window.cmdSearch_Click();
         QApplication::processEvents();
-        if (window.Grid().activeCell().row != last)
+        if (window.trackList().grid().activeCell().row != last)
             state.SkipWithError("the search did not reach the last row");
     }
 }

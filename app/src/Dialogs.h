@@ -43,4 +43,10 @@ public:
 // The title of every message box of the program.
 inline QString applicationTitle() { return QStringLiteral("Tracklift"); }
 
+// The program's warnings: an OK box with the warning icon.
+inline MessageResult warnUser(Dialogs& dialogs, QWidget* owner, const QString& text)
+{
+    return dialogs.messageBox(owner, text, applicationTitle(), MessageButtons::OK, MessageIcon::Exclamation);
+}
+
 }  // namespace tracklift

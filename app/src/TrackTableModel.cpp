@@ -61,14 +61,6 @@ const TrackTableModel::ColumnInfo& TrackTableModel::column(int column)
     return kColumns[column];
 }
 
-int TrackTableModel::columnByName(const QString& name)
-{
-    for (int c = 0; c < ColumnCount; ++c)
-        if (name.compare(QLatin1String(kColumns[c].name), Qt::CaseInsensitive) == 0)
-            return c;
-    return -1;
-}
-
 TrackTableModel::TrackTableModel(QObject* parent) : QAbstractTableModel(parent)
 {
     for (int c = 0; c < ColumnCount; ++c)
@@ -140,11 +132,6 @@ bool TrackTableModel::setField(int row, int column, const QVariant& value)
         emit dataChanged(i, i);
     }
     return true;
-}
-
-bool TrackTableModel::setField(int row, const QString& columnName, const QVariant& value)
-{
-    return setField(row, columnByName(columnName), value);
 }
 
 QVariant TrackTableModel::value(int row, int column) const

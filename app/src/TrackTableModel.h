@@ -28,7 +28,6 @@ public:
         int maxLength;  // characters; 0 for integers
     };
     static const ColumnInfo& column(int column);
-    static int columnByName(const QString& name);  // -1 when unknown
 
     // Roles beyond Qt's own: the stored value and a key that sorts naturally.
     enum Role { ValueRole = Qt::UserRole + 1, SortKeyRole, AppearanceRole };
@@ -40,7 +39,6 @@ public:
     bool isOpen() const { return m_open; }
     int addNew();                                                 // appends an empty row; its index
     bool setField(int row, int column, const QVariant& value);    // false when the value does not fit
-    bool setField(int row, const QString& columnName, const QVariant& value);
     void moveFirst() { m_current = m_rows.empty() ? -1 : 0; }
     int currentRow() const { return m_current; }
     int rows() const { return static_cast<int>(m_rows.size()); }

@@ -33,7 +33,6 @@ public:
 
 signals:
     void filterChosen(const QString& caption);
-    void driveChosen(const QString& caption);
 
 private:
     QMenu* m_lastShown = nullptr;

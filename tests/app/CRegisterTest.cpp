@@ -2,7 +2,9 @@
 
 #include <CRegister.h>
 
+#include <QDir>
 #include <QFile>
+#include <QSettings>
 #include <QTest>
 
 using namespace tracklift;
@@ -31,12 +33,68 @@ private slots:
         QVERIFY(reg.REGSaveSetting(CRegister::HKEY_LOCAL_MACHINE, "\\Software\\Corvane Tracklift\\Settings\\", "AutoDetect", "False"));
         QCOMPARE(reg.REGGetSetting(CRegister::HKEY_LOCAL_MACHINE, "software\\corvane tracklift\\settings", "autodetect", ""),
                  QStringLiteral("False"));
-        // Written again: one value, replaced.
+        // Written again: one value, replaced, spelt as it was first written.
         QVERIFY(reg.REGSaveSetting(CRegister::HKEY_LOCAL_MACHINE, "Software\\Corvane Tracklift\\Settings", "AUTODETECT", "True"));
+        QSettings file(CRegister::hiveFile(CRegister::HKEY_LOCAL_MACHINE), QSettings::IniFormat);
+        QCOMPARE(file.allKeys(), QStringList{"Software/Corvane Tracklift/Settings/AutoDetect"});
+        QCOMPARE(file.value("Software/Corvane Tracklift/Settings/AutoDetect").toString(), QStringLiteral("True"));
+    }
+
+    void slashesAndBackslashesInNamesStayApart()
+    {
+        CRegister reg;
+        // A key below K and a value of K with the same name are different things.
+        QVERIFY(reg.REGSaveSetting(CRegister::HKEY_LOCAL_MACHINE, "K\\x", "*", "default of K\\x"));
+        QVERIFY(reg.REGSaveSetting(CRegister::HKEY_LOCAL_MACHINE, "K", "x", "x of K"));
+        QVERIFY(reg.REGSaveSetting(CRegister::HKEY_LOCAL_MACHINE, "K", "a\\b", "backslash"));
+        QVERIFY(reg.REGSaveSetting(CRegister::HKEY_LOCAL_MACHINE, "K", "a/b", "slash"));
+        QVERIFY(reg.REGSaveSetting(CRegister::HKEY_LOCAL_MACHINE, "K/L", "100%", "percent"));
+        QCOMPARE(reg.REGGetSetting(CRegister::HKEY_LOCAL_MACHINE, "K\\x", "*", ""), QStringLiteral("default of K\\x"));
+        QCOMPARE(reg.REGGetSetting(CRegister::HKEY_LOCAL_MACHINE, "K", "x", ""), QStringLiteral("x of K"));
+        QCOMPARE(reg.REGGetSetting(CRegister::HKEY_LOCAL_MACHINE, "K", "a\\b", ""), QStringLiteral("backslash"));
+        QCOMPARE(reg.REGGetSetting(CRegister::HKEY_LOCAL_MACHINE, "K", "a/b", ""), QStringLiteral("slash"));
+        QCOMPARE(reg.REGGetSetting(CRegister::HKEY_LOCAL_MACHINE, "K", "a", "none"), QStringLiteral("none"));
+        QCOMPARE(reg.REGGetSetting(CRegister::HKEY_LOCAL_MACHINE, "K/L", "100%", ""), QStringLiteral("percent"));
+        QCOMPARE(reg.REGGetSetting(CRegister::HKEY_LOCAL_MACHINE, "K", "*", "none"), QStringLiteral("none"));
+    }
+
+    void filesOfTheEarlierWriterAreReadAndUpgraded()
+    {
+        // What the program's settings files looked like before they were kept through QSettings.
+        QDir().mkpath(CRegister::folder());
         QFile file(CRegister::hiveFile(CRegister::HKEY_LOCAL_MACHINE));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QStringLiteral("[Software\\Corvane Tracklift\\Settings]\n"
+                                  "\"AutoDetect\"=\"False\"\n"
+                                  "\"manualDetect\"=\"True\"\n"
+                                  "\"manualDetectDrive\"=\"/media/me/My \\\"iPod\\\", 2 [IPOD] \\\\ \u00e9\u4e2d\"\n"
+                                  "\n"
+                                  "[K]\n"
+                                  "@=\"default value\"\n"
+                                  "\"@\"=\"named at\"\n"
+                                  "\"empty\"=\"\"\n\n")
+                       .toUtf8());
+        file.close();
+        const QString key = QStringLiteral("Software\\Corvane Tracklift\\Settings");
+        const QString drive = QStringLiteral("/media/me/My \"iPod\", 2 [IPOD] \\ \u00e9\u4e2d");
+        CRegister reg;
+        const auto check = [&] {
+            QCOMPARE(reg.REGGetSetting(CRegister::HKEY_LOCAL_MACHINE, key, "autodetect", ""), QStringLiteral("False"));
+            QCOMPARE(reg.REGGetSetting(CRegister::HKEY_LOCAL_MACHINE, key, "manualDetect", ""), QStringLiteral("True"));
+            QCOMPARE(reg.REGGetSetting(CRegister::HKEY_LOCAL_MACHINE, key, "manualDetectDrive", ""), drive);
+            QCOMPARE(reg.REGGetSetting(CRegister::HKEY_LOCAL_MACHINE, "K", "*", ""), QStringLiteral("default value"));
+            QCOMPARE(reg.REGGetSetting(CRegister::HKEY_LOCAL_MACHINE, "K", "@", ""), QStringLiteral("named at"));
+            QCOMPARE(reg.REGGetSetting(CRegister::HKEY_LOCAL_MACHINE, "K", "empty", "dflt"), QString(""));
+        };
+        check();
+        // The first change rewrites the file in the present form; nothing is lost.
+        QVERIFY(reg.REGSaveSetting(CRegister::HKEY_LOCAL_MACHINE, key, "AutoDetect", "False"));
         QVERIFY(file.open(QIODevice::ReadOnly));
-        const QString text = QString::fromUtf8(file.readAll());
-        QCOMPARE(text, QStringLiteral("[Software\\Corvane Tracklift\\Settings]\n\"AutoDetect\"=\"True\"\n\n"));
+        const QByteArray text = file.readAll();
+        file.close();
+        QVERIFY2(!text.contains("\"AutoDetect\"") && !text.contains("\n@="), text.constData());
+        check();
+        QCOMPARE(QSettings(file.fileName(), QSettings::IniFormat).allKeys().size(), 6);
     }
 
     void awkwardTextsRoundTrip()

@@ -1,12 +1,13 @@
 #include "FixtureDevice.h"
-#include "ScriptedDialogs.h"
+#include "TrackliftTestCase.h"
 
 #include <QtDialogs.h>
+#include <TrackCopier.h>
+#include <TrackList.h>
 #include <frmMain.h>
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QLocale>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -49,7 +50,7 @@ struct LoadedWindow {
                 writeFile(file, "media bytes of track " + std::to_string(t.id));
         }
         window.useDeviceForThisRun(device.root());
-        window.cmdLoadiPod->click();
+        window.cmdLoadiPod_Click();
     }
 
     static std::string sonarchive_location(const TrackFixture& t)
@@ -60,7 +61,8 @@ struct LoadedWindow {
         return {};
     }
     QString folder() const { return QString::fromStdString(destination.path().string()); }
-    void check(GridRow row) { window.Grid().setCellValue(row, C::CheckBox, 1); }
+    void check(GridRow row) { window.trackList().grid().setCellValue(row, C::CheckBox, 1); }
+    void checkAll() { child<QCheckBox>(window, "chkSelectAll")->setChecked(true); }
 };
 
 TrackFixture track(int id, const std::u16string& title, const char* extension = ".mp3")
@@ -70,20 +72,13 @@ TrackFixture track(int id, const std::u16string& title, const char* extension = 
 
 }  // namespace
 
-class CopyCheckedTracksTest : public QObject {
+class CopyCheckedTracksTest : public TrackliftTestCase {
     Q_OBJECT
 private slots:
-    void init()
-    {
-        m_config = std::make_unique<TempDir>();
-        qputenv("TRACKLIFT_CONFIG_DIR", QByteArray::fromStdString(m_config->path().string()));
-        m_dialogs = ScriptedDialogs();
-    }
-
     void nothingCheckedWarns()
     {
         LoadedWindow w(m_dialogs, {track(1, u"One"), track(2, u"Two")});
-        w.window.cmdCopy2Computer->click();
+        w.window.copier().CopyCheckedTracks();
         QCOMPARE(m_dialogs.prompts.size(), std::size_t(1));
         QCOMPARE(m_dialogs.prompts[0].text, QStringLiteral("Please, Select track or more to copy."));
         QCOMPARE(m_dialogs.prompts[0].title, QStringLiteral("Tracklift"));
@@ -96,7 +91,7 @@ private slots:
     {
         LoadedWindow w(m_dialogs, {track(1, u"One")});
         w.check(0);
-        w.window.cmdCopy2Computer->click();
+        w.window.copier().CopyCheckedTracks();
         QCOMPARE(m_dialogs.browserTitles, std::vector<QString>{QStringLiteral("Please, Select the Destination folder.")});
         QVERIFY(m_dialogs.prompts.empty());
         QVERIFY(m_dialogs.copyRequests.empty());
@@ -107,7 +102,7 @@ private slots:
         LoadedWindow w(m_dialogs, {track(1, u"One"), track(2, u"Two"), track(3, u"Three")});
         w.check(2);
         m_dialogs.folders.push_back(w.folder());
-        w.window.cmdCopy2Computer->click();
+        w.window.copier().CopyCheckedTracks();
         QVERIFY(m_dialogs.prompts.empty());
         QCOMPARE(m_dialogs.copyRequests.size(), std::size_t(1));
         QCOMPARE(m_dialogs.copyRequests[0].size(), std::size_t(1));
@@ -124,9 +119,9 @@ private slots:
         const std::u16string cyrillic(250, u'\u0416');
         LoadedWindow w(m_dialogs, {track(1, u"AC/DC: Live?"), track(2, u" :? "), track(3, u" Leading"),
                                    track(4, u"Bare", ""), track(5, cyrillic), track(6, u"Clip", ".m4v")});
-        w.window.chkSelectAll->setChecked(true);
+        w.checkAll();
         m_dialogs.folders.push_back(w.folder() + "/");  // a folder already ending in "/" gets no second one
-        w.window.cmdCopy2Computer->click();
+        w.window.copier().CopyCheckedTracks();
         QCOMPARE(m_dialogs.lastResult.copied, std::size_t(6));
         QVERIFY(m_dialogs.lastResult.failures.empty());
         const auto& items = m_dialogs.copyRequests.at(0);
@@ -152,9 +147,9 @@ private slots:
         TrackFixture noLocation = makeTrack(2, u"Nowhere");
         noLocation.strings.erase(noLocation.strings.begin() + 1);
         LoadedWindow w(m_dialogs, {track(1, u"One"), noLocation, track(3, u"Three")});
-        w.window.chkSelectAll->setChecked(true);
+        w.checkAll();
         m_dialogs.folders.push_back(w.folder());
-        w.window.cmdCopy2Computer->click();
+        w.window.copier().CopyCheckedTracks();
         QCOMPARE(m_dialogs.copyRequests.at(0).size(), std::size_t(2));
         QVERIFY(fs::exists(w.destination.path() / "One.mp3"));
         QVERIFY(fs::exists(w.destination.path() / "Three.mp3"));
@@ -163,10 +158,10 @@ private slots:
     void sameTitlesMeetTheReplacePrompt()
     {
         LoadedWindow w(m_dialogs, {track(1, u"Same"), track(2, u"Same"), track(3, u"Same")});
-        w.window.chkSelectAll->setChecked(true);
+        w.checkAll();
         m_dialogs.folders.push_back(w.folder());
         m_dialogs.replaceAnswers = {ReplaceAnswer::KeepBoth, ReplaceAnswer::No};
-        w.window.cmdCopy2Computer->click();
+        w.window.copier().CopyCheckedTracks();
         QCOMPARE(m_dialogs.replacePrompts.size(), std::size_t(2));
         QVERIFY(readFile(w.destination.path() / "Same.mp3") == readFile(w.device.file(location(1))));
         QVERIFY(readFile(w.destination.path() / "Same (2).mp3") == readFile(w.device.file(location(2))));
@@ -177,10 +172,10 @@ private slots:
     {
         LoadedWindow w(m_dialogs, {track(1, u"Small"), track(2, u"Big", ".mp4"), track(3, u"Never")});
         writeFile(w.device.file(location(2, ".mp4")), std::string(3 * BatchCopy::kChunkBytes, 'v'));
-        w.window.chkSelectAll->setChecked(true);
+        w.checkAll();
         m_dialogs.folders.push_back(w.folder());
         m_dialogs.cancelAfterBytes = fs::file_size(w.device.file(location(1))) + BatchCopy::kChunkBytes;
-        w.window.cmdCopy2Computer->click();
+        w.window.copier().CopyCheckedTracks();
         QVERIFY(m_dialogs.lastResult.cancelled);
         QVERIFY(fs::exists(w.destination.path() / "Small.mp3"));
         QCOMPARE(std::distance(fs::directory_iterator(w.destination.path()), fs::directory_iterator()), 1);
@@ -212,10 +207,6 @@ private slots:
         QCOMPARE(readFile(dir.path() / "out/b copy"), std::string("old"));
         QCOMPARE(readFile(dir.path() / "out/b copy (2)"), std::string("b"));
     }
-
-private:
-    std::unique_ptr<TempDir> m_config;
-    ScriptedDialogs m_dialogs;
 };
 
 QTEST_MAIN(CopyCheckedTracksTest)

@@ -1,14 +1,15 @@
-#include "ScriptedDialogs.h"
-#include "TempDir.h"
-#include "WindowFixtures.h"
+#include "TrackliftTestCase.h"
 
 #include <MciInterpreter.h>
+#include <TrackList.h>
+#include <TrackPlayer.h>
 #include <frmMain.h>
 #include <modMCI.h>
 
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
@@ -62,13 +63,12 @@ struct Started {
 
 }  // namespace
 
-class PlaybackTest : public QObject {
+class PlaybackTest : public TrackliftTestCase {
     Q_OBJECT
 private slots:
     void init()
     {
-        m_config = std::make_unique<TempDir>();
-        qputenv("TRACKLIFT_CONFIG_DIR", QByteArray::fromStdString(m_config->path().string()));
+        freshStart();
         m_device = std::make_unique<RecordingDevice>();
         m_started.clear();
     }
@@ -120,14 +120,14 @@ private slots:
     {
         frmMain w(m_dialogs);
         prepare(w);
-        showTracks(w, {trackInfo(7, "Blue Hour", "", "", "mp3", "/media/My iPod/iPod_Control/Music/F00/AB CD.mp3")});
+        w.trackList().showTracks({trackInfo(7, "Blue Hour", "", "", "mp3", "/media/My iPod/iPod_Control/Music/F00/AB CD.mp3")});
         m_device->media.length = 59999;
-        w.Grid().setActiveCell({0, C::Title});
-        QVERIFY(!w.cmdNextTrack->isEnabled());
-        w.cmdPlay->click();
+        w.trackList().grid().setActiveCell({0, C::Title});
+        QVERIFY(!child<QPushButton>(w, "cmdNextTrack")->isEnabled());
+        w.cmdPlay_Click();
 
-        const QString hwnd = QString::number(static_cast<quint64>(w.frameMovie->effectiveWinId()));
-        const QString size = QStringLiteral("%1 %2").arg(w.frameMovie->width()).arg(w.frameMovie->height());
+        const QString hwnd = QString::number(static_cast<quint64>(child<QWidget>(w, "frameMovie")->effectiveWinId()));
+        const QString size = QStringLiteral("%1 %2").arg(child<QWidget>(w, "frameMovie")->width()).arg(child<QWidget>(w, "frameMovie")->height());
         QCOMPARE(m_device->commands,
                  (QStringList{"close animation ", "close animation ",
                               " open /media/My iPod/iPod_Control/Music/F00/AB CD.mp3 type MPEGVideo alias animation parent " + hwnd +
@@ -135,82 +135,84 @@ private slots:
                               "play animation ", "pause animation ", "play animation ", "put animation window at 0 0 " + size + "  ",
                               "set animation time format ms ", "status animation length "}));
         QCOMPARE(m_device->media.calls.first(), QStringLiteral("open /media/My iPod/iPod_Control/Music/F00/AB CD.mp3"));
-        QCOMPARE(w.CurrentTrackID, 7);
-        QCOMPARE(w.lblTotalTime->text(), QStringLiteral("/ 00:59"));
-        QCOMPARE(w.lblFileName->text(), QStringLiteral("Playing Blue Hour"));
-        for (QLabel* label : {w.lblPlayInformation, w.lblTime, w.lblTotalTime, w.lblFileName})
+        QCOMPARE(w.player().CurrentTrackID(), 7);
+        QCOMPARE(child<QLabel>(w, "lblTotalTime")->text(), QStringLiteral("/ 00:59"));
+        QCOMPARE(child<QLabel>(w, "lblFileName")->text(), QStringLiteral("Playing Blue Hour"));
+        for (QLabel* label : {child<QLabel>(w, "lblPlayInformation"), child<QLabel>(w, "lblTime"), child<QLabel>(w, "lblTotalTime"), child<QLabel>(w, "lblFileName")})
             QVERIFY(label->isVisibleTo(&w));
-        QVERIFY(w.tmrVideoInfo->isActive());
-        QCOMPARE(w.tmrVideoInfo->interval(), 1000);
-        QVERIFY(w.cmdNextTrack->isEnabled());
-        QVERIFY(w.cmdPrevTrack->isEnabled());
+        QVERIFY(w.player().tmrVideoInfo().isActive());
+        QCOMPARE(w.player().tmrVideoInfo().interval(), 1000);
+        QVERIFY(child<QPushButton>(w, "cmdNextTrack")->isEnabled());
+        QVERIFY(child<QPushButton>(w, "cmdPrevTrack")->isEnabled());
         QVERIFY(m_started.empty());
 
         // The time runs; a position stuck at 00:00 never ends the track.
         for (int i = 0; i < 3; ++i)
-            w.tmrVideoInfo_Timer();
-        QVERIFY(w.tmrVideoInfo->isActive());
+            w.player().tmrVideoInfo_Timer();
+        QVERIFY(w.player().tmrVideoInfo().isActive());
         m_device->media.position = 5400;
-        w.tmrVideoInfo_Timer();
-        QCOMPARE(w.lblTime->text(), QStringLiteral("00:05"));
-        QVERIFY(w.tmrVideoInfo->isActive());
+        w.player().tmrVideoInfo_Timer();
+        QCOMPARE(child<QLabel>(w, "lblTime")->text(), QStringLiteral("00:05"));
+        QVERIFY(w.player().tmrVideoInfo().isActive());
 
         // The same second twice: the end of the track. Rewound, paused, labels hidden.
         m_device->commands.clear();
-        w.tmrVideoInfo_Timer();
-        QVERIFY(!w.tmrVideoInfo->isActive());
+        QSignalSpy stopped(&w.player(), &TrackPlayer::playbackStopped);
+        w.player().tmrVideoInfo_Timer();
+        QCOMPARE(stopped.count(), 1);
+        QVERIFY(!w.player().tmrVideoInfo().isActive());
         QCOMPARE(m_device->commands.mid(2), (QStringList{"play animation from 0 ", "pause animation "}));
-        QVERIFY(!w.lblTime->isVisibleTo(&w));
-        QVERIFY(!w.lblFileName->isVisibleTo(&w));
+        QVERIFY(!child<QLabel>(w, "lblTime")->isVisibleTo(&w));
+        QVERIFY(!child<QLabel>(w, "lblFileName")->isVisibleTo(&w));
         QVERIFY(m_device->interpreter.isOpen());
 
         // Playing again starts counting afresh, even at the second the last one stopped at.
-        w.cmdPlay->click();
-        QCOMPARE(w.lblTime->text(), QStringLiteral("00:00"));
-        w.tmrVideoInfo_Timer();
-        QVERIFY(w.tmrVideoInfo->isActive());
-        QCOMPARE(w.lblTime->text(), QStringLiteral("00:05"));
+        w.cmdPlay_Click();
+        QCOMPARE(child<QLabel>(w, "lblTime")->text(), QStringLiteral("00:00"));
+        w.player().tmrVideoInfo_Timer();
+        QVERIFY(w.player().tmrVideoInfo().isActive());
+        QCOMPARE(child<QLabel>(w, "lblTime")->text(), QStringLiteral("00:05"));
 
         // Stop and "<< Back" rewind too.
         m_device->commands.clear();
-        w.cmdStop->click();
+        w.StopPlayback();
         QCOMPARE(m_device->commands, (QStringList{"play animation from 0 ", "pause animation "}));
-        QVERIFY(!w.tmrVideoInfo->isActive());
-        w.cmdPlay->click();
+        QVERIFY(!w.player().tmrVideoInfo().isActive());
+        w.cmdPlay_Click();
         m_device->commands.clear();
-        w.cmdCancel->click();
+        w.cmdCancel_Click();
         QCOMPARE(m_device->commands, (QStringList{"play animation from 0 ", "pause animation "}));
-        QVERIFY(!w.tmrVideoInfo->isActive());
+        QVERIFY(!w.player().tmrVideoInfo().isActive());
     }
 
     void otherTypesStartTheOutsidePlayer()
     {
         frmMain w(m_dialogs);
         prepare(w);
-        showTracks(w, {trackInfo(1, "Clip", "", "", "M4V", "/media/ipod/iPod_Control/Music/F01/VID 1.m4v"),
+        w.trackList().showTracks({trackInfo(1, "Clip", "", "", "M4V", "/media/ipod/iPod_Control/Music/F01/VID 1.m4v"),
                        trackInfo(2, "Film", "", "", "MP4", "")});
         TempDir folder;
-        w.setProgramFolder(QString::fromStdString(folder.path().string()));
+        w.player().setProgramFolder(QString::fromStdString(folder.path().string()));
         const QString onPath = QStandardPaths::findExecutable("ffplay");
         const QString beside = QString::fromStdString((folder.path() / "ffplay").string());
-        QCOMPARE(w.ffplayProgram(), onPath.isEmpty() ? beside : onPath);
+        QCOMPARE(w.player().ffplayProgram(), onPath.isEmpty() ? beside : onPath);
         QFile player(beside);
         QVERIFY(player.open(QIODevice::WriteOnly));
         player.close();
         player.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QCOMPARE(w.ffplayProgram(), beside);  // the one beside the program comes first
+        QCOMPARE(w.player().ffplayProgram(), beside);  // the one beside the program comes first
 
-        w.Grid().setActiveCell({0, C::Title});
-        w.cmdPlay->click();
+        w.trackList().grid().setActiveCell({0, C::Title});
+        w.cmdPlay_Click();
         QCOMPARE(m_started.size(), std::size_t(1));
         QCOMPARE(m_started[0].program, beside);
         QCOMPARE(m_started[0].arguments, QStringList{"/media/ipod/iPod_Control/Music/F01/VID 1.m4v"});
         QCOMPARE(m_started[0].folder, QStringLiteral("/"));
         QVERIFY(m_device->commands.isEmpty());
-        QVERIFY(!w.tmrVideoInfo->isActive());
-        QVERIFY(!w.lblTime->isVisibleTo(&w));
-        QCOMPARE(w.MCI().MovieFile, QStringLiteral("/media/ipod/iPod_Control/Music/F01/VID 1.m4v"));
-        QCOMPARE(w.MCI().MovieDevice, QStringLiteral("MPEGVideo"));
+        QVERIFY(!w.player().tmrVideoInfo().isActive());
+        QVERIFY(!child<QLabel>(w, "lblTime")->isVisibleTo(&w));
+        QCOMPARE(w.player().MCI().MovieFile, QStringLiteral("/media/ipod/iPod_Control/Music/F01/VID 1.m4v"));
+        QCOMPARE(w.player().MCI().MovieDevice, QStringLiteral("MPEGVideo"));
 
         // A track without location hands the player an empty parameter.
         w.PlayNextTrack();
@@ -222,47 +224,50 @@ private slots:
     {
         frmMain w(m_dialogs);
         prepare(w);
-        showTracks(w, {trackInfo(1, "One", "", "", "WAV", "/t/1.wav"), trackInfo(2, "Two", "", "", "WAV", "/t/2.wav"),
+        w.trackList().showTracks({trackInfo(1, "One", "", "", "WAV", "/t/1.wav"), trackInfo(2, "Two", "", "", "WAV", "/t/2.wav"),
                        trackInfo(3, "Three", "", "", "WAV", "/t/3.wav")});
         w.PlayNextTrack();  // nothing played yet
         QVERIFY(m_device->commands.isEmpty());
 
-        w.Grid().setActiveCell({0, C::Title});
-        emit w.Grid().rowDoubleClicked(0);  // a double click plays as the play button does
-        QCOMPARE(w.CurrentTrackID, 1);
+        w.trackList().grid().setActiveCell({0, C::Title});
+        QSignalSpy started(&w.player(), &TrackPlayer::trackStarted);
+        emit w.trackList().grid().rowDoubleClicked(0);
+        QCOMPARE(started.count(), 1);
+        QCOMPARE(started.at(0).at(0).toInt(), 1);  // a double click plays as the play button does
+        QCOMPARE(w.player().CurrentTrackID(), 1);
         QCOMPARE(m_device->interpreter.path(), QStringLiteral("/t/1.wav"));
-        QVERIFY(w.cmdNextTrack->isEnabled());
+        QVERIFY(child<QPushButton>(w, "cmdNextTrack")->isEnabled());
         const auto opened = [&] { return m_device->interpreter.path(); };
         m_device->commands.clear();
-        w.cmdPrevTrack->click();
+        w.PlayPreviousTrack();
         QVERIFY(m_device->commands.isEmpty());  // no wrap-around at the top
-        w.cmdNextTrack->click();
-        QCOMPARE(w.CurrentTrackID, 2);
+        w.PlayNextTrack();
+        QCOMPARE(w.player().CurrentTrackID(), 2);
         QCOMPARE(opened(), QStringLiteral("/t/2.wav"));
-        QVERIFY(w.Grid().isRowSelected(1));
-        QVERIFY(!w.Grid().isRowSelected(0));
-        w.cmdNextTrack->click();
-        QCOMPARE(w.CurrentTrackID, 3);
+        QVERIFY(w.trackList().grid().isRowSelected(1));
+        QVERIFY(!w.trackList().grid().isRowSelected(0));
+        w.PlayNextTrack();
+        QCOMPARE(w.player().CurrentTrackID(), 3);
         m_device->commands.clear();
-        w.cmdNextTrack->click();
+        w.PlayNextTrack();
         QVERIFY(m_device->commands.isEmpty());  // nor at the bottom
-        QCOMPARE(w.CurrentTrackID, 3);
-        w.cmdPrevTrack->click();
-        QCOMPARE(w.CurrentTrackID, 2);
+        QCOMPARE(w.player().CurrentTrackID(), 3);
+        w.PlayPreviousTrack();
+        QCOMPARE(w.player().CurrentTrackID(), 2);
         QCOMPARE(opened(), QStringLiteral("/t/2.wav"));
-        w.cmdPrevTrack->click();
-        QCOMPARE(w.CurrentTrackID, 1);
-        QCOMPARE(w.lblFileName->text(), QStringLiteral("Playing One"));
+        w.PlayPreviousTrack();
+        QCOMPARE(w.player().CurrentTrackID(), 1);
+        QCOMPARE(child<QLabel>(w, "lblFileName")->text(), QStringLiteral("Playing One"));
     }
 
     void nothingHighlightedPlaysNothing()
     {
         frmMain w(m_dialogs);
         prepare(w);
-        showTracks(w, {trackInfo(1, "One")});
-        w.Grid().setActiveCell({});
-        w.cmdPlay->click();
-        QCOMPARE(w.CurrentTrackID, 0);
+        w.trackList().showTracks({trackInfo(1, "One")});
+        w.trackList().grid().setActiveCell({});
+        w.cmdPlay_Click();
+        QCOMPARE(w.player().CurrentTrackID(), 0);
         QVERIFY(m_device->commands.isEmpty());
         QVERIFY(m_dialogs.prompts.empty());
     }
@@ -270,15 +275,13 @@ private slots:
 private:
     void prepare(frmMain& w)
     {
-        w.setMciDevice(m_device.get());
-        w.setProgramStarter([this](const QString& program, const QStringList& arguments, const QString& folder) {
+        w.player().setMciDevice(m_device.get());
+        w.player().setProgramStarter([this](const QString& program, const QStringList& arguments, const QString& folder) {
             m_started.push_back({program, arguments, folder});
             return true;
         });
     }
 
-    std::unique_ptr<TempDir> m_config;
-    ScriptedDialogs m_dialogs;
     std::unique_ptr<RecordingDevice> m_device;
     std::vector<Started> m_started;
 };

@@ -1,8 +1,10 @@
 #include "FixtureDevice.h"
-#include "ScriptedDialogs.h"
+#include "TrackliftTestCase.h"
 
+#include <PanelSlides.h>
 #include <SingleInstance.h>
 #include <Startup.h>
+#include <TrackList.h>
 #include <frmMain.h>
 
 #include <QLabel>
@@ -12,13 +14,12 @@
 using namespace tracklift;
 using namespace testsupport;
 
-class StartupTest : public QObject {
+class StartupTest : public TrackliftTestCase {
     Q_OBJECT
 private slots:
     void initTestCase()
     {
         qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(m_runtime.path().string()));
-        qputenv("TRACKLIFT_CONFIG_DIR", QByteArray::fromStdString(m_runtime.path().string() + "/config"));
     }
 
     void lockIsHeldByOneInstanceOnly()
@@ -59,7 +60,7 @@ private slots:
         QVERIFY(window);
         QCOMPARE(exitCode, 0);
         window->cmdLoadiPod_Click();
-        QCOMPARE(window->lblStatus->text(), QStringLiteral("iPod Contents are Loaded"));
+        QCOMPARE(window->trackList().statusText(), QStringLiteral("iPod Contents are Loaded"));
         QVERIFY(dialogs.prompts.empty());
     }
 
@@ -71,8 +72,8 @@ private slots:
         auto window = startTracklift(dialogs, {"tracklift", "--device", device.root(), "--load"}, exitCode);
         QVERIFY(window);
         QTRY_VERIFY_WITH_TIMEOUT(window->isContentsPageShown(), 10000);
-        QCOMPARE(window->viewButtonWidthTwips(), frmMain::kViewButtonTwips);
-        QCOMPARE(window->Grid().rowCount(), 2);
+        QCOMPARE(window->panels().viewButtonWidthTwips(), PanelSlides::kViewButtonTwips);
+        QCOMPARE(window->trackList().grid().rowCount(), 2);
         QVERIFY(dialogs.prompts.empty());
     }
 

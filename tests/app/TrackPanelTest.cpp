@@ -1,7 +1,8 @@
-#include "ScriptedDialogs.h"
-#include "TempDir.h"
-#include "WindowFixtures.h"
+#include "TrackliftTestCase.h"
 
+#include <PanelSlides.h>
+#include <TrackInformation.h>
+#include <TrackList.h>
 #include <frmMain.h>
 #include <frmMenus.h>
 
@@ -28,41 +29,34 @@ sonarchive::TrackInfo timedTrack(std::int32_t id, std::int32_t start, std::int32
 
 }  // namespace
 
-class TrackPanelTest : public QObject {
+class TrackPanelTest : public TrackliftTestCase {
     Q_OBJECT
 private slots:
-    void init()
-    {
-        m_config = std::make_unique<TempDir>();
-        qputenv("TRACKLIFT_CONFIG_DIR", QByteArray::fromStdString(m_config->path().string()));
-        m_dialogs = ScriptedDialogs();
-    }
-
     void startStopTimesRoundToTheNearestSecond()
     {
-        QCOMPARE(frmMain::FormatStartStopTime(0), QStringLiteral("00:00"));
-        QCOMPARE(frmMain::FormatStartStopTime(90000), QStringLiteral("01:30"));
-        QCOMPARE(frmMain::FormatStartStopTime(59600), QStringLiteral("01:00"));
-        QCOMPARE(frmMain::FormatStartStopTime(500), QStringLiteral("00:00"));   // halves go to the even second
-        QCOMPARE(frmMain::FormatStartStopTime(1500), QStringLiteral("00:02"));
-        QCOMPARE(frmMain::FormatStartStopTime(2500), QStringLiteral("00:02"));
-        QCOMPARE(frmMain::FormatStartStopTime(2501), QStringLiteral("00:03"));
-        QCOMPARE(frmMain::FormatStartStopTime(6000000), QStringLiteral("100:00"));
+        QCOMPARE(TrackInformation::FormatStartStopTime(0), QStringLiteral("00:00"));
+        QCOMPARE(TrackInformation::FormatStartStopTime(90000), QStringLiteral("01:30"));
+        QCOMPARE(TrackInformation::FormatStartStopTime(59600), QStringLiteral("01:00"));
+        QCOMPARE(TrackInformation::FormatStartStopTime(500), QStringLiteral("00:00"));   // halves go to the even second
+        QCOMPARE(TrackInformation::FormatStartStopTime(1500), QStringLiteral("00:02"));
+        QCOMPARE(TrackInformation::FormatStartStopTime(2500), QStringLiteral("00:02"));
+        QCOMPARE(TrackInformation::FormatStartStopTime(2501), QStringLiteral("00:03"));
+        QCOMPARE(TrackInformation::FormatStartStopTime(6000000), QStringLiteral("100:00"));
     }
 
     void withoutAHighlightedTrackTheUserIsTold()
     {
         frmMain w(m_dialogs);
-        showTracks(w, {timedTrack(1, 0, 0, 0)});
-        w.Grid().setActiveCell({});
-        w.cmdEditTrack->click();
+        w.trackList().showTracks({timedTrack(1, 0, 0, 0)});
+        w.trackList().grid().setActiveCell({});
+        w.cmdEditTrack_Click();
         QCOMPARE(m_dialogs.prompts.size(), std::size_t(1));
         QCOMPARE(m_dialogs.prompts[0].text, QStringLiteral("Please, Click a track first to be highlighted then click View Track Information"));
         QCOMPARE(m_dialogs.prompts[0].title, QStringLiteral("Tracklift"));
         QCOMPARE(m_dialogs.prompts[0].icon, MessageIcon::Exclamation);
-        QVERIFY(!w.tmrAnimate->isActive());
-        QCOMPARE(w.panelTopTwips(w.frEditFrame), w.windowHeightTwips());
-        QVERIFY(w.frContents->isEnabled());
+        QVERIFY(!w.panels().isSliding());
+        QCOMPARE(w.panels().panelTopTwips(child<QWidget>(w, "frEditFrame")), w.panels().windowHeightTwips());
+        QVERIFY(child<QWidget>(w, "frContents")->isEnabled());
     }
 
     void panelShowsTheRecordOfTheHighlightedTrack()
@@ -78,110 +72,107 @@ private slots:
         sonarchive::TrackInfo b = timedTrack(6, 1500, 120000, 240000);
         b.iSkipWhenShuffle = 1;
         b.sYear = std::u16string(u"20\0\0", 4);
-        showTracks(w, {a, b});
+        w.trackList().showTracks({a, b});
 
         // Start 0 and stop equal to the length: neither box ticked, both times shown.
-        w.Grid().setActiveCell({0, C::Title});
-        w.cmdEditTrack->click();
+        w.trackList().grid().setActiveCell({0, C::Title});
+        w.cmdEditTrack_Click();
         QVERIFY(m_dialogs.prompts.empty());
-        QCOMPARE(w.InfoTrackID, 5);
-        QCOMPARE(w.txtTitle->text(), QStringLiteral("Track 5"));
-        QCOMPARE(w.txtAlbum->text(), QString());  // the device's own text, not "Unknown"
-        QCOMPARE(w.txtArtist->text(), QStringLiteral("Artist 5"));
-        QCOMPARE(w.txtComposer->text(), QStringLiteral("Writer"));
-        QCOMPARE(w.txtGenre->text(), QStringLiteral("Jazz"));
-        QCOMPARE(w.txtComment->text(), QStringLiteral("Live take"));
-        QCOMPARE(w.txtYear->text(), QStringLiteral("1999"));
-        QVERIFY(w.chkRemeberPP->isChecked());
-        QVERIFY(!w.chkSkipWhenShuffle->isChecked());
-        QVERIFY(!w.chkStartPT->isChecked());
-        QVERIFY(!w.chkStopPT->isChecked());
-        QVERIFY(!w.txtStartTime->isEnabled());
-        QVERIFY(!w.txtStopTime->isEnabled());
-        QCOMPARE(w.txtStartTime->text(), QStringLiteral("00:00"));
-        QCOMPARE(w.txtStopTime->text(), QStringLiteral("04:00"));
+        QCOMPARE(w.trackInformation().InfoTrackID(), 5);
+        QCOMPARE(child<QLineEdit>(w, "txtTitle")->text(), QStringLiteral("Track 5"));
+        QCOMPARE(child<QLineEdit>(w, "txtAlbum")->text(), QString());  // the device's own text, not "Unknown"
+        QCOMPARE(child<QLineEdit>(w, "txtArtist")->text(), QStringLiteral("Artist 5"));
+        QCOMPARE(child<QLineEdit>(w, "txtComposer")->text(), QStringLiteral("Writer"));
+        QCOMPARE(child<QLineEdit>(w, "txtGenre")->text(), QStringLiteral("Jazz"));
+        QCOMPARE(child<QLineEdit>(w, "txtComment")->text(), QStringLiteral("Live take"));
+        QCOMPARE(child<QLineEdit>(w, "txtYear")->text(), QStringLiteral("1999"));
+        QVERIFY(child<QCheckBox>(w, "chkRemeberPP")->isChecked());
+        QVERIFY(!child<QCheckBox>(w, "chkSkipWhenShuffle")->isChecked());
+        QVERIFY(!child<QCheckBox>(w, "chkStartPT")->isChecked());
+        QVERIFY(!child<QCheckBox>(w, "chkStopPT")->isChecked());
+        QVERIFY(!child<QLineEdit>(w, "txtStartTime")->isEnabled());
+        QVERIFY(!child<QLineEdit>(w, "txtStopTime")->isEnabled());
+        QCOMPARE(child<QLineEdit>(w, "txtStartTime")->text(), QStringLiteral("00:00"));
+        QCOMPARE(child<QLineEdit>(w, "txtStopTime")->text(), QStringLiteral("04:00"));
 
         // The panel slides up over the disabled contents and stops at 1,515 twips.
-        QVERIFY(!w.frContents->isEnabled());
-        QVERIFY(!w.cmdAbout->isEnabled());
-        QCOMPARE(w.sMoveObject, QStringLiteral("Edit Frame 2 Up"));
-        finishAnimations(w);
-        QCOMPARE(w.panelTopTwips(w.frEditFrame), 1515);
-        QCOMPARE(w.frEditFrame->y(), w.pixelsFromTwips(1515));
-        QCOMPARE(w.frEditFrame->x(), w.width() / 2 - w.frEditFrame->width() / 2);
-        w.cmdCancelEdit->click();
-        finishAnimations(w);
-        QCOMPARE(w.panelTopTwips(w.frEditFrame), w.windowHeightTwips());
-        QVERIFY(w.frContents->isEnabled());
-        QVERIFY(w.cmdAbout->isEnabled());
+        QVERIFY(!child<QWidget>(w, "frContents")->isEnabled());
+        QVERIFY(!child<QPushButton>(w, "cmdAbout")->isEnabled());
+        QCOMPARE(w.panels().sMoveObject(), QStringLiteral("Edit Frame 2 Up"));
+        finishAnimations(w.panels());
+        QCOMPARE(w.panels().panelTopTwips(child<QWidget>(w, "frEditFrame")), 1515);
+        QCOMPARE(child<QWidget>(w, "frEditFrame")->y(), w.panels().pixelsFromTwips(1515));
+        QCOMPARE(child<QWidget>(w, "frEditFrame")->x(), w.width() / 2 - child<QWidget>(w, "frEditFrame")->width() / 2);
+        w.cmdCancelEdit_Click();
+        finishAnimations(w.panels());
+        QCOMPARE(w.panels().panelTopTwips(child<QWidget>(w, "frEditFrame")), w.panels().windowHeightTwips());
+        QVERIFY(child<QWidget>(w, "frContents")->isEnabled());
+        QVERIFY(child<QPushButton>(w, "cmdAbout")->isEnabled());
 
         // A stop time inside the track: ticked, shown and open for typing.
-        w.Grid().setActiveCell({1, C::Album});
+        w.trackList().grid().setActiveCell({1, C::Album});
         QVERIFY(w.ShowTrackInformation());
-        QCOMPARE(w.InfoTrackID, 6);
-        QVERIFY(w.chkStopPT->isChecked());
-        QVERIFY(w.txtStopTime->isEnabled());
-        QCOMPARE(w.txtStopTime->text(), QStringLiteral("02:00"));
-        QVERIFY(w.chkStartPT->isChecked());
-        QCOMPARE(w.txtStartTime->text(), QStringLiteral("00:02"));
-        QVERIFY(w.chkSkipWhenShuffle->isChecked());
-        QCOMPARE(w.txtYear->text(), QStringLiteral("20"));
+        QCOMPARE(w.trackInformation().InfoTrackID(), 6);
+        QVERIFY(child<QCheckBox>(w, "chkStopPT")->isChecked());
+        QVERIFY(child<QLineEdit>(w, "txtStopTime")->isEnabled());
+        QCOMPARE(child<QLineEdit>(w, "txtStopTime")->text(), QStringLiteral("02:00"));
+        QVERIFY(child<QCheckBox>(w, "chkStartPT")->isChecked());
+        QCOMPARE(child<QLineEdit>(w, "txtStartTime")->text(), QStringLiteral("00:02"));
+        QVERIFY(child<QCheckBox>(w, "chkSkipWhenShuffle")->isChecked());
+        QCOMPARE(child<QLineEdit>(w, "txtYear")->text(), QStringLiteral("20"));
 
         // Filling never unticks: the first track now shows the ticks of the second.
-        w.FillTrackPanel(5);
-        QVERIFY(w.chkStopPT->isChecked());
-        QVERIFY(w.chkStartPT->isChecked());
-        QCOMPARE(w.txtStopTime->text(), QStringLiteral("04:00"));
+        w.trackInformation().FillTrackPanel(5);
+        QVERIFY(child<QCheckBox>(w, "chkStopPT")->isChecked());
+        QVERIFY(child<QCheckBox>(w, "chkStartPT")->isChecked());
+        QCOMPARE(child<QLineEdit>(w, "txtStopTime")->text(), QStringLiteral("04:00"));
 
         // An identifier the list no longer holds leaves the panel as it was.
-        w.FillTrackPanel(99);
-        QCOMPARE(w.InfoTrackID, 99);
-        QCOMPARE(w.txtTitle->text(), QStringLiteral("Track 5"));
+        w.trackInformation().FillTrackPanel(99);
+        QCOMPARE(w.trackInformation().InfoTrackID(), 99);
+        QCOMPARE(child<QLineEdit>(w, "txtTitle")->text(), QStringLiteral("Track 5"));
 
         // Unticking a box closes its time for typing.
-        QTest::mouseClick(w.chkStopPT, Qt::LeftButton, {}, QPoint(4, w.chkStopPT->height() / 2));
-        QVERIFY(!w.chkStopPT->isChecked());
-        QVERIFY(!w.txtStopTime->isEnabled());
+        QTest::mouseClick(child<QCheckBox>(w, "chkStopPT"), Qt::LeftButton, {}, QPoint(4, child<QCheckBox>(w, "chkStopPT")->height() / 2));
+        QVERIFY(!child<QCheckBox>(w, "chkStopPT")->isChecked());
+        QVERIFY(!child<QLineEdit>(w, "txtStopTime")->isEnabled());
     }
 
     void timeAndYearBoxesLetOnlyTheirKeysThrough()
     {
         frmMain w(m_dialogs);
-        w.txtYear->clear();
-        QTest::keyClicks(w.txtYear, QStringLiteral("a7:"));
-        QCOMPARE(w.txtYear->text(), QStringLiteral("7"));
-        QTest::keyClick(w.txtYear, Qt::Key_Backspace);
-        QCOMPARE(w.txtYear->text(), QString());
+        child<QLineEdit>(w, "txtYear")->clear();
+        QTest::keyClicks(child<QLineEdit>(w, "txtYear"), QStringLiteral("a7:"));
+        QCOMPARE(child<QLineEdit>(w, "txtYear")->text(), QStringLiteral("7"));
+        QTest::keyClick(child<QLineEdit>(w, "txtYear"), Qt::Key_Backspace);
+        QCOMPARE(child<QLineEdit>(w, "txtYear")->text(), QString());
 
-        w.txtStartTime->setEnabled(true);
-        w.txtStartTime->clear();
-        QTest::keyClicks(w.txtStartTime, QStringLiteral("12:3x4567"));
-        QCOMPARE(w.txtStartTime->text(), QStringLiteral("12:34567"));
+        child<QLineEdit>(w, "txtStartTime")->setEnabled(true);
+        child<QLineEdit>(w, "txtStartTime")->clear();
+        QTest::keyClicks(child<QLineEdit>(w, "txtStartTime"), QStringLiteral("12:3x4567"));
+        QCOMPARE(child<QLineEdit>(w, "txtStartTime")->text(), QStringLiteral("12:34567"));
 
-        w.txtStopTime->setEnabled(true);
-        w.txtStopTime->clear();
-        QTest::keyClicks(w.txtStopTime, QStringLiteral("123:456"));
-        QCOMPARE(w.txtStopTime->text(), QStringLiteral("123:45"));  // a seventh character is refused
-        QTest::keyClick(w.txtStopTime, Qt::Key_Backspace);
-        QCOMPARE(w.txtStopTime->text(), QStringLiteral("123:4"));
-        QTest::keyClicks(w.txtStopTime, QStringLiteral("9"));
-        QCOMPARE(w.txtStopTime->text(), QStringLiteral("123:49"));
+        child<QLineEdit>(w, "txtStopTime")->setEnabled(true);
+        child<QLineEdit>(w, "txtStopTime")->clear();
+        QTest::keyClicks(child<QLineEdit>(w, "txtStopTime"), QStringLiteral("123:456"));
+        QCOMPARE(child<QLineEdit>(w, "txtStopTime")->text(), QStringLiteral("123:45"));  // a seventh character is refused
+        QTest::keyClick(child<QLineEdit>(w, "txtStopTime"), Qt::Key_Backspace);
+        QCOMPARE(child<QLineEdit>(w, "txtStopTime")->text(), QStringLiteral("123:4"));
+        QTest::keyClicks(child<QLineEdit>(w, "txtStopTime"), QStringLiteral("9"));
+        QCOMPARE(child<QLineEdit>(w, "txtStopTime")->text(), QStringLiteral("123:49"));
     }
 
     void rightClickShowsTheProgramsOwnMenu()
     {
         frmMain w(m_dialogs);
-        emit w.txtYear->customContextMenuRequested(QPoint(2, 2));
+        emit child<QLineEdit>(w, "txtYear")->customContextMenuRequested(QPoint(2, 2));
         QCOMPARE(w.Menus().lastShown(), w.Menus().mnuTextBox);
-        QVERIFY(w.txtYear->isEnabled());
+        QVERIFY(child<QLineEdit>(w, "txtYear")->isEnabled());
         QCOMPARE(w.Menus().mnuTextBox->actions().size(), qsizetype(1));
         QCOMPARE(w.Menus().mnuTextBox->actions()[0]->text(), QStringLiteral("Right Click is not allowed here"));
         w.Menus().mnuTextBox->close();
     }
 
-private:
-    std::unique_ptr<TempDir> m_config;
-    ScriptedDialogs m_dialogs;
 };
 
 QTEST_MAIN(TrackPanelTest)

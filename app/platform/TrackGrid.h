@@ -6,8 +6,6 @@
 #include <QString>
 #include <QVariant>
 
-#include <vector>
-
 class QSortFilterProxyModel;
 class QTableView;
 
@@ -36,17 +34,14 @@ public:
 
     // Grid as a whole.
     void bind(TrackTableModel* table);
-    TrackTableModel* table() const { return m_table; }
     QTableView* view() const { return m_view; }
     void setCaption(const QString& caption) { m_caption = caption; }
     QString caption() const { return m_caption; }
     void setColumnHidden(int column, bool hidden);
     bool isColumnHidden(int column) const;
     void setColumnWidthTwips(int column, int twips);
-    int columnWidthTwips(int column) const;
     void setColumnHeader(int column, const QString& text);
     void setColumnCheckBox(int column, bool checkBox);  // editable check boxes, else read-only
-    TrackTableModel::ColumnType columnType(int column) const;
 
     // Rows.
     int rowCount() const;
@@ -76,8 +71,6 @@ public:
     QString cellText(GridRow row, int column) const;
     bool setCellValue(GridRow row, int column, const QVariant& value);
     void setCellSelected(GridCell cell, bool selected);
-    bool isCellSelected(GridCell cell) const;
-    std::vector<GridCell> selectedCells() const;
     // The lowest displayed row holding any selected cell; kNoRow when nothing is selected.
     GridRow lastRowWithSelection() const;
     void scrollToRow(GridRow row);

@@ -53,11 +53,6 @@ void TrackGrid::setColumnWidthTwips(int column, int twips)
     m_view->setColumnWidth(column, pixelsFromTwips(twips));
 }
 
-int TrackGrid::columnWidthTwips(int column) const
-{
-    return qRound(m_view->columnWidth(column) * 1440.0 / m_view->logicalDpiX());
-}
-
 void TrackGrid::setColumnHeader(int column, const QString& text)
 {
     if (m_table)
@@ -68,11 +63,6 @@ void TrackGrid::setColumnCheckBox(int column, bool checkBox)
 {
     if (m_table)
         m_table->setColumnCheckable(column, checkBox);
-}
-
-TrackTableModel::ColumnType TrackGrid::columnType(int column) const
-{
-    return TrackTableModel::column(column).type;
 }
 
 int TrackGrid::rowCount() const
@@ -217,11 +207,6 @@ void TrackGrid::setCellSelected(GridCell cell, bool selected)
                                      selected ? QItemSelectionModel::Select : QItemSelectionModel::Deselect);
 }
 
-bool TrackGrid::isCellSelected(GridCell cell) const
-{
-    return !cell.isNull() && cell.row < rowCount() && m_view->selectionModel()->isSelected(m_proxy->index(cell.row, cell.column));
-}
-
 GridRow TrackGrid::lastRowWithSelection() const
 {
     GridRow last = kNoRow;
@@ -230,16 +215,6 @@ GridRow TrackGrid::lastRowWithSelection() const
     for (const QItemSelectionRange& range : m_view->selectionModel()->selection())
         last = std::max(last, range.bottom());
     return last;
-}
-
-std::vector<GridCell> TrackGrid::selectedCells() const
-{
-    std::vector<GridCell> cells;
-    if (!m_table)
-        return cells;
-    for (const QModelIndex& index : m_view->selectionModel()->selectedIndexes())
-        cells.push_back({index.row(), index.column()});
-    return cells;
 }
 
 void TrackGrid::resetAppearances()

@@ -33,10 +33,8 @@ public:
     QString sendString(const QString& command) override;
 
     bool isOpen() const { return m_open; }
-    QString alias() const { return m_alias; }
     QString deviceType() const { return m_type; }
     QString path() const { return m_path; }
-    MediaBackend* backend() const { return m_backend.get(); }
 
 private:
     MediaBackend& media();

@@ -5,14 +5,18 @@
 namespace tracklift {
 
 // The settings store: named string values under key paths, grouped in hives as
-// in a registry. Each hive is one text file in the user's configuration folder
-// ($TRACKLIFT_CONFIG_DIR, else $XDG_CONFIG_HOME/tracklift, else ~/.config/tracklift):
+// in a registry. Each hive is an INI file kept through QSettings in the user's
+// configuration folder ($TRACKLIFT_CONFIG_DIR, else $XDG_CONFIG_HOME/tracklift,
+// else ~/.config/tracklift). The key path's parts are its groups, the value
+// names its keys and "@" its unnamed value:
 //
-//   [Software\Corvane Tracklift\Settings]
-//   "AutoDetect"="True"
-//   @="the key's unnamed value"
+//   [Software]
+//   Corvane%20Tracklift\Settings\AutoDetect=True
 //
-// Key paths and value names compare without regard to letter case.
+// Files of the earlier writer ([Software\Corvane Tracklift\Settings] then
+// "AutoDetect"="True" and @="...") are read as they are and rewritten in this
+// form the first time they are changed. Key paths and value names compare
+// without regard to letter case.
 class CRegister {
 public:
     enum Hive { HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS };

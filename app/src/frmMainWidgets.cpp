@@ -1,0 +1,428 @@
+// The main window's controls: the header, the two pages with their tools,
+// the player, and the information and about panels. Where they sit and how
+// they look; what they do is wired in frmMain.cpp.
+
+#include "FilterSearch.h"
+#include "WindowMetrics.h"
+#include "frmMain.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace tracklift {
+
+namespace {
+
+const QString kAboutText = QStringLiteral(
+    "Tracklift is very easy to use tool to Copy your iPod Device(Any Type), you can copy tracks from iPod to your local hard drive.");
+
+}  // namespace
+
+int frmMain::px(int pixelsAt96Dpi) const
+{
+    return qRound(pixelsAt96Dpi * logicalDpiY() / 96.0);
+}
+
+void frmMain::buildStartPage()
+{
+    DeviceConnection::Widgets& c = m_connectionControls;
+    frTopHeader = new QWidget(this);
+    frTopHeader->setObjectName(QStringLiteral("frTopHeader"));
+    frTopHeader->setAttribute(Qt::WA_StyledBackground);
+    lblTitle = new QLabel(applicationTitle(), frTopHeader);
+    lblTitle->setObjectName(QStringLiteral("lblTitle"));
+    auto* subtitle = new QLabel(QStringLiteral("Copy tracks from your iPod to this computer"), frTopHeader);
+    subtitle->setObjectName(QStringLiteral("lblSubtitle"));
+    cmdMinimize = new QPushButton(QStringLiteral("\u2013"), frTopHeader);
+    cmdMinimize->setObjectName(QStringLiteral("cmdMinimize"));
+    cmdMinimize->setToolTip(QStringLiteral("Minimize"));
+    cmdClose = new QPushButton(QStringLiteral("\u2715"), frTopHeader);
+    cmdClose->setObjectName(QStringLiteral("cmdClose"));
+    cmdClose->setToolTip(QStringLiteral("Close"));
+    cmdHelp = new QPushButton(QStringLiteral("Help"), frTopHeader);
+    cmdHelp->setObjectName(QStringLiteral("cmdHelp"));
+    cmdAbout = new QPushButton(QStringLiteral("About"), frTopHeader);
+    cmdAbout->setObjectName(QStringLiteral("cmdAbout"));
+    for (QPushButton* b : {cmdHelp, cmdAbout})
+        b->setProperty("headerText", true);
+    for (QPushButton* b : {cmdHelp, cmdAbout, cmdMinimize, cmdClose})
+        b->setFocusPolicy(Qt::NoFocus);
+    auto* header = new QHBoxLayout(frTopHeader);
+    header->setContentsMargins(px(20), 0, px(6), 0);
+    header->setSpacing(px(12));
+    header->addWidget(lblTitle);
+    header->addWidget(subtitle);
+    header->addStretch();
+    header->addWidget(cmdHelp);
+    header->addWidget(cmdAbout);
+    header->addSpacing(px(8));
+    header->addWidget(cmdMinimize);
+    header->addWidget(cmdClose);
+
+    frMainFrame = new QWidget(this);
+    frMainFrame->setObjectName(QStringLiteral("frMainFrame"));
+    frMainFrame->setAttribute(Qt::WA_StyledBackground);
+
+    auto* heading = new QLabel(QStringLiteral("Your iPod's music and videos, on this computer"), frMainFrame);
+    heading->setObjectName(QStringLiteral("lblHeading"));
+    auto* intro = new QLabel(QStringLiteral("Connect the iPod, load its contents, tick the tracks you want and copy them to a folder."),
+                             frMainFrame);
+    intro->setObjectName(QStringLiteral("lblIntro"));
+    intro->setWordWrap(true);
+
+    auto* connection = new QWidget(frMainFrame);
+    connection->setObjectName(QStringLiteral("frConnection"));
+    connection->setAttribute(Qt::WA_StyledBackground);
+    auto* connectionTitle = new QLabel(QStringLiteral("Connection"), connection);
+    connectionTitle->setObjectName(QStringLiteral("lblConnection"));
+    c.optAutomatic = new QRadioButton(QStringLiteral("Automatically detect the iPod if connected"), connection);
+    c.optiPodDrive = new QRadioButton(QStringLiteral("Manually specify the iPod Drive"), connection);
+    c.optAutomatic->setObjectName(QStringLiteral("optAutomatic"));
+    c.optiPodDrive->setObjectName(QStringLiteral("optiPodDrive"));
+    c.cmdDrive = new QPushButton(QStringLiteral("Select Drive..."), connection);
+    c.cmdDrive->setObjectName(QStringLiteral("cmdDrive"));
+    c.cmdDrive->setEnabled(false);
+    c.cmdDrive->setMinimumWidth(px(220));
+    auto* modes = new QButtonGroup(this);
+    modes->addButton(c.optAutomatic);
+    modes->addButton(c.optiPodDrive);
+    auto* connectionLayout = new QVBoxLayout(connection);
+    connectionLayout->setContentsMargins(px(18), px(14), px(18), px(16));
+    connectionLayout->setSpacing(px(10));
+    connectionLayout->addWidget(connectionTitle);
+    connectionLayout->addWidget(c.optAutomatic);
+    auto* manualRow = new QHBoxLayout;
+    manualRow->addWidget(c.optiPodDrive);
+    manualRow->addSpacing(px(12));
+    manualRow->addWidget(c.cmdDrive);
+    manualRow->addStretch();
+    connectionLayout->addLayout(manualRow);
+
+    cmdLoadiPod = new QPushButton(QStringLiteral("Load iPod Contents"), frMainFrame);
+    cmdLoadiPod->setObjectName(QStringLiteral("cmdLoadiPod"));
+    cmdViewContents = new QPushButton(frMainFrame);
+    cmdViewContents->setObjectName(QStringLiteral("cmdViewContents"));
+    cmdViewContents->setFixedWidth(0);
+    cmdViewContents->setVisible(false);
+    lblStatus = new QLabel(QStringLiteral("Waiting to load iPod contents"), frMainFrame);
+    lblStatus->setObjectName(QStringLiteral("lblStatus"));
+
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(px(12));
+    buttons->addWidget(cmdLoadiPod);
+    buttons->addWidget(cmdViewContents);
+    buttons->addStretch();
+
+    auto* page = new QVBoxLayout(frMainFrame);
+    page->setContentsMargins(px(40), px(kHeaderHeight + 34), px(40), px(kFooterHeight + 24));
+    page->setSpacing(px(10));
+    page->addWidget(heading);
+    page->addWidget(intro);
+    page->addSpacing(px(18));
+    page->addWidget(connection);
+    page->addSpacing(px(22));
+    page->addLayout(buttons);
+    page->addSpacing(px(6));
+    page->addWidget(lblStatus);
+    page->addStretch();
+
+    c.lblDiskSpace = new QLabel(QStringLiteral("...iPod Disk Space..."), this);
+    c.lblDiskSpace->setObjectName(QStringLiteral("lblDiskSpace"));
+}
+
+void frmMain::buildContentsPage()
+{
+    frContents = new QWidget(this);
+    frContents->setObjectName(QStringLiteral("frContents"));
+    frContents->setAttribute(Qt::WA_StyledBackground);
+
+    chkSelectAll = new QCheckBox(QStringLiteral("Select All/ UnSelect All"), frContents);
+    chkSelectAll->setObjectName(QStringLiteral("chkSelectAll"));
+    frTools = new QWidget(frContents);
+    auto* tools = new QHBoxLayout(frTools);
+    tools->setContentsMargins(0, 0, 0, 0);
+    frTools->setObjectName(QStringLiteral("frTools"));
+    frActions = new QWidget(frContents);
+    frActions->setObjectName(QStringLiteral("frActions"));
+    auto* actions = new QHBoxLayout(frActions);
+    actions->setContentsMargins(0, 0, 0, 0);
+    actions->setSpacing(px(6));
+    actions->addWidget(chkSelectAll);
+    actions->addStretch();
+
+    gridView = new QTableView(frContents);
+    gridView->setObjectName(QStringLiteral("Grid"));
+    gridView->setAlternatingRowColors(true);
+    gridView->setSelectionBehavior(QAbstractItemView::SelectRows);
+    gridView->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    gridView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    gridView->setSortingEnabled(true);
+    gridView->setWordWrap(false);
+    gridView->setShowGrid(false);
+    gridView->horizontalHeader()->setHighlightSections(false);
+    gridView->horizontalHeader()->setMinimumSectionSize(px(16));  // the check box column is narrow
+    gridView->horizontalHeader()->setStretchLastSection(true);     // the last column takes what is left
+    gridView->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    gridView->verticalHeader()->setVisible(false);
+    gridView->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    gridView->verticalHeader()->setDefaultSectionSize(px(24));
+    gridView->sortByColumn(-1, Qt::AscendingOrder);  // table order until the user clicks a header
+
+    cmdCancel = new QPushButton(QStringLiteral("<< Back"), frContents);
+    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    cmdCopy2Computer = new QPushButton(QStringLiteral("Copy Selected Tracks to computer"), frContents);
+    cmdCopy2Computer->setObjectName(QStringLiteral("cmdCopy2Computer"));
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(cmdCancel);
+    bottom->addStretch();
+    bottom->addWidget(cmdCopy2Computer);
+
+    auto* page = new QVBoxLayout(frContents);
+    page->setContentsMargins(px(16), px(kHeaderHeight + 12), px(16), px(kFooterHeight + 12));
+    page->setSpacing(px(10));
+    page->addWidget(frTools);
+    page->addWidget(gridView, 1);
+    page->addWidget(frActions);
+    page->addLayout(bottom);
+}
+
+void frmMain::buildSearchTools()
+{
+    FilterSearch::Widgets& t = m_filterControls;
+    t.optShowAllTracks = new QRadioButton(QStringLiteral("Show All Tracks"), frTools);
+    t.optFilterTracks = new QRadioButton(QStringLiteral("Filter Tracks by"), frTools);
+    t.optShowAllTracks->setObjectName(QStringLiteral("optShowAllTracks"));
+    t.optFilterTracks->setObjectName(QStringLiteral("optFilterTracks"));
+    auto* modes = new QButtonGroup(frTools);
+    modes->addButton(t.optShowAllTracks);
+    modes->addButton(t.optFilterTracks);
+    t.cmdFilters = new QPushButton(QStringLiteral("Title"), frTools);
+    t.cmdFilters->setObjectName(QStringLiteral("cmdFilters"));
+    t.cmdFilters->setMinimumWidth(px(78));
+    t.txtFilter = new QLineEdit(FilterSearch::filterPlaceholder(), frTools);
+    t.txtFilter->setObjectName(QStringLiteral("txtFilter"));
+    t.cmdFilter = new QPushButton(QStringLiteral("Filter"), frTools);
+    t.cmdFilter->setObjectName(QStringLiteral("cmdFilter"));
+    t.txtSearch = new QLineEdit(FilterSearch::searchPlaceholder(), frTools);
+    t.txtSearch->setObjectName(QStringLiteral("txtSearch"));
+    t.cmdSearch = new QPushButton(QStringLiteral("Search"), frTools);
+    t.cmdSearch->setObjectName(QStringLiteral("cmdSearch"));
+    for (QLineEdit* box : {t.txtFilter, t.txtSearch}) {
+        box->setMinimumWidth(px(150));
+    }
+
+    auto* tools = static_cast<QHBoxLayout*>(frTools->layout());
+    tools->setSpacing(px(6));
+    tools->addWidget(t.optShowAllTracks);
+    tools->addSpacing(px(8));
+    tools->addWidget(t.optFilterTracks);
+    tools->addWidget(t.cmdFilters);
+    tools->addWidget(t.txtFilter, 1);
+    tools->addWidget(t.cmdFilter);
+    tools->addSpacing(px(16));
+    tools->addWidget(t.txtSearch, 1);
+    tools->addWidget(t.cmdSearch);
+}
+
+void frmMain::buildTrackPanel()
+{
+    TrackInformation::Widgets& f = m_infoControls;
+
+    cmdEditTrack = new QPushButton(QStringLiteral("View Highlighted Track Information"), frActions);
+    cmdEditTrack->setObjectName(QStringLiteral("cmdEditTrack"));
+    frActions->layout()->addWidget(cmdEditTrack);
+
+    frEditFrame = new QWidget(this);
+    frEditFrame->setObjectName(QStringLiteral("frEditFrame"));
+    frEditFrame->setAttribute(Qt::WA_StyledBackground);
+    frEditFrame->resize(px(660), px(400));
+
+    auto* heading = new QLabel(QStringLiteral("Track Information"), frEditFrame);
+    heading->setObjectName(QStringLiteral("lblPanelHeading"));
+    auto* note = new QLabel(QStringLiteral("What the iPod's database holds for this track."), frEditFrame);
+    note->setObjectName(QStringLiteral("lblPanelNote"));
+
+    const auto box = [this](const char* name) {
+        auto* edit = new QLineEdit(frEditFrame);
+        edit->setObjectName(QLatin1String(name));
+        return edit;
+    };
+    f.txtTitle = box("txtTitle");
+    f.txtAlbum = box("txtAlbum");
+    f.txtArtist = box("txtArtist");
+    f.txtGenre = box("txtGenre");
+    f.txtComment = box("txtComment");
+    f.txtComposer = box("txtComposer");
+    f.txtYear = box("txtYear");
+    f.txtStartTime = box("txtStartTime");
+    f.txtStopTime = box("txtStopTime");
+    f.chkRemeberPP = new QCheckBox(QStringLiteral("Remember Playback Position"), frEditFrame);
+    f.chkSkipWhenShuffle = new QCheckBox(QStringLiteral("Skip When Shuffle"), frEditFrame);
+    f.chkStartPT = new QCheckBox(QStringLiteral("Start Playback Time"), frEditFrame);
+    f.chkStopPT = new QCheckBox(QStringLiteral("Stop Playback Time"), frEditFrame);
+    f.chkRemeberPP->setObjectName(QStringLiteral("chkRemeberPP"));
+    f.chkSkipWhenShuffle->setObjectName(QStringLiteral("chkSkipWhenShuffle"));
+    f.chkStartPT->setObjectName(QStringLiteral("chkStartPT"));
+    f.chkStopPT->setObjectName(QStringLiteral("chkStopPT"));
+    cmdCancelEdit = new QPushButton(QStringLiteral("Close"), frEditFrame);
+    cmdCancelEdit->setObjectName(QStringLiteral("cmdCancelEdit"));
+    cmdCancelEdit->setMinimumWidth(px(96));
+    for (QLineEdit* time : {f.txtStartTime, f.txtStopTime}) {
+        time->setEnabled(false);
+        time->setMaximumWidth(px(90));
+    }
+    f.txtYear->setMaximumWidth(px(90));
+
+    const auto label = [this](const char* text) {
+        auto* l = new QLabel(QLatin1String(text), frEditFrame);
+        l->setObjectName(QStringLiteral("lblField"));
+        return l;
+    };
+    auto* fields = new QGridLayout;
+    fields->setHorizontalSpacing(px(10));
+    fields->setVerticalSpacing(px(8));
+    fields->addWidget(label("Title"), 0, 0);
+    fields->addWidget(f.txtTitle, 0, 1, 1, 3);
+    fields->addWidget(label("Album"), 1, 0);
+    fields->addWidget(f.txtAlbum, 1, 1);
+    fields->addWidget(label("Artist"), 1, 2);
+    fields->addWidget(f.txtArtist, 1, 3);
+    fields->addWidget(label("Composer"), 2, 0);
+    fields->addWidget(f.txtComposer, 2, 1);
+    fields->addWidget(label("Genre"), 2, 2);
+    fields->addWidget(f.txtGenre, 2, 3);
+    fields->addWidget(label("Comment"), 3, 0);
+    fields->addWidget(f.txtComment, 3, 1, 1, 3);
+    fields->addWidget(label("Year"), 4, 0);
+    fields->addWidget(f.txtYear, 4, 1, Qt::AlignLeft);
+    fields->setColumnStretch(1, 1);
+    fields->setColumnStretch(3, 1);
+
+    auto* playback = new QGridLayout;
+    playback->setHorizontalSpacing(px(10));
+    playback->setVerticalSpacing(px(8));
+    playback->addWidget(f.chkRemeberPP, 0, 0);
+    playback->addWidget(f.chkSkipWhenShuffle, 0, 2);
+    playback->addWidget(f.chkStartPT, 1, 0);
+    playback->addWidget(f.txtStartTime, 1, 1);
+    playback->addWidget(f.chkStopPT, 1, 2);
+    playback->addWidget(f.txtStopTime, 1, 3);
+    playback->setColumnStretch(1, 1);
+    playback->setColumnStretch(3, 1);
+    auto* playbackTitle = label("Playback");
+    playbackTitle->setObjectName(QStringLiteral("lblSection"));
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(cmdCancelEdit);
+
+    auto* layout = new QVBoxLayout(frEditFrame);
+    layout->setContentsMargins(px(24), px(18), px(24), px(18));
+    layout->setSpacing(px(8));
+    layout->addWidget(heading);
+    layout->addWidget(note);
+    layout->addSpacing(px(6));
+    layout->addLayout(fields);
+    layout->addSpacing(px(8));
+    layout->addWidget(playbackTitle);
+    layout->addLayout(playback);
+    layout->addStretch();
+    layout->addLayout(buttons);
+}
+
+void frmMain::buildPlayer()
+{
+    TrackPlayer::Widgets& p = m_playerControls;
+    p.frameMovie = new QWidget(this);
+    p.frameMovie->setObjectName(QStringLiteral("frameMovie"));
+    p.frameMovie->hide();
+
+    frPlayer = new QWidget(frActions);
+    frPlayer->setObjectName(QStringLiteral("frPlayer"));
+    frPlayer->setAttribute(Qt::WA_StyledBackground);
+    const auto button = [this](const char* name, QStyle::StandardPixmap icon, const char* tip) {
+        auto* b = new QPushButton(frPlayer);
+        b->setObjectName(QLatin1String(name));
+        b->setIcon(style()->standardIcon(icon));
+        b->setToolTip(QLatin1String(tip));
+        b->setProperty("playerButton", true);
+        return b;
+    };
+    p.cmdPrevTrack = button("cmdPrevTrack", QStyle::SP_MediaSkipBackward, "Play Previous Track");
+    p.cmdPlay = button("cmdPlay", QStyle::SP_MediaPlay, "Play / Pause Highlighted Track");
+    p.cmdStop = button("cmdStop", QStyle::SP_MediaStop, "Stop");
+    p.cmdNextTrack = button("cmdNextTrack", QStyle::SP_MediaSkipForward, "Play Next Track");
+    p.lblPlayInformation = new QLabel(QStringLiteral("Play Information"), frPlayer);
+    p.lblPlayInformation->setObjectName(QStringLiteral("lblPlayInformation"));
+    p.lblFileName = new QLabel(QStringLiteral("."), frPlayer);
+    p.lblFileName->setObjectName(QStringLiteral("lblFileName"));
+    p.lblFileName->setMinimumWidth(px(140));
+    p.lblFileName->setMaximumWidth(px(220));
+    p.lblTime = new QLabel(QStringLiteral("00:00"), frPlayer);
+    p.lblTime->setObjectName(QStringLiteral("lblTime"));
+    p.lblTotalTime = new QLabel(QStringLiteral("/ 00:00"), frPlayer);
+    p.lblTotalTime->setObjectName(QStringLiteral("lblTotalTime"));
+
+    auto* layout = new QHBoxLayout(frPlayer);
+    layout->setContentsMargins(px(4), px(2), px(10), px(2));
+    layout->setSpacing(px(4));
+    for (QPushButton* b : {p.cmdPrevTrack, p.cmdPlay, p.cmdStop, p.cmdNextTrack})
+        layout->addWidget(b);
+    layout->addSpacing(px(8));
+    auto* info = new QVBoxLayout;
+    info->setSpacing(0);
+    info->addWidget(p.lblPlayInformation);
+    auto* line = new QHBoxLayout;
+    line->setSpacing(px(4));
+    line->addWidget(p.lblFileName);
+    line->addWidget(p.lblTime);
+    line->addWidget(p.lblTotalTime);
+    info->addLayout(line);
+    layout->addLayout(info);
+    auto* actions = static_cast<QHBoxLayout*>(frActions->layout());
+    actions->insertWidget(2, frPlayer);
+    actions->insertStretch(3);
+}
+
+void frmMain::buildAboutPanel()
+{
+    frAboutFrame = new QWidget(this);
+    frAboutFrame->setObjectName(QStringLiteral("frAboutFrame"));
+    frAboutFrame->setAttribute(Qt::WA_StyledBackground);
+    frAboutFrame->resize(px(460), px(250));
+    auto* heading = new QLabel(QStringLiteral("About"), frAboutFrame);
+    heading->setObjectName(QStringLiteral("lblPanelHeading"));
+    lblAboutProduct = new QLabel(QStringLiteral("Tracklift %1").arg(QStringLiteral(TRACKLIFT_VERSION)), frAboutFrame);
+    lblAboutProduct->setObjectName(QStringLiteral("lblAboutProduct"));
+    lblAboutText = new QLabel(kAboutText, frAboutFrame);
+    lblAboutText->setObjectName(QStringLiteral("lblAboutText"));
+    lblAboutText->setWordWrap(true);
+    cmdAboutOK = new QPushButton(QStringLiteral("OK"), frAboutFrame);
+    cmdAboutOK->setObjectName(QStringLiteral("cmdAboutOK"));
+    cmdAboutOK->setMinimumWidth(px(96));
+
+    auto* layout = new QVBoxLayout(frAboutFrame);
+    layout->setContentsMargins(px(28), px(22), px(28), px(22));
+    layout->setSpacing(px(10));
+    layout->addWidget(heading);
+    layout->addWidget(lblAboutProduct);
+    layout->addSpacing(px(6));
+    layout->addWidget(lblAboutText);
+    layout->addStretch();
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(cmdAboutOK);
+    layout->addLayout(buttons);
+}
+
+}  // namespace tracklift

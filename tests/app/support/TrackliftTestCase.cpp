@@ -1,0 +1,31 @@
+#include "TrackliftTestCase.h"
+
+#include <PanelSlides.h>
+
+#include <QLocale>
+#include <QTimer>
+
+namespace testsupport {
+
+void TrackliftTestCase::freshStart()
+{
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    m_config = std::make_unique<TempDir>();
+    qputenv("TRACKLIFT_CONFIG_DIR", QByteArray::fromStdString(m_config->path().string()));
+    m_dialogs = ScriptedDialogs();
+}
+
+int finishAnimations(tracklift::PanelSlides& panels)
+{
+    int ticks = 0;
+    while ((panels.isViewButtonGrowing() || panels.isSliding()) && ticks < 10000) {
+        if (panels.isViewButtonGrowing())
+            panels.tmrShowViewButton_Timer();
+        else
+            panels.tmrAnimate_Timer();
+        ++ticks;
+    }
+    return ticks;
+}
+
+}  // namespace testsupport
