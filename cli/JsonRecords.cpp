@@ -3,12 +3,14 @@
 #include <sonarchive/RecordFields.h>
 
 #include <charconv>
+#include <vector>
 #include <type_traits>
 
 namespace cli {
 
 using namespace sonarchive;
 using Json = nlohmann::ordered_json;
+using namespace std::string_view_literals;
 
 namespace {
 
@@ -54,60 +56,79 @@ namespace {
 template <typename Visit>
 void visitTrackInfo(const TrackInfo& i, Visit&& visit)
 {
-    visit("sTitle", i.sTitle);
-    visit("sAlbum", i.sAlbum);
-    visit("sArtist", i.sArtist);
-    visit("sComposer", i.sComposer);
-    visit("sGenre", i.sGenre);
-    visit("sYear", i.sYear);
-    visit("year", std::int64_t(trackYear(i)));
-    visit("sComment", i.sComment);
-    visit("sFiletype", i.sFiletype);
-    visit("sLocation", i.sLocation);
-    visit("sVolume", i.sVolume);
-    visit("iFileSize", std::int64_t(trackFileSize(i)));
-    visit("iTrackTimLength", std::int64_t(i.iTrackTimLength));
-    visit("iType", std::int64_t(i.iType));
-    visit("iBitrateInKbs", std::int64_t(i.iBitrateInKbs));
-    visit("iSampleRateInHz", std::int64_t(i.iSampleRateInHz));
-    visit("iStartTime", std::int64_t(i.iStartTime));
-    visit("iStopTime", std::int64_t(i.iStopTime));
-    visit("iSkipWhenShuffle", std::int64_t(i.iSkipWhenShuffle));
-    visit("iRememberPlayBackPos", std::int64_t(i.iRememberPlayBackPos));
-    visit("IsMovie", std::int64_t(i.IsMovie));
-    visit("IsVBR", std::int64_t(i.IsVBR));
-    visit("iPlayCount", std::int64_t(i.iPlayCount));
-    visit("sTrackType", i.sTrackType);
-    visit("iTrackID", std::int64_t(i.iTrackID));
-    visit("sVideoCodec", i.sVideoCodec);
-    visit("sAudioCodec", i.sAudioCodec);
-    visit("isFileSupported", i.isFileSupported);
-    visit("iTrackNumber", std::int64_t(i.iTrackNumber));
-    visit("iDiscNumber", std::int64_t(i.iDiscNumber));
+    visit("sTitle"sv, i.sTitle);
+    visit("sAlbum"sv, i.sAlbum);
+    visit("sArtist"sv, i.sArtist);
+    visit("sComposer"sv, i.sComposer);
+    visit("sGenre"sv, i.sGenre);
+    visit("sYear"sv, i.sYear);
+    visit("year"sv, std::int64_t(trackYear(i)));
+    visit("sComment"sv, i.sComment);
+    visit("sFiletype"sv, i.sFiletype);
+    visit("sLocation"sv, i.sLocation);
+    visit("sVolume"sv, i.sVolume);
+    visit("iFileSize"sv, std::int64_t(trackFileSize(i)));
+    visit("iTrackTimLength"sv, std::int64_t(i.iTrackTimLength));
+    visit("iType"sv, std::int64_t(i.iType));
+    visit("iBitrateInKbs"sv, std::int64_t(i.iBitrateInKbs));
+    visit("iSampleRateInHz"sv, std::int64_t(i.iSampleRateInHz));
+    visit("iStartTime"sv, std::int64_t(i.iStartTime));
+    visit("iStopTime"sv, std::int64_t(i.iStopTime));
+    visit("iSkipWhenShuffle"sv, std::int64_t(i.iSkipWhenShuffle));
+    visit("iRememberPlayBackPos"sv, std::int64_t(i.iRememberPlayBackPos));
+    visit("IsMovie"sv, std::int64_t(i.IsMovie));
+    visit("IsVBR"sv, std::int64_t(i.IsVBR));
+    visit("iPlayCount"sv, std::int64_t(i.iPlayCount));
+    visit("sTrackType"sv, i.sTrackType);
+    visit("iTrackID"sv, std::int64_t(i.iTrackID));
+    visit("sVideoCodec"sv, i.sVideoCodec);
+    visit("sAudioCodec"sv, i.sAudioCodec);
+    visit("isFileSupported"sv, i.isFileSupported);
+    visit("iTrackNumber"sv, std::int64_t(i.iTrackNumber));
+    visit("iDiscNumber"sv, std::int64_t(i.iDiscNumber));
 }
 
-// UTF-8 text as a JSON string, escaped as nlohmann's dump escapes it.
-void appendJsonString(std::string& out, std::string_view utf8)
+// UTF-16 text as a JSON string in UTF-8, escaped as nlohmann's dump escapes it:
+// ASCII goes straight in, everything else through the library's conversion.
+void appendJsonString(std::string& out, std::u16string_view text)
 {
     static constexpr char kHex[] = "0123456789abcdef";
     out.push_back('"');
-    for (const char c : utf8) {
-        switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\b': out += "\\b"; break;
-        case '\f': out += "\\f"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        // A run of printable ASCII that needs no escape, written at once.
+        std::size_t end = i;
+        while (end < text.size() && text[end] >= 0x20 && text[end] < 0x80 && text[end] != u'"' && text[end] != u'\\')
+            ++end;
+        if (end > i) {
+            const std::size_t at = out.size();
+            out.resize(at + (end - i));
+            for (std::size_t k = i; k < end; ++k)
+                out[at + (k - i)] = static_cast<char>(text[k]);
+            i = end;
+            continue;
+        }
+        const char16_t unit = text[i];
+        if (unit >= 0x80) {
+            while (end < text.size() && text[end] >= 0x80)
+                ++end;
+            appendUtf8(out, text.substr(i, end - i));  // never needs escaping
+            i = end;
+            continue;
+        }
+        ++i;
+        switch (unit) {
+        case u'"': out += "\\\""; break;
+        case u'\\': out += "\\\\"; break;
+        case u'\b': out += "\\b"; break;
+        case u'\f': out += "\\f"; break;
+        case u'\n': out += "\\n"; break;
+        case u'\r': out += "\\r"; break;
+        case u'\t': out += "\\t"; break;
         default:
-            if (static_cast<unsigned char>(c) < 0x20) {
-                out += "\\u00";
-                out.push_back(kHex[(c >> 4) & 0xF]);
-                out.push_back(kHex[c & 0xF]);
-            } else {
-                out.push_back(c);
-            }
+            out += "\\u00";
+            out.push_back(kHex[(unit >> 4) & 0xF]);
+            out.push_back(kHex[unit & 0xF]);
         }
     }
     out.push_back('"');
@@ -118,12 +139,12 @@ void appendJsonString(std::string& out, std::string_view utf8)
 Json toJson(const TrackInfo& i)
 {
     Json out = Json::object();
-    visitTrackInfo(i, [&](const char* name, const auto& value) {
+    visitTrackInfo(i, [&](std::string_view name, const auto& value) {
         using T = std::remove_cvref_t<decltype(value)>;
         if constexpr (std::is_same_v<T, std::u16string>)
-            out[name] = toUtf8(value);
+            out[std::string(name)] = toUtf8(value);
         else
-            out[name] = value;
+            out[std::string(name)] = value;
     });
     return out;
 }
@@ -140,18 +161,21 @@ TrackJsonStream::~TrackJsonStream()
 
 void TrackJsonStream::add(const TrackInfo& info)
 {
-    m_buffer += m_count++ == 0 ? "[\n  {" : ",\n  {";
-    bool first = true;
-    visitTrackInfo(info, [&](const char* name, const auto& value) {
-        m_buffer += first ? "\n    \"" : ",\n    \"";
-        first = false;
-        m_buffer += name;
-        m_buffer += "\": ";
+    // What goes before each value: the line break, the indent and the key, made once.
+    static const std::vector<std::string> keys = [] {
+        std::vector<std::string> made;
+        visitTrackInfo(TrackInfo{}, [&](std::string_view name, const auto&) {
+            made.push_back(std::string(made.empty() ? "\n    \"" : ",\n    \"") + std::string(name) + "\": ");
+        });
+        return made;
+    }();
+    m_buffer += m_count++ == 0 ? "[\n  {"sv : ",\n  {"sv;
+    std::size_t field = 0;
+    visitTrackInfo(info, [&](std::string_view, const auto& value) {
+        m_buffer += keys[field++];
         using T = std::remove_cvref_t<decltype(value)>;
         if constexpr (std::is_same_v<T, std::u16string>) {
-            m_text.clear();
-            appendUtf8(m_text, value);
-            appendJsonString(m_buffer, m_text);
+            appendJsonString(m_buffer, value);
         } else if constexpr (std::is_same_v<T, bool>) {
             m_buffer += value ? "true" : "false";
         } else {

@@ -33,7 +33,6 @@ private:
     static constexpr std::size_t kFlushAt = 1 << 16;
     std::FILE* m_out;
     std::string m_buffer;
-    std::string m_text;
     std::size_t m_count = 0;
     bool m_finished = false;
 };

@@ -57,13 +57,13 @@ std::string joinDevicePath(const std::string& root, const std::string& relative)
     return out;
 }
 
-const DevicePathResolver::Listing* DevicePathResolver::listing(const fs::path& folder)
+const DevicePathResolver::Listing* DevicePathResolver::listing(const std::string& folder)
 {
-    auto [it, inserted] = m_listings.try_emplace(folder.string());
+    auto [it, inserted] = m_listings.try_emplace(folder);
     if (inserted) {
         it->second = std::make_unique<Listing>();
         std::error_code ec;
-        fs::directory_iterator entries(folder, ec);
+        fs::directory_iterator entries(folder.empty() ? fs::path(".") : fs::path(folder), ec);
         if (!ec) {
             it->second->exists = true;
             for (const auto& entry : entries) {
@@ -76,14 +76,26 @@ const DevicePathResolver::Listing* DevicePathResolver::listing(const fs::path& f
     return it->second->exists ? it->second.get() : nullptr;
 }
 
-fs::path DevicePathResolver::resolveFolder(const fs::path& root, const std::string& relative)
+namespace {
+
+// `folder` + "/" + `element`, as a path join would put them.
+void appendElement(std::string& folder, const std::string& element)
 {
-    auto [it, inserted] = m_folders.try_emplace(relative);
+    if (!folder.empty() && folder.back() != '/')
+        folder.push_back('/');
+    folder += element;
+}
+
+}  // namespace
+
+const std::string& DevicePathResolver::resolveFolder(const std::string& root, const std::string& relative)
+{
+    auto [it, inserted] = m_folders.try_emplace(root + '\0' + relative);
     if (!inserted)
         return it->second;
     // Each element as the folder above it spells it; from the first one that is
     // not there, the rest as written (folders still to be made).
-    fs::path current = root;
+    std::string current = root;
     bool found = true;
     std::size_t start = 0;
     while (start <= relative.size()) {
@@ -95,24 +107,29 @@ fs::path DevicePathResolver::resolveFolder(const fs::path& root, const std::stri
             const Listing* names = found ? listing(current) : nullptr;
             const std::string* match = names ? names->find(element) : nullptr;
             found = match != nullptr;
-            current /= match ? *match : element;
+            appendElement(current, match ? *match : element);
         }
         start = end + 1;
     }
-    return it->second = current;
+    return it->second = std::move(current);
+}
+
+std::string DevicePathResolver::resolveText(const std::string& root, const std::string& relative)
+{
+    const std::size_t slash = relative.rfind('/');
+    const std::string name = slash == std::string::npos ? relative : relative.substr(slash + 1);
+    if (name.empty())
+        return joinDevicePath(root, relative);
+    std::string path = resolveFolder(root, slash == std::string::npos ? std::string() : relative.substr(0, slash));
+    const Listing* names = listing(path);
+    const std::string* match = names ? names->find(name) : nullptr;
+    appendElement(path, match ? *match : name);
+    return path;
 }
 
 fs::path DevicePathResolver::resolve(const fs::path& root, const std::string& relative)
 {
-    const std::size_t slash = relative.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string() : relative.substr(0, slash);
-    const std::string name = slash == std::string::npos ? relative : relative.substr(slash + 1);
-    if (name.empty())
-        return joinDevicePath(root.string(), relative);
-    const fs::path resolvedFolder = resolveFolder(root, folder);
-    const Listing* names = listing(resolvedFolder);
-    const std::string* match = names ? names->find(name) : nullptr;
-    return resolvedFolder / (match ? *match : name);
+    return resolveText(root.string(), relative);
 }
 
 }  // namespace sonarchive

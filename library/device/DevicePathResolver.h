@@ -22,15 +22,17 @@ public:
     // that exist are spelled as the device spells them; from the first missing
     // one on, the path is as written.
     std::filesystem::path resolve(const std::filesystem::path& root, const std::string& relative);
+    // The same as text, for the many locations of a database.
+    std::string resolveText(const std::string& root, const std::string& relative);
     void clear();
 
 private:
     struct Listing;
-    const Listing* listing(const std::filesystem::path& folder);
-    std::filesystem::path resolveFolder(const std::filesystem::path& root, const std::string& relative);
+    const Listing* listing(const std::string& folder);
+    const std::string& resolveFolder(const std::string& root, const std::string& relative);
 
     std::unordered_map<std::string, std::unique_ptr<Listing>> m_listings;
-    std::unordered_map<std::string, std::filesystem::path> m_folders;
+    std::unordered_map<std::string, std::string> m_folders;  // root, NUL, relative folder -> resolved folder
 };
 
 // Drive root + relative text joined with "/", runs of separators collapsed.

@@ -72,7 +72,47 @@ void removeLeftoverPartialFiles(const fs::path& target)
     }
 }
 
+void writeAll(int fd, std::string_view bytes, const std::string& name)
+{
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        fileFaultPoint("write");
+        const ssize_t wrote = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (wrote < 0 && errno == EINTR)
+            continue;
+        if (wrote < 0)
+            fail("cannot write " + name);
+        if (wrote == 0) {
+            errno = ENOSPC;
+            fail("cannot write " + name);
+        }
+        done += static_cast<std::size_t>(wrote);
+    }
+}
+
+void writeAllAt(int fd, std::string_view bytes, std::int64_t offset, const std::string& name)
+{
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        fileFaultPoint("write");
+        const ssize_t wrote = ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset) + static_cast<off_t>(done));
+        if (wrote < 0 && errno == EINTR)
+            continue;
+        if (wrote <= 0) {
+            if (wrote == 0)
+                errno = ENOSPC;
+            fail("cannot write " + name);
+        }
+        done += static_cast<std::size_t>(wrote);
+    }
+}
+
 void replaceFileAtomically(const fs::path& target, std::string_view bytes)
+{
+    replaceFileAtomically(target, [&](int fd, const std::string& name) { writeAll(fd, bytes, name); });
+}
+
+void replaceFileAtomically(const fs::path& target, const std::function<void(int fd, const std::string& name)>& produce)
 {
     struct stat old {};
     const bool hadOld = ::stat(target.c_str(), &old) == 0;
@@ -90,20 +130,7 @@ void replaceFileAtomically(const fs::path& target, std::string_view bytes)
     if (hadOld)
         (void)::fchmod(temp.fd, old.st_mode & 07777);  // keep the old file's permissions where the file system has them
 
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        fileFaultPoint("write");
-        const ssize_t wrote = ::write(temp.fd, bytes.data() + done, bytes.size() - done);
-        if (wrote < 0 && errno == EINTR)
-            continue;
-        if (wrote < 0)
-            fail("cannot write " + temp.path);
-        if (wrote == 0) {
-            errno = ENOSPC;
-            fail("cannot write " + temp.path);
-        }
-        done += static_cast<std::size_t>(wrote);
-    }
+    produce(temp.fd, temp.path);
     fileFaultPoint("sync");
     if (::fsync(temp.fd) != 0)
         fail("cannot flush " + temp.path + " to the device");

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <filesystem>
+#include <cstdint>
 #include <functional>
+#include <string>
 #include <string_view>
 
 namespace sonarchive {
@@ -17,6 +19,15 @@ namespace sonarchive {
 // is removed by the next replacement of the same target; files of any other name
 // and those another writer still holds are never touched.
 void replaceFileAtomically(const std::filesystem::path& target, std::string_view bytes);
+// The same with the new file written by `produce`, given the temporary file's
+// descriptor and name (writeAll/writeAllAt below write to it).
+void replaceFileAtomically(const std::filesystem::path& target,
+                           const std::function<void(int fd, const std::string& name)>& produce);
+
+// Every byte written at the file's position, or at `offset`; interrupted and
+// short writes go on, a full device fails in plain words.
+void writeAll(int fd, std::string_view bytes, const std::string& name);
+void writeAllAt(int fd, std::string_view bytes, std::int64_t offset, const std::string& name);
 
 // The part of a temporary file's name after the target's own name.
 inline constexpr std::string_view kPartialFileMark = ".sonarchive-partial-";

@@ -410,25 +410,23 @@ void clsSonarchive::decodeDatabase(const std::shared_ptr<const ByteBuffer>& file
     m_otherSections.clear();
     m_sectionOrder.clear();
     // With an index, the track and playlist sections are only checked and located.
-    MHSD_T scratchTracks;
-    MHSD_P scratchPlaylists;
     for (std::int32_t s = 0; s < h.iNumberOfMHSD; ++s) {
         const std::int64_t start = r.pos();
         const std::int32_t type = r.i32At(start + 12, "a section header");
         const std::int32_t total = r.i32At(start + 8, "a section header");
         switch (type) {
         case 1:
-            ReadTrackSection(r, file, index ? scratchTracks : m_MHSD_T, index);
+            ReadTrackSection(r, file, index ? index->tracksHead : m_MHSD_T, index);
             m_sectionOrder.push_back({SectionSlot::Tracks});
             break;
         case 2:
-            ReadPlaylistSection(r, file, index ? scratchPlaylists : m_playlists, index ? &index->playlists : nullptr);
+            ReadPlaylistSection(r, file, index ? index->playlistsHead : m_playlists, index ? &index->playlists : nullptr);
             if (index)
                 index->hasPlaylistSection = true;
             m_sectionOrder.push_back({SectionSlot::Playlists});
             break;
         case 3:
-            ReadPlaylistSection(r, file, index ? scratchPlaylists : m_podcasts, index ? &index->podcasts : nullptr);
+            ReadPlaylistSection(r, file, index ? index->podcastsHead : m_podcasts, index ? &index->podcasts : nullptr);
             m_sectionOrder.push_back({SectionSlot::Podcasts});
             break;
         case 4:

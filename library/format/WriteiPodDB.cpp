@@ -110,18 +110,20 @@ void clsSonarchive::WriteMHBD(ImageBuffer& image)
 
 void clsSonarchive::WriteMHSD_T(ImageBuffer& image)
 {
+    // Records not decoded yet are written straight from the file, one at a time.
+    const MHSD_T& section = m_index ? m_index->tracksHead : m_MHSD_T;
     const std::int64_t start = iFilePos - 1;
-    writeSectionHeader(image, start, m_MHSD_T);
+    writeSectionHeader(image, start, section);
 
-    const MHLT& list = m_MHSD_T.m_mhlt;
-    const std::int64_t listStart = start + m_MHSD_T.iHeaderSize;
+    const MHLT& list = section.m_mhlt;
+    const std::int64_t listStart = start + section.iHeaderSize;
     writeListHeader(image, listStart, list.sID, list.iHeaderSize, list.iNumberOfllTracks - iDeletedTracks, list.sAllHeader);
     std::int32_t written = 0;
 
     std::int64_t pos = listStart + list.iHeaderSize;
-    for (const MHIT& track : validEntries(list.m_mhit, list.iNumberOfllTracks)) {
+    const auto writeTrack = [&](const MHIT& track) {
         if (track.iUniqueID == -1)
-            continue;
+            return;
         writeBase(image, pos, track.sAllData, track.iHeaderSize);
         writeFields(image, pos, track, kMHITFields, track.iHeaderSize);
         std::int64_t recordPos = pos + track.iHeaderSize;
@@ -132,6 +134,15 @@ void clsSonarchive::WriteMHSD_T(ImageBuffer& image)
         pos = recordPos;
         iFilePos = static_cast<std::int32_t>(pos + 1);
         ++written;
+    };
+    if (m_index) {
+        for (const std::int64_t offset : m_index->tracks) {
+            decodeTrackAt(offset, m_scratchTrack);
+            writeTrack(m_scratchTrack);
+        }
+    } else {
+        for (const MHIT& track : validEntries(list.m_mhit, list.iNumberOfllTracks))
+            writeTrack(track);
     }
     // The count of the tracks really written: the same as the stored count less
     // the deletions, unless the file itself held tracks with the deletion mark.
@@ -140,7 +151,7 @@ void clsSonarchive::WriteMHSD_T(ImageBuffer& image)
     iFilePos = static_cast<std::int32_t>(pos + 1);
 }
 
-void clsSonarchive::WriteMHSD_P(ImageBuffer& image, const MHSD_P& section)
+void clsSonarchive::WriteMHSD_P(ImageBuffer& image, const MHSD_P& section, const std::vector<std::int64_t>* offsets)
 {
     const std::int64_t start = iFilePos - 1;
     writeSectionHeader(image, start, section);
@@ -150,9 +161,9 @@ void clsSonarchive::WriteMHSD_P(ImageBuffer& image, const MHSD_P& section)
     writeListHeader(image, listStart, list.sID, list.iHeaderSize, list.iNumberOfPlaylists, list.sHeaderData);
 
     std::int64_t pos = listStart + list.iHeaderSize;
-    for (const MHYP& playlist : validEntries(list.m_mhyp, list.iNumberOfPlaylists)) {
+    MHYP header;  // only the fixed fields are written from it
+    const auto writePlaylist = [&](const MHYP& playlist) {
         writeBase(image, pos, playlist.sAllData, playlist.iHeaderSize);
-        MHYP header;  // only the fixed fields are written from it
         forEachField(kMHYPFields, [&](const auto& field) { header.*(field.member) = playlist.*(field.member); });
         header.iPlaylistItemsCount = playlist.iPlaylistItemsCount - playlist.iMHYPs2Delete;
         writeFields(image, pos, header, kMHYPFields, playlist.iHeaderSize);
@@ -198,14 +209,28 @@ void clsSonarchive::WriteMHSD_P(ImageBuffer& image, const MHSD_P& section)
             image.write(pos + 16, LongToBytes(itemsWritten));
         pos = recordPos;
         iFilePos = static_cast<std::int32_t>(pos + 1);
+    };
+    if (offsets) {
+        for (const std::int64_t offset : *offsets) {
+            decodePlaylistAt(offset, m_scratchPlaylist);
+            writePlaylist(m_scratchPlaylist);
+        }
+    } else {
+        for (const MHYP& playlist : validEntries(list.m_mhyp, list.iNumberOfPlaylists))
+            writePlaylist(playlist);
     }
     iFilePos = static_cast<std::int32_t>(pos + 1);
 }
 
 std::string clsSonarchive::assembleDatabase()
 {
-    ensureRecords();
     ImageBuffer image;
+    assembleInto(image);
+    return std::string(image.view());
+}
+
+void clsSonarchive::assembleInto(ImageBuffer& image)
+{
     image.reserve(static_cast<std::size_t>(std::max(m_MHBD.iTotalSize, 0)) + 4096);
     WriteMHBD(image);
     std::int32_t sections = 0;
@@ -228,19 +253,23 @@ std::string clsSonarchive::assembleDatabase()
         };
         switch (place.slot) {
         case SectionSlot::Tracks:
-            if (m_MHSD_T.sID.empty())
+            if ((m_index ? m_index->tracksHead : m_MHSD_T).sID.empty())
                 return false;
             decoded(u"MHSD_T", [&] { WriteMHSD_T(image); });
             return true;
         case SectionSlot::Podcasts:
-            if (m_podcasts.sID.empty())
+            if ((m_index ? m_index->podcastsHead : m_podcasts).sID.empty())
                 return false;
-            decoded(u"MHSD_P", [&] { WriteMHSD_P(image, m_podcasts); });
+            decoded(u"MHSD_P", [&] {
+                WriteMHSD_P(image, m_index ? m_index->podcastsHead : m_podcasts, m_index ? &m_index->podcasts : nullptr);
+            });
             return true;
         case SectionSlot::Playlists:
-            if (m_playlists.sID.empty())
+            if ((m_index ? m_index->playlistsHead : m_playlists).sID.empty())
                 return false;
-            decoded(u"MHSD_P", [&] { WriteMHSD_P(image, m_playlists); });
+            decoded(u"MHSD_P", [&] {
+                WriteMHSD_P(image, m_index ? m_index->playlistsHead : m_playlists, m_index ? &m_index->playlists : nullptr);
+            });
             return true;
         case SectionSlot::AlbumLists:
             if (m_MHSD_A.sAllData.empty())
@@ -285,7 +314,6 @@ std::string clsSonarchive::assembleDatabase()
     // Other readers reject a file whose section count disagrees with its sections.
     image.write(20, LongToBytes(sections));
     image.write(8, LongToBytes(static_cast<std::int32_t>(image.size())));
-    return std::move(image.bytes());
 }
 
 int signatureSchemeOf(std::string_view header)
@@ -309,17 +337,27 @@ void clsSonarchive::writeOrFail()
     if (!m_databaseLoaded || m_MHBD.sHeaderData.empty())
         throw Error(FailureCode::NotLoaded, "no database has been loaded whole, so there is nothing to write", EINVAL);
 
-    const std::string image = assembleDatabase();
     // The device checks a keyed signature in a signed header; the key comes from
     // its serial number, which the library does not know. Only the bytes it was
-    // loaded with still carry a valid signature.
-    const bool unchanged = m_loadedImage && m_loadedImage->view() == image;
-    if (signatureScheme() != 0 && !unchanged && !m_allowUnsignedWrite)
-        throw Error(FailureCode::Signed,
-                    "the database is signed by the iPod's own software, and a changed database would need a new "
-                    "signature that cannot be made here: the iPod would show no music, so nothing was written",
-                    EPERM);
-    replaceFileAtomically(path, image);
+    // loaded with still carry a valid signature, so such a file is assembled
+    // whole first and compared.
+    if (signatureScheme() != 0 && !m_allowUnsignedWrite) {
+        ImageBuffer image;
+        assembleInto(image);
+        if (!m_loadedImage || m_loadedImage->view() != image.view())
+            throw Error(FailureCode::Signed,
+                        "the database is signed by the iPod's own software, and a changed database would need a new "
+                        "signature that cannot be made here: the iPod would show no music, so nothing was written",
+                        EPERM);
+        replaceFileAtomically(path, image.view());
+        return;
+    }
+    // Any other goes to the new file as it is assembled.
+    replaceFileAtomically(path, [&](int fd, const std::string& name) {
+        ImageBuffer image(fd, name);
+        assembleInto(image);
+        image.finish();
+    });
 }
 
 bool clsSonarchive::writeDatabase()

@@ -76,20 +76,6 @@ MHIT* clsSonarchive::findTrack(std::int32_t iTrackID)
     return const_cast<MHIT*>(std::as_const(*this).findTrack(iTrackID));
 }
 
-namespace {
-
-std::u16string trackTypeOf(const std::u16string& fileType)
-{
-    std::u16string reversed(fileType.rbegin(), fileType.rend());
-    const auto first = reversed.find_first_not_of(u' ');
-    if (first == std::u16string::npos)
-        return {};
-    const auto last = reversed.find_last_not_of(u' ');
-    return reversed.substr(first, last - first + 1);
-}
-
-}  // namespace
-
 const MHIT* clsSonarchive::trackForReading(std::int32_t iTrackID) const
 {
     if (!m_index)
@@ -131,6 +117,10 @@ void clsSonarchive::forEachTrackInfo(const std::function<void(const TrackInfo&)>
 void clsSonarchive::fillTrackInfo(const MHIT& source, TrackInfo& info) const
 {
     const MHIT* track = &source;
+    if (m_driveRootOf != siPodDrive) {  // the drive root as text, converted once
+        m_driveRootOf = siPodDrive;
+        m_driveRoot = toUtf8(siPodDrive);
+    }
     for (std::u16string* text : {&info.sTitle, &info.sAlbum, &info.sArtist, &info.sComposer, &info.sGenre, &info.sYear,
                                  &info.sComment, &info.sFiletype, &info.sLocation, &info.sVolume, &info.sTrackType,
                                  &info.sVideoCodec, &info.sAudioCodec})
@@ -147,9 +137,14 @@ void clsSonarchive::fillTrackInfo(const MHIT& source, TrackInfo& info) const
     info.IsVBR = track->iType1;
     info.iPlayCount = track->iPlayCount;
     info.iTrackTimLength = track->iTrackTimeLength;
-    info.sTrackType = trackTypeOf(track->sFiletype);
+    // The code in the file's byte order without its blanks, and the year's bytes as characters.
+    info.sTrackType.assign(track->sFiletype.rbegin(), track->sFiletype.rend());
+    info.sTrackType.erase(0, std::min(info.sTrackType.find_first_not_of(u' '), info.sTrackType.size()));
+    info.sTrackType.erase(info.sTrackType.find_last_not_of(u' ') + 1);
     info.iBitrateInKbs = track->iBitrate;
-    info.sYear = bytesToText(track->sTrackYear);
+    info.sYear.assign(track->sTrackYear.begin(), track->sTrackYear.end());
+    for (char16_t& c : info.sYear)
+        c = static_cast<char16_t>(static_cast<std::uint8_t>(c));
     info.iFileSize = track->iTrackSize;
     info.iTrackNumber = track->iTrackNumber;
     info.iDiscNumber = track->iDiscNumber;
@@ -163,7 +158,7 @@ void clsSonarchive::fillTrackInfo(const MHIT& source, TrackInfo& info) const
             for (char& c : relative)
                 if (c == ':')
                     c = '/';
-            info.sLocation = fromUtf8(m_paths.resolve(std::filesystem::path(toUtf8(siPodDrive)), relative).string());
+            info.sLocation = fromUtf8(m_paths.resolveText(m_driveRoot, relative));
             break;
         }
         case kMhodAlbum: info.sAlbum = record.sString; break;

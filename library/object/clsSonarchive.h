@@ -73,6 +73,7 @@ public:
 
     // The database file the records describe now, as WriteiPodDB writes it.
     std::string assembleDatabase();
+    void assembleInto(ImageBuffer& image);
 
     // Sections of types other than 1-5, whole, in the order read.
     const std::vector<RawBytes>& otherSections() const { return m_otherSections; }
@@ -94,6 +95,10 @@ private:
         std::vector<std::int64_t> playlists;                       // playlists of the type 2 section
         std::vector<std::int64_t> podcasts;                        // and of the type 3 section
         bool hasPlaylistSection = false;
+        // The section and list headers, with no entries: what a write needs besides them.
+        MHSD_T tracksHead;
+        MHSD_P playlistsHead;
+        MHSD_P podcastsHead;
     };
     void decodeDatabase(const std::shared_ptr<const ByteBuffer>& fileData, FileIndex* index = nullptr);
     void ReadTrackSection(ByteReader& reader, const std::shared_ptr<const ByteBuffer>& fileData, MHSD_T& target, FileIndex* index);
@@ -118,7 +123,8 @@ private:
     void writeOrFail();
     void WriteMHBD(ImageBuffer& image);
     void WriteMHSD_T(ImageBuffer& image);
-    void WriteMHSD_P(ImageBuffer& image, const MHSD_P& section);
+    // With `offsets`, the playlists are decoded from the loaded file one by one.
+    void WriteMHSD_P(ImageBuffer& image, const MHSD_P& section, const std::vector<std::int64_t>* offsets = nullptr);
 
     // Drive detection.
     enum class DriveOutcome { Determined, ConfirmedByUser, NotDetermined };
@@ -187,6 +193,8 @@ private:
     std::unique_ptr<FileIndex> m_index;  // set while the loaded file's records are not decoded
     mutable MHIT m_scratchTrack;         // one track decoded from the file for reading
     mutable MHYP m_scratchPlaylist;
+    mutable std::u16string m_driveRootOf;  // the drive m_driveRoot was made for
+    mutable std::string m_driveRoot;
     std::shared_ptr<const ByteBuffer> m_loadedImage;  // the file as the last load read it
     Failure m_lastFailure;
     bool m_allowUnsignedWrite = false;

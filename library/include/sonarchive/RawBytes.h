@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sonarchive/Export.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -10,20 +12,25 @@
 namespace sonarchive {
 
 // An immutable block of bytes shared by the records made from it (a loaded file).
-class ByteBuffer {
+class SONARCHIVE_EXPORT ByteBuffer {
 public:
     ByteBuffer() = default;
     // Uninitialised storage of `size` bytes to be filled before it is shared.
-    explicit ByteBuffer(std::size_t size) : m_data(std::make_unique_for_overwrite<char[]>(size)), m_size(size) {}
-    explicit ByteBuffer(std::string_view bytes) : ByteBuffer(bytes.size()) { std::memcpy(m_data.get(), bytes.data(), bytes.size()); }
+    explicit ByteBuffer(std::size_t size);
+    explicit ByteBuffer(std::string_view bytes);
+    ~ByteBuffer();
+    ByteBuffer(const ByteBuffer&) = delete;
+    ByteBuffer& operator=(const ByteBuffer&) = delete;
 
-    char* data() { return m_data.get(); }
+    char* data() { return m_data; }
     std::size_t size() const { return m_size; }
-    std::string_view view() const { return {m_data.get(), m_size}; }
+    std::string_view view() const { return {m_data, m_size}; }
 
 private:
-    std::unique_ptr<char[]> m_data;
+    char* m_data = nullptr;
     std::size_t m_size = 0;
+    std::size_t m_capacity = 0;
+    bool m_mapped = false;
 };
 
 // A byte string held as raw bytes of the device file. Large raw copies (the whole
