@@ -34,7 +34,8 @@ class SilentDialogs final : public Dialogs {
 public:
     MessageResult messageBox(QWidget*, const QString&, const QString&, MessageButtons, MessageIcon) override { return MessageResult::OK; }
     QString browseForFolder(QWidget*, const QString&) override { return {}; }
-    CopyResult copyFiles(QWidget*, const std::vector<CopyItem>&) override { return {}; }
+    CopyResult copyFiles(QWidget*, const std::vector<CopyItem>&, bool) override { return {}; }
+    int execDialog(QDialog&) override { return 0; }
 };
 
 // Runs the growing button and the page slide to their end at once.

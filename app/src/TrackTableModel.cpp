@@ -29,13 +29,15 @@ quint64 cellKey(int row, int column)
     return static_cast<quint64>(static_cast<quint32>(row)) << 8 | static_cast<quint32>(column);
 }
 
-// "3:05" -> 185; "1.5 MB" -> bytes; "128 kbs" -> 128: so that clicking a header sorts sensibly.
-QVariant naturalKey(int column, const QString& text)
+// "3:05" -> 185; "1.5 MB" -> bytes; "128 kbs" -> 128; "1999" -> 1999: the number a
+// figure column's text shows, for rows given no exact one.
+qint64 numberFromText(int column, const QString& text)
 {
     if (column == TrackTableModel::Length) {
-        const auto colon = text.indexOf(QLatin1Char(':'));
-        if (colon > 0)
-            return text.left(colon).toLongLong() * 60 + text.mid(colon + 1).toLongLong();
+        qint64 seconds = 0;
+        for (const QString& part : text.split(QLatin1Char(':')))
+            seconds = seconds * 60 + part.toLongLong();
+        return seconds * 1000;
     } else if (column == TrackTableModel::TrackSize) {
         const QStringList parts = text.split(QLatin1Char(' '));
         if (parts.size() == 2) {
@@ -44,14 +46,14 @@ QVariant naturalKey(int column, const QString& text)
             const double factor = parts[1] == QLatin1String("KB") ? 1024.0
                                   : parts[1] == QLatin1String("MB") ? 1048576.0
                                   : parts[1] == QLatin1String("GB") ? 1073741824.0 : 1.0;
-            return number.toDouble() * factor;
+            return static_cast<qint64>(number.toDouble() * factor);
         }
     } else if (column == TrackTableModel::Quality) {
         return text.section(QLatin1Char(' '), 0, 0).toLongLong();
     } else if (column == TrackTableModel::Year) {
         return text.toLongLong();  // no year sorts first
     }
-    return text;
+    return 0;
 }
 
 }  // namespace
@@ -67,12 +69,24 @@ TrackTableModel::TrackTableModel(QObject* parent) : QAbstractTableModel(parent)
         m_headers[c] = QLatin1String(kColumns[c].name);
 }
 
+int TrackTableModel::figureSlot(int column)
+{
+    for (std::size_t i = 0; i < kFigureColumns.size(); ++i)
+        if (kFigureColumns[i] == column)
+            return static_cast<int>(i);
+    return -1;
+}
+
 void TrackTableModel::create()
 {
     if (!m_bulk)
         beginResetModel();
     m_rows.clear();
     m_appearances.clear();
+    if (m_ticks.count) {
+        m_ticks = {};
+        tickChanged();
+    }
     m_current = -1;
     m_open = true;
     if (!m_bulk)
@@ -119,6 +133,12 @@ bool TrackTableModel::setField(int row, int column, const QVariant& value)
         if (!ok || number < INT32_MIN || number > INT32_MAX)
             return false;
         const auto v = static_cast<std::int32_t>(number);
+        if (column == CheckBox && (r.checkBox == 1) != (v == 1)) {
+            const int sign = v == 1 ? 1 : -1;
+            m_ticks.count += sign;
+            m_ticks.bytes += sign * rowBytes(r);
+            tickChanged();
+        }
         (column == ID ? r.id : column == CheckBox ? r.checkBox : r.playCount) = v;
     } else {
         const QString text = value.toString();
@@ -153,6 +173,69 @@ QString TrackTableModel::text(int row, int column) const
 {
     const QVariant v = value(row, column);
     return v.isValid() ? v.toString() : QString();
+}
+
+void TrackTableModel::setSortNumber(int row, int column, qint64 number)
+{
+    const int slot = figureSlot(column);
+    if (row < 0 || row >= rows() || slot < 0)
+        return;
+    Row& r = m_rows[static_cast<std::size_t>(row)];
+    const bool ticked = r.checkBox == 1;
+    if (ticked && column == TrackSize)
+        m_ticks.bytes -= rowBytes(r);
+    r.numbers[static_cast<std::size_t>(slot)] = number;
+    r.numbered = static_cast<std::uint16_t>(r.numbered | 1u << column);
+    if (ticked && column == TrackSize) {
+        m_ticks.bytes += rowBytes(r);
+        tickChanged();
+    }
+}
+
+qint64 TrackTableModel::sortNumber(const Row& row, int column) const
+{
+    if (row.numbered & 1u << column)
+        return row.numbers[static_cast<std::size_t>(figureSlot(column))];
+    return row.filled & 1u << column ? numberFromText(column, row.texts[column]) : 0;
+}
+
+qint64 TrackTableModel::rowBytes(const Row& row) const
+{
+    return sortNumber(row, TrackSize);
+}
+
+bool TrackTableModel::lessThan(int a, int b, int column) const
+{
+    if (a < 0 || b < 0 || a >= rows() || b >= rows() || column < 0 || column >= ColumnCount)
+        return false;
+    const Row& ra = m_rows[static_cast<std::size_t>(a)];
+    const Row& rb = m_rows[static_cast<std::size_t>(b)];
+    switch (column) {
+    case ID: return ra.id < rb.id;
+    case CheckBox: return ra.checkBox < rb.checkBox;
+    case PlayCount: return ra.playCount < rb.playCount;
+    default: break;
+    }
+    if (figureSlot(column) >= 0)
+        return sortNumber(ra, column) < sortNumber(rb, column);
+    return QString::compare(ra.texts[column], rb.texts[column], Qt::CaseInsensitive) < 0;
+}
+
+void TrackTableModel::tickChanged()
+{
+    if (m_tickBatch > 0) {
+        m_ticksPending = true;
+        return;
+    }
+    emit ticksChanged();
+}
+
+void TrackTableModel::endTickBatch()
+{
+    if (m_tickBatch > 0 && --m_tickBatch == 0 && m_ticksPending) {
+        m_ticksPending = false;
+        emit ticksChanged();
+    }
 }
 
 void TrackTableModel::setColumnCheckable(int column, bool checkable)
@@ -221,7 +304,11 @@ QVariant TrackTableModel::data(const QModelIndex& index, int role) const
     case ValueRole:
         return value(row, column);
     case SortKeyRole:
-        return kColumns[column].type == ColumnType::Integer ? value(row, column) : naturalKey(column, text(row, column));
+        if (kColumns[column].type == ColumnType::Integer)
+            return value(row, column);
+        if (figureSlot(column) >= 0)
+            return sortNumber(m_rows[static_cast<std::size_t>(row)], column);
+        return text(row, column);
     case AppearanceRole:
         return appearance(row, column);
     case Qt::BackgroundRole:

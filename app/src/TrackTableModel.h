@@ -50,6 +50,23 @@ public:
     QVariant value(int row, int column) const;  // invalid when the cell is empty
     QString text(int row, int column) const;    // the displayed text ("" when empty)
 
+    // The exact number a figure column sorts by (milliseconds, kb/s, the year,
+    // bytes), where the displayed text is rounded. Without one the text is read.
+    void setSortNumber(int row, int column, qint64 number);
+    // Whether row a sorts before row b by this column: numbers as numbers, texts
+    // without regard to letter case.
+    bool lessThan(int a, int b, int column) const;
+
+    // The ticked rows: how many and the sum of their sort numbers of TrackSize.
+    struct Ticks {
+        int count = 0;
+        qint64 bytes = 0;
+    };
+    Ticks ticks() const { return m_ticks; }
+    // Between these two, ticking many rows announces ticksChanged() once.
+    void beginTickBatch() { ++m_tickBatch; }
+    void endTickBatch();
+
     // Which columns' cells the user may tick.
     void setColumnCheckable(int column, bool checkable);
     void setHeaderText(int column, const QString& text);
@@ -66,14 +83,26 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
+signals:
+    void ticksChanged();
+
 private:
+    // The figure columns with a sort number, in this order.
+    static constexpr std::array<int, 4> kFigureColumns{Length, Quality, Year, TrackSize};
+    static int figureSlot(int column);
+
     struct Row {
         std::int32_t id = 0;
         std::int32_t checkBox = 0;
         std::int32_t playCount = 0;
-        std::uint16_t filled = 0;  // one bit per column that holds a value
+        std::uint16_t filled = 0;   // one bit per column that holds a value
+        std::uint16_t numbered = 0; // one bit per column that holds a sort number
+        std::array<qint64, kFigureColumns.size()> numbers{};
         std::array<QString, ColumnCount> texts;
     };
+    qint64 sortNumber(const Row& row, int column) const;
+    qint64 rowBytes(const Row& row) const;
+    void tickChanged();
 
     bool m_open = false;
     bool m_bulk = false;
@@ -82,6 +111,9 @@ private:
     std::array<bool, ColumnCount> m_checkable{};
     std::array<QString, ColumnCount> m_headers;
     QHash<quint64, QString> m_appearances;
+    Ticks m_ticks;
+    int m_tickBatch = 0;
+    bool m_ticksPending = false;
 };
 
 }  // namespace tracklift

@@ -276,7 +276,6 @@ private slots:
         finishAnimations(w.panels());
         QVERIFY(!w.isContentsPageShown());
         QVERIFY(w.trackList().TrackInfos().empty());
-        QVERIFY(w.trackList().TrackSet().m_mhlt.m_mhit.empty());
         QVERIFY(!child<QPushButton>(w, "cmdViewContents")->isVisibleTo(&w));
         QCOMPARE(child<QPushButton>(w, "cmdViewContents")->width(), 0);
         QCOMPARE(w.trackList().statusText(), QStringLiteral("Waiting to load iPod Contents"));
