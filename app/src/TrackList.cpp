@@ -116,6 +116,7 @@ void TrackList::FillTrackList()
     rebuildTrackIndex();
     m_table.endBulkLoad();
     m_shownChoice = 0;
+    updateTickedText();
 }
 
 void TrackList::showTracks(std::vector<TrackInfo> infos)
@@ -131,6 +132,7 @@ void TrackList::showTracks(std::vector<TrackInfo> infos)
     m_tickedIds.clear();
     m_shownChoice = 0;
     fillPlaylistChooser();
+    updateTickedText();
     FormatGrid();
 }
 
@@ -211,18 +213,25 @@ void TrackList::fillRows(const std::vector<const TrackInfo*>& tracks)
     }
     m_table.endTickBatch();
     m_table.endBulkLoad();
+    updateTickedText();
 }
 
 void TrackList::rememberTicks()
 {
+    // A track is ticked when any of its rows is.
     using C = TrackTableModel::Column;
+    QSet<std::int32_t> shown, ticked;
     for (int row = 0; row < m_table.rows(); ++row) {
         const std::int32_t id = m_table.value(row, C::ID).toInt();
+        shown.insert(id);
         if (m_table.value(row, C::CheckBox).toInt() == 1)
+            ticked.insert(id);
+    }
+    for (const std::int32_t id : shown)
+        if (ticked.contains(id))
             m_tickedIds.insert(id);
         else
             m_tickedIds.remove(id);
-    }
 }
 
 std::vector<std::int32_t> TrackList::tickedTrackIds() const
@@ -238,10 +247,10 @@ std::vector<std::int32_t> TrackList::tickedTrackIds() const
 QString TrackList::tickedText() const
 {
     const TrackTableModel::Ticks ticks = m_table.ticks();
+    const int tracks = m_table.distinctIds();
     if (ticks.count == 0)
-        return m_table.rows() == 1 ? QStringLiteral("1 track, none ticked")
-                                   : QStringLiteral("%1 tracks, none ticked").arg(m_table.rows());
-    return QStringLiteral("%1 of %2 tracks ticked, %3").arg(ticks.count).arg(m_table.rows()).arg(FormatFileSize(ticks.bytes));
+        return tracks == 1 ? QStringLiteral("1 track, none ticked") : QStringLiteral("%1 tracks, none ticked").arg(tracks);
+    return QStringLiteral("%1 of %2 tracks ticked, %3").arg(ticks.count).arg(tracks).arg(FormatFileSize(ticks.bytes));
 }
 
 void TrackList::updateTickedText()

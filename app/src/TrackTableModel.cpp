@@ -3,6 +3,7 @@
 #include <QBrush>
 #include <QColor>
 #include <QFont>
+#include <QSet>
 #include <QStringList>
 
 namespace tracklift {
@@ -83,6 +84,8 @@ void TrackTableModel::create()
         beginResetModel();
     m_rows.clear();
     m_appearances.clear();
+    m_tickedRowsOfId.clear();
+    m_distinctIds = -1;
     if (m_ticks.count) {
         m_ticks = {};
         tickChanged();
@@ -115,6 +118,7 @@ int TrackTableModel::addNew()
     if (!m_bulk)
         beginInsertRows({}, row, row);
     m_rows.emplace_back();
+    m_distinctIds = -1;
     m_current = row;
     if (!m_bulk)
         endInsertRows();
@@ -134,10 +138,14 @@ bool TrackTableModel::setField(int row, int column, const QVariant& value)
             return false;
         const auto v = static_cast<std::int32_t>(number);
         if (column == CheckBox && (r.checkBox == 1) != (v == 1)) {
-            const int sign = v == 1 ? 1 : -1;
-            m_ticks.count += sign;
-            m_ticks.bytes += sign * rowBytes(r);
-            tickChanged();
+            countTick(r, v == 1);
+        } else if (column == ID && r.id != v) {
+            m_distinctIds = -1;
+            if (r.checkBox == 1) {  // the tick moves to the new identifier
+                countTick(r, false);
+                r.id = v;
+                countTick(r, true);
+            }
         }
         (column == ID ? r.id : column == CheckBox ? r.checkBox : r.playCount) = v;
     } else {
@@ -181,15 +189,40 @@ void TrackTableModel::setSortNumber(int row, int column, qint64 number)
     if (row < 0 || row >= rows() || slot < 0)
         return;
     Row& r = m_rows[static_cast<std::size_t>(row)];
-    const bool ticked = r.checkBox == 1;
-    if (ticked && column == TrackSize)
-        m_ticks.bytes -= rowBytes(r);
     r.numbers[static_cast<std::size_t>(slot)] = number;
     r.numbered = static_cast<std::uint16_t>(r.numbered | 1u << column);
-    if (ticked && column == TrackSize) {
-        m_ticks.bytes += rowBytes(r);
-        tickChanged();
+}
+
+void TrackTableModel::countTick(const Row& row, bool ticked)
+{
+    if (ticked) {
+        if (m_tickedRowsOfId[row.id]++ == 0) {
+            ++m_ticks.count;
+            m_ticks.bytes += rowBytes(row);
+        }
+    } else {
+        const auto found = m_tickedRowsOfId.find(row.id);
+        if (found == m_tickedRowsOfId.end())
+            return;
+        if (--*found == 0) {
+            m_tickedRowsOfId.erase(found);
+            --m_ticks.count;
+            m_ticks.bytes -= rowBytes(row);
+        }
     }
+    tickChanged();
+}
+
+int TrackTableModel::distinctIds() const
+{
+    if (m_distinctIds < 0) {
+        QSet<std::int32_t> ids;
+        ids.reserve(rows());
+        for (const Row& r : m_rows)
+            ids.insert(r.id);
+        m_distinctIds = static_cast<int>(ids.size());
+    }
+    return m_distinctIds;
 }
 
 qint64 TrackTableModel::sortNumber(const Row& row, int column) const

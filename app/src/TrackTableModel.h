@@ -57,12 +57,14 @@ public:
     // without regard to letter case.
     bool lessThan(int a, int b, int column) const;
 
-    // The ticked rows: how many and the sum of their sort numbers of TrackSize.
+    // The ticked tracks: how many (a track on several rows counts once) and the
+    // sum of their TrackSize sort numbers. Sizes are set before rows are ticked.
     struct Ticks {
         int count = 0;
         qint64 bytes = 0;
     };
     Ticks ticks() const { return m_ticks; }
+    int distinctIds() const;  // the tracks the rows show, each once
     // Between these two, ticking many rows announces ticksChanged() once.
     void beginTickBatch() { ++m_tickBatch; }
     void endTickBatch();
@@ -103,6 +105,7 @@ private:
     qint64 sortNumber(const Row& row, int column) const;
     qint64 rowBytes(const Row& row) const;
     void tickChanged();
+    void countTick(const Row& row, bool ticked);
 
     bool m_open = false;
     bool m_bulk = false;
@@ -112,6 +115,8 @@ private:
     std::array<QString, ColumnCount> m_headers;
     QHash<quint64, QString> m_appearances;
     Ticks m_ticks;
+    QHash<std::int32_t, int> m_tickedRowsOfId;  // ticked rows per identifier
+    mutable int m_distinctIds = -1;              // -1: to be counted
     int m_tickBatch = 0;
     bool m_ticksPending = false;
 };

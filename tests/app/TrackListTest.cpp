@@ -135,7 +135,7 @@ private slots:
 
     void emptyDeviceLoadsWithAnEmptyGrid()
     {
-        FixtureDevice device({});
+        FixtureDevice device(std::vector<TrackFixture>{});
         frmMain w(m_dialogs);
         w.useDeviceForThisRun(device.root());
         w.cmdLoadiPod_Click();
