@@ -313,10 +313,7 @@ bool TrackList::FormatGrid()
 
 void TrackList::SetAllChecks(bool checked)
 {
-    m_table.beginTickBatch();
-    for (GridRow row = m_grid->firstRow(); row != kNoRow; row = m_grid->nextRow(row))
-        m_grid->setCellValue(row, TrackTableModel::CheckBox, checked ? 1 : 0);
-    m_table.endTickBatch();
+    m_table.setAllTicked(checked);
 }
 
 void TrackList::rebuildTrackIndex()

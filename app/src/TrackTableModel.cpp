@@ -70,6 +70,30 @@ TrackTableModel::TrackTableModel(QObject* parent) : QAbstractTableModel(parent)
         m_headers[c] = QLatin1String(kColumns[c].name);
 }
 
+void TrackTableModel::Row::setText(int column, const QString& text)
+{
+    // Texts are at most a few hundred characters, so every place fits 16 bits.
+    const auto length = static_cast<std::uint16_t>(text.size());
+    if (!(filled & 1u << column)) {
+        textStart[column] = static_cast<std::uint16_t>(texts.size());
+        texts.append(text);
+        textLength[column] = length;
+        return;
+    }
+    // A text replaced (rare): the string is laid out again, column by column.
+    QString laidOut;
+    laidOut.reserve(texts.size() - textLength[column] + length);
+    for (int c = 0; c < ColumnCount; ++c) {
+        if (!(filled & 1u << c))
+            continue;
+        const QStringView part = c == column ? QStringView(text) : textOf(c);
+        textStart[c] = static_cast<std::uint16_t>(laidOut.size());
+        textLength[c] = static_cast<std::uint16_t>(part.size());
+        laidOut.append(part);
+    }
+    texts = std::move(laidOut);
+}
+
 int TrackTableModel::figureSlot(int column)
 {
     for (std::size_t i = 0; i < kFigureColumns.size(); ++i)
@@ -152,7 +176,7 @@ bool TrackTableModel::setField(int row, int column, const QVariant& value)
         const QString text = value.toString();
         if (text.size() > info.maxLength)
             return false;
-        r.texts[column] = text;
+        r.setText(column, text);
     }
     r.filled = static_cast<std::uint16_t>(r.filled | 1u << column);
     if (!m_bulk) {
@@ -173,7 +197,7 @@ QVariant TrackTableModel::value(int row, int column) const
     case ID: return r.id;
     case CheckBox: return r.checkBox;
     case PlayCount: return r.playCount;
-    default: return r.texts[column];
+    default: return r.textOf(column).toString();
     }
 }
 
@@ -213,6 +237,25 @@ void TrackTableModel::countTick(const Row& row, bool ticked)
     tickChanged();
 }
 
+void TrackTableModel::setAllTicked(bool ticked)
+{
+    if (m_rows.empty())
+        return;
+    m_tickedRowsOfId.clear();
+    m_ticks = {};
+    for (Row& r : m_rows) {
+        r.checkBox = ticked ? 1 : 0;
+        r.filled = static_cast<std::uint16_t>(r.filled | 1u << CheckBox);
+        if (ticked && m_tickedRowsOfId[r.id]++ == 0) {
+            ++m_ticks.count;
+            m_ticks.bytes += rowBytes(r);
+        }
+    }
+    if (!m_bulk)
+        emit dataChanged(index(0, CheckBox), index(rows() - 1, CheckBox), {Qt::CheckStateRole, Qt::DisplayRole, ValueRole});
+    tickChanged();
+}
+
 int TrackTableModel::distinctIds() const
 {
     if (m_distinctIds < 0) {
@@ -229,7 +272,7 @@ qint64 TrackTableModel::sortNumber(const Row& row, int column) const
 {
     if (row.numbered & 1u << column)
         return row.numbers[static_cast<std::size_t>(figureSlot(column))];
-    return row.filled & 1u << column ? numberFromText(column, row.texts[column]) : 0;
+    return row.filled & 1u << column ? numberFromText(column, row.textOf(column).toString()) : 0;
 }
 
 qint64 TrackTableModel::rowBytes(const Row& row) const
@@ -251,7 +294,7 @@ bool TrackTableModel::lessThan(int a, int b, int column) const
     }
     if (figureSlot(column) >= 0)
         return sortNumber(ra, column) < sortNumber(rb, column);
-    return QString::compare(ra.texts[column], rb.texts[column], Qt::CaseInsensitive) < 0;
+    return ra.textOf(column).compare(rb.textOf(column), Qt::CaseInsensitive) < 0;
 }
 
 void TrackTableModel::tickChanged()

@@ -65,6 +65,8 @@ public:
     };
     Ticks ticks() const { return m_ticks; }
     int distinctIds() const;  // the tracks the rows show, each once
+    // Ticks (or unticks) every row at once, with one change signal.
+    void setAllTicked(bool ticked);
     // Between these two, ticking many rows announces ticksChanged() once.
     void beginTickBatch() { ++m_tickBatch; }
     void endTickBatch();
@@ -100,7 +102,13 @@ private:
         std::uint16_t filled = 0;   // one bit per column that holds a value
         std::uint16_t numbered = 0; // one bit per column that holds a sort number
         std::array<qint64, kFigureColumns.size()> numbers{};
-        std::array<QString, ColumnCount> texts;
+        // The row's texts one after the other in one string: one allocation a
+        // row, not one a cell. Each text column's place in it.
+        QString texts;
+        std::array<std::uint16_t, ColumnCount> textStart{};
+        std::array<std::uint16_t, ColumnCount> textLength{};
+        QStringView textOf(int column) const { return QStringView(texts).mid(textStart[column], textLength[column]); }
+        void setText(int column, const QString& text);
     };
     qint64 sortNumber(const Row& row, int column) const;
     qint64 rowBytes(const Row& row) const;

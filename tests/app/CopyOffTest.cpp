@@ -114,6 +114,36 @@ struct LoadedWindow {
 class CopyOffTest : public TrackliftTestCase {
     Q_OBJECT
 private slots:
+    void theTableKeepsEachTextWhenAnotherIsReplaced()
+    {
+        TrackTableModel table;
+        table.create();
+        const int row = table.addNew();
+        QVERIFY(table.setField(row, C::Artist, QStringLiteral("Band")));
+        QVERIFY(table.setField(row, C::Title, QString()));
+        QVERIFY(table.setField(row, C::Album, QStringLiteral("Record")));
+        QVERIFY(table.setField(row, C::Title, QStringLiteral("A much longer title")));
+        QVERIFY(table.setField(row, C::Artist, QStringLiteral("B")));
+        QVERIFY(!table.setField(row, C::Album, QString(251, QLatin1Char('x'))));  // too long: stays as it was
+        QCOMPARE(table.text(row, C::Title), QStringLiteral("A much longer title"));
+        QCOMPARE(table.text(row, C::Artist), QStringLiteral("B"));
+        QCOMPARE(table.text(row, C::Album), QStringLiteral("Record"));
+        QVERIFY(!table.value(row, C::Year).isValid());
+
+        // Select All counts a track on two rows once.
+        const int again = table.addNew();
+        table.setField(again, C::ID, 0);
+        table.setField(row, C::ID, 0);
+        table.setSortNumber(row, C::TrackSize, 1000);
+        table.setSortNumber(again, C::TrackSize, 1000);
+        table.setAllTicked(true);
+        QCOMPARE(table.ticks().count, 1);
+        QCOMPARE(table.ticks().bytes, qint64(1000));
+        table.setAllTicked(false);
+        QCOMPARE(table.ticks().count, 0);
+        QCOMPARE(table.value(again, C::CheckBox).toInt(), 0);
+    }
+
     void chooserListsPlaylistsThenPodcastsAndShowsPlaylistOrder()
     {
         LoadedWindow w(m_dialogs);
