@@ -81,7 +81,11 @@ bool TrackGrid::isColumnHidden(int column) const
 
 void TrackGrid::setColumnWidthTwips(int column, int twips)
 {
-    m_view->setColumnWidth(column, pixelsFromTwips(twips));
+    // Never narrower than the column's caption.
+    const QHeaderView* header = m_view->horizontalHeader();
+    const QString caption = m_table ? m_table->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString() : QString();
+    const int captionWidth = caption.trimmed().isEmpty() ? 0 : header->fontMetrics().horizontalAdvance(caption) + pixelsFromTwips(270);
+    m_view->setColumnWidth(column, std::max(pixelsFromTwips(twips), captionWidth));
 }
 
 void TrackGrid::setStretchColumn(int column)

@@ -1,5 +1,7 @@
 #include "Startup.h"
 
+#include "TrackList.h"
+
 #include "QtDialogs.h"
 #include "SingleInstance.h"
 #include "frmMain.h"
@@ -36,8 +38,11 @@ std::unique_ptr<frmMain> startTracklift(Dialogs& dialogs, const QStringList& arg
     const QCommandLineOption device(QStringLiteral("device"),
                                     QStringLiteral("Use the iPod mounted at <dir> for this run (manual mode)."), QStringLiteral("dir"));
     const QCommandLineOption load(QStringLiteral("load"), QStringLiteral("Load the iPod contents at start and show them."));
-    parser.addOption(device);
-    parser.addOption(load);
+    const QCommandLineOption playlist(QStringLiteral("playlist"), QStringLiteral("With --load: show the playlist named <name>."),
+                                      QStringLiteral("name"));
+    const QCommandLineOption copyOptions(QStringLiteral("copy-options"), QStringLiteral("With --load: open the copy options."));
+    const QCommandLineOption maximized(QStringLiteral("maximized"), QStringLiteral("Start with the window maximized."));
+    parser.addOptions({device, load, playlist, copyOptions, maximized});
     if (!parser.parse(arguments)) {
         std::fprintf(stderr, "tracklift: %s\n", qPrintable(parser.errorText()));
         exitCode = 2;
@@ -69,8 +74,31 @@ std::unique_ptr<frmMain> startTracklift(Dialogs& dialogs, const QStringList& arg
     if (parser.isSet(load)) {
         frmMain* w = window.get();
         // Once the view button has grown, open the contents page as its click does.
-        QObject::connect(w, &frmMain::viewButtonRevealed, w, &frmMain::cmdViewContents_Click, Qt::SingleShotConnection);
+        const QString shown = parser.value(playlist);
+        const bool openOptions = parser.isSet(copyOptions);
+        QObject::connect(
+            w, &frmMain::viewButtonRevealed, w,
+            [w, shown, openOptions] {
+                w->cmdViewContents_Click();
+                if (!shown.isEmpty()) {
+                    const int choice = w->trackList().choiceOf(shown);
+                    if (choice < 0)
+                        std::fprintf(stderr, "tracklift: the device has no playlist named %s\n", qPrintable(shown));
+                    else
+                        w->trackList().showChoice(choice);
+                }
+                if (openOptions)
+                    QTimer::singleShot(0, w, [w] {
+                        w->SetAllChecks(true);  // so that the preview shows a name
+                        w->cmdCopyOptions_Click();
+                    });
+            },
+            Qt::SingleShotConnection);
         QTimer::singleShot(0, w, [w] { w->cmdLoadiPod_Click(); });
+    }
+    if (parser.isSet(maximized)) {
+        frmMain* w = window.get();
+        QTimer::singleShot(0, w, [w] { w->toggleMaximized(); });  // once it is shown
     }
     exitCode = 0;
     return window;

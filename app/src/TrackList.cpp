@@ -30,7 +30,7 @@ QString trimBlanks(const QString& text)
 // Column widths of the grid, in twips.
 constexpr int kNarrowColumnTwips = 300;   // ID, CheckBox
 constexpr int kTextColumnTwips = 1400;    // Title, Album, Artist
-constexpr int kFigureColumnTwips = 900;   // Length, Type, Quality, Year, TrackSize
+constexpr int kFigureColumnTwips = 900;   // Length, Type, PlayCount, Quality, Year, TrackSize
 
 }  // namespace
 
@@ -193,6 +193,14 @@ void TrackList::showChoice(int choice)
     emit rowsReplaced();
 }
 
+int TrackList::choiceOf(const QString& playlistName) const
+{
+    for (std::size_t i = 1; i < m_choices.size(); ++i)
+        if (QString::fromStdU16String(m_playlists[static_cast<std::size_t>(m_choices[i])].name).trimmed() == playlistName.trimmed())
+            return static_cast<int>(i);
+    return -1;
+}
+
 const PlaylistView* TrackList::shownPlaylist() const
 {
     if (m_shownChoice <= 0 || static_cast<std::size_t>(m_shownChoice) >= m_choices.size())
@@ -305,7 +313,7 @@ bool TrackList::FormatGrid()
     m_grid->setColumnWidthTwips(C::CheckBox, kNarrowColumnTwips);
     for (int c : {C::Title, C::Album, C::Artist})
         m_grid->setColumnWidthTwips(c, kTextColumnTwips);
-    for (int c : {C::Length, C::Type, C::Quality, C::Year, C::TrackSize})
+    for (int c : {C::Length, C::Type, C::PlayCount, C::Quality, C::Year, C::TrackSize})
         m_grid->setColumnWidthTwips(c, kFigureColumnTwips);
     m_grid->setStretchColumn(C::Title);  // titles get the room the window has
     return true;

@@ -58,6 +58,7 @@ public:
     // kept; ticks stay with their tracks from one choice to the next.
     const std::vector<sonarchive::PlaylistView>& playlists() const { return m_playlists; }
     void showChoice(int choice);                        // an index of the chooser
+    int choiceOf(const QString& playlistName) const;    // its chooser index; -1 when there is none
     const sonarchive::PlaylistView* shownPlaylist() const;  // null while all tracks show
     static QString allTracksCaption() { return QStringLiteral("All Tracks"); }
 

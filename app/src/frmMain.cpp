@@ -19,6 +19,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QSizeGrip>
 #include <QTableView>
@@ -355,11 +356,21 @@ void frmMain::minimizeWindow()
 
 void frmMain::toggleMaximized()
 {
-    if (isMaximized())
-        showNormal();
-    else
-        showMaximized();
-    cmdMaximize->setToolTip(isMaximized() ? QStringLiteral("Restore") : QStringLiteral("Maximize"));
+    // The window has no frame for a window manager to maximise: it takes the
+    // screen's free area itself, and gives it back.
+    if (m_maximized) {
+        resize(m_normalGeometry.size());
+        move(m_normalGeometry.topLeft());
+    } else {
+        m_normalGeometry = QRect(pos(), size());
+        if (QScreen* s = screen()) {
+            const QRect area = s->availableGeometry();
+            resize(area.size());
+            move(area.topLeft());
+        }
+    }
+    m_maximized = !m_maximized;
+    cmdMaximize->setToolTip(m_maximized ? QStringLiteral("Restore") : QStringLiteral("Maximize"));
 }
 
 void frmMain::resizeEvent(QResizeEvent* event)

@@ -9,6 +9,7 @@
 
 #include <sonarchive/Sonarchive.h>
 
+#include <QRect>
 #include <QWidget>
 
 #include <functional>
@@ -93,6 +94,7 @@ public:
     void DragWindow();
     void minimizeWindow();
     void toggleMaximized();  // the header's middle button and a double click on the header
+    bool isWindowMaximized() const { return m_maximized; }
     void cmdClose_Click();
     // Where the help file and the outside player are looked for; the program's folder by default.
     void setProgramFolder(const QString& folder);
@@ -142,6 +144,8 @@ private:
     std::function<bool(const QUrl&)> m_urlOpener;
     QString m_programFolder;
     bool m_closing = false;
+    bool m_maximized = false;
+    QRect m_normalGeometry;
 
     // Controls: those each part works with, then the others.
     DeviceConnection::Widgets m_connectionControls{};
