@@ -9,15 +9,18 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 device=$work/device
 "$(dirname "$0")/../scripts/make-demo-device" "$device" >/dev/null
-[[ $("$cli" list "$device" | wc -l) -eq 12 ]] || fail "12 tracks expected after add"
+[[ $("$cli" list "$device" | wc -l) -eq 14 ]] || fail "14 tracks expected after add"
 "$cli" list "$device" | grep -q $'Morning Light\tThe Lanterns\tFirst Album' || fail "tags of an added track"
+"$cli" list "$device" | grep -q $'夜の街\t青い鳥\t東京\t2020' || fail "tags in Japanese"
+[[ $("$cli" playlists "$device" | cut -f2-4 | tr '\t\n' ' |') == "master 14 iPod|normal 4 Road Trip|normal 5 Quiet Evenings|" ]] ||
+  fail "the demo playlists: $("$cli" playlists "$device")"
 
 rm "$device/iPod_Control/iTunes/Sonarchive"
 out=$("$cli" rebuild "$device")
 [[ $(head -1 <<<"$out") == "Loading Current DB..." ]] || fail "rebuild status lines: $out"
 [[ $(tail -2 <<<"$out" | tr '\n' '|') == "Writting DB...|DONE|" ]] || fail "rebuild end: $out"
-[[ $(grep -c '^Adding File  ' <<<"$out") -eq 12 ]] || fail "every file announced"
-[[ $("$cli" list "$device" | wc -l) -eq 12 ]] || fail "12 tracks expected after rebuild"
+[[ $(grep -c '^Adding File  ' <<<"$out") -eq 14 ]] || fail "every file announced"
+[[ $("$cli" list "$device" | wc -l) -eq 14 ]] || fail "14 tracks expected after rebuild"
 
 "$cli" reset "$device" >/dev/null
 [[ -f $device/iPod_Control/iTunes/Sonarchive.bak ]] || fail "the replaced database is kept"
