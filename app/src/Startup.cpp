@@ -128,6 +128,8 @@ int runTracklift(int argc, char** argv)
         return *answered;
 
     QApplication app(argc, argv);
+    // The desktop entry it is started from, which gives the window its icon on Wayland.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.tracklift.Tracklift"));
     QtDialogs dialogs;
     int exitCode = 0;
     std::unique_ptr<frmMain> window = startTracklift(dialogs, QApplication::arguments(), exitCode);
