@@ -30,6 +30,23 @@ int runPlaylists(const CliContext& context, const std::string& root, bool json)
     return kExitOk;
 }
 
+int runNewPlaylist(const CliContext& context, const std::string& root, const std::string& name, const std::vector<std::int32_t>& ids,
+                   bool allowUnsigned)
+{
+    DeviceSession session = loadDevice(context, root, allowUnsigned);
+    if (!session.library)
+        return kExitFailure;
+    const std::int32_t index = session.library->addPlaylist(fromUtf8(name), ids);
+    if (index < 0) {
+        std::cerr << "sonarchive: cannot make the playlist: " << session.library->lastFailure().message << '\n';
+        return kExitFailure;
+    }
+    const int written = writeDatabase(session);
+    if (written == kExitOk)
+        std::cout << index << '\n';
+    return written;
+}
+
 }  // namespace
 
 void registerPlaylistsCommand(CLI::App& app, CliContext& context)
@@ -40,6 +57,21 @@ void registerPlaylistsCommand(CLI::App& app, CliContext& context)
     command->add_option("DEVICE_ROOT", *root, "The device's mount folder, or 'auto'")->required();
     command->add_flag("--json", *json, "Print each playlist with the ids of its tracks as JSON");
     command->callback([&context, root, json] { context.action = [&context, root, json] { return runPlaylists(context, *root, *json); }; });
+
+    auto* make = app.add_subcommand("new-playlist", "Add a playlist of these tracks, in this order, and write the database");
+    auto deviceRoot = std::make_shared<std::string>();
+    auto name = std::make_shared<std::string>();
+    auto ids = std::make_shared<std::vector<std::int32_t>>();
+    make->add_option("DEVICE_ROOT", *deviceRoot, "The device's mount folder, or 'auto'")->required();
+    make->add_option("NAME", *name, "The playlist's name")->required();
+    make->add_option("ID", *ids, "Track ids (see 'list'); one may be given more than once");
+    auto allowUnsigned = std::make_shared<bool>(false);
+    addAllowUnsignedFlag(*make, allowUnsigned);
+    make->callback([&context, deviceRoot, name, ids, allowUnsigned] {
+        context.action = [&context, deviceRoot, name, ids, allowUnsigned] {
+            return runNewPlaylist(context, *deviceRoot, *name, *ids, *allowUnsigned);
+        };
+    });
 }
 
 }  // namespace cli

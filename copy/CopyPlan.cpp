@@ -56,6 +56,18 @@ bool CopyPlan::kept(const TrackInfo& info, const PlanOptions& options) const
            containsNoCase(info.sGenre, options.genre);
 }
 
+fs::path CopyPlan::relativePath(const TrackInfo& info, const std::optional<TrackNamePattern>& pattern, const std::u16string& playlist,
+                                std::int32_t index)
+{
+    const std::u16string extension = extensionOf(info.sLocation);
+    if (!pattern)
+        return trackFileName(CleanFileName(info.sTitle), extension);
+    TrackNameFields fields = TrackNameFields::of(info);
+    fields.playlist = playlist;
+    fields.index = index;
+    return pattern->path(fields, extension);
+}
+
 void CopyPlan::add(const Planned& track, const PlanOptions& options)
 {
     const TrackInfo& info = *track.info;
@@ -63,16 +75,7 @@ void CopyPlan::add(const Planned& track, const PlanOptions& options)
         m_problems.push_back("track " + std::to_string(info.iTrackID) + " has no file");
         return;
     }
-    const std::u16string extension = extensionOf(info.sLocation);
-    fs::path relative;
-    if (options.pattern) {
-        TrackNameFields fields = TrackNameFields::of(info);
-        fields.playlist = track.playlist;
-        fields.index = track.index;
-        relative = options.pattern->path(fields, extension);
-    } else {
-        relative = trackFileName(CleanFileName(info.sTitle), extension);
-    }
+    const fs::path relative = relativePath(info, options.pattern, track.playlist, track.index);
     m_itemOfTrack.try_emplace(info.iTrackID, m_items.size());
     m_items.push_back({fs::path(sonarchive::toUtf8(info.sLocation)), options.destination / relative});
     m_itemTracks.push_back(info.iTrackID);

@@ -41,6 +41,11 @@ public:
     static CopyPlan forPlaylists(const std::vector<sonarchive::TrackInfo>& tracks,
                                  const std::vector<sonarchive::PlaylistView>& chosen, const PlanOptions& options);
 
+    // The path below the destination one track is copied to: its title alone
+    // without a pattern, else the pattern's path; the extension of its file.
+    static std::filesystem::path relativePath(const sonarchive::TrackInfo& info, const std::optional<TrackNamePattern>& pattern,
+                                              const std::u16string& playlist = {}, std::int32_t index = 0);
+
     const std::vector<CopyItem>& items() const { return m_items; }
     // The track each item copies, item by item.
     const std::vector<std::int32_t>& itemTracks() const { return m_itemTracks; }

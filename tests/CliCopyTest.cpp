@@ -125,10 +125,12 @@ struct PlaylistDevice : Device {
         installDatabase(dir.path(), buildDatabase(db));
         writeFile(dir.path() / "iPod_Control/Music/F02/CCCC.mp3", "three");
     }
-    std::string tool(const std::string& arguments) const
+    std::string tool(const std::string& arguments, const std::string& afterRoot = {}) const
     {
         const fs::path output = out.path().parent_path() / (out.path().filename().string() + ".txt");
-        std::system((std::string(SONARCHIVE_CLI) + " " + arguments + " '" + dir.path().string() + "' >'" + output.string() + "' 2>&1").c_str());
+        std::system((std::string(SONARCHIVE_CLI) + " " + arguments + " '" + dir.path().string() + "' " + afterRoot + " >'" +
+                     output.string() + "' 2>&1")
+                        .c_str());
         const std::string text = readFile(output);
         fs::remove(output);
         return text;
@@ -146,6 +148,15 @@ TEST(CliPlaylists, ListsEachPlaylistWithItsKindCountAndName)
               "    ]\n  },\n  {\n    \"index\": 1,\n    \"name\": \"Road: trip\",\n    \"kind\": \"normal\",\n    \"ids\": [\n"
               "      3,\n      1,\n      3\n    ]\n  },\n  {\n    \"index\": 2,\n    \"name\": \"Quiet\",\n    \"kind\": \"smart\",\n"
               "    \"ids\": [\n      2\n    ]\n  }\n]\n");
+}
+
+TEST(CliPlaylists, ANewPlaylistIsWrittenWithItsTracksInOrder)
+{
+    PlaylistDevice d;
+    EXPECT_EQ(d.tool("new-playlist", "'Late Night' 3 2 3"), "3\n");
+    EXPECT_EQ(d.tool("playlists"), "0\tmaster\t3\tiPod\n1\tnormal\t3\tRoad: trip\n2\tsmart\t1\tQuiet\n3\tnormal\t3\tLate Night\n");
+    EXPECT_EQ(d.tool("new-playlist", "Nope 3 9"), "sonarchive: cannot make the playlist: no track with identifier 9\n");
+    EXPECT_EQ(d.tool("playlists").find("Nope"), std::string::npos);
 }
 
 TEST(CliCopy, APlaylistIsCopiedInItsOrderWithItsM3u8)

@@ -70,3 +70,45 @@ TEST(Playlists, NoneBeforeALoad)
     clsSonarchive db;
     EXPECT_TRUE(db.playlists().empty());
 }
+
+TEST(Playlists, ANewPlaylistIsWrittenAfterTheOthersInEveryShape)
+{
+    const std::vector<std::pair<const char*, DatabaseFixture>> shapes = {
+        {"typical", typicalDatabase(tracks({52, 53, 54}))},
+        {"device", deviceShape(tracks({52, 53, 54}))},
+        {"other software", otherSoftwareShape(tracks({52, 53, 54}))},
+        {"early device", earlyDeviceShape(tracks({52, 53, 54}))},
+    };
+    for (const auto& [name, db] : shapes) {
+        SCOPED_TRACE(name);
+        TestDevice d;
+        d.install(db);
+        ASSERT_TRUE(d.reload());
+        const std::vector<PlaylistView> before = d.db.playlists();
+
+        const std::int32_t index = d.db.addPlaylist(u"  Mix  ", {54, 52, 54});
+        ASSERT_GE(index, 0) << d.db.lastFailure().message;
+        ASSERT_TRUE(d.db.writeDatabase()) << d.db.lastFailure().message;
+        ASSERT_TRUE(d.reload());
+        std::vector<PlaylistView> after = d.db.playlists();
+        ASSERT_FALSE(after.empty());
+        EXPECT_EQ(after.back(), (PlaylistView{index, u"Mix", PlaylistKind::Normal, {54, 52, 54}}));
+        after.pop_back();
+        EXPECT_EQ(after, before);
+        EXPECT_EQ(d.db.GetTrackInfo(52).sTitle, u"T52");
+    }
+}
+
+TEST(Playlists, ANewPlaylistOfAnUnknownTrackOrWithoutANameChangesNothing)
+{
+    TestDevice d;
+    d.install(typicalDatabase(tracks({1, 2})));
+    ASSERT_TRUE(d.reload());
+    EXPECT_EQ(d.db.addPlaylist(u"Mix", {1, 7}), -1);
+    EXPECT_EQ(d.db.lastFailure().message, "no track with identifier 7");
+    EXPECT_EQ(d.db.addPlaylist(u"   ", {1}), -1);
+    EXPECT_EQ(d.db.lastFailure().message, "a playlist needs a name");
+    ASSERT_TRUE(d.db.writeDatabase());
+    ASSERT_TRUE(d.reload());
+    EXPECT_EQ(d.db.playlists().size(), 1u);  // the master playlist alone
+}

@@ -9,7 +9,25 @@
 
 namespace tracklift {
 
-TrackGrid::TrackGrid(QTableView* view, QObject* parent) : QObject(parent), m_view(view), m_proxy(new QSortFilterProxyModel(this))
+namespace {
+
+// Sorts straight on the table's values, without a QVariant per comparison.
+class TrackSortProxy final : public QSortFilterProxyModel {
+public:
+    using QSortFilterProxyModel::QSortFilterProxyModel;
+
+protected:
+    bool lessThan(const QModelIndex& left, const QModelIndex& right) const override
+    {
+        if (const auto* table = qobject_cast<const TrackTableModel*>(sourceModel()))
+            return table->lessThan(left.row(), right.row(), left.column());
+        return QSortFilterProxyModel::lessThan(left, right);
+    }
+};
+
+}  // namespace
+
+TrackGrid::TrackGrid(QTableView* view, QObject* parent) : QObject(parent), m_view(view), m_proxy(new TrackSortProxy(this))
 {
     m_proxy->setSortRole(TrackTableModel::SortKeyRole);
     m_proxy->setSortCaseSensitivity(Qt::CaseInsensitive);
@@ -30,6 +48,19 @@ void TrackGrid::bind(TrackTableModel* table)
                 m_cellCleared = false;
         });
     }
+    // New rows come in table order; a column the user sorted by still holds.
+    if (m_proxy->sortColumn() >= 0)
+        m_proxy->sort(m_proxy->sortColumn(), m_proxy->sortOrder());
+}
+
+int TrackGrid::sortColumn() const
+{
+    return m_proxy->sortColumn();
+}
+
+void TrackGrid::sortByColumn(int column, Qt::SortOrder order)
+{
+    m_view->sortByColumn(column, order);
 }
 
 int TrackGrid::pixelsFromTwips(int twips) const
@@ -51,6 +82,14 @@ bool TrackGrid::isColumnHidden(int column) const
 void TrackGrid::setColumnWidthTwips(int column, int twips)
 {
     m_view->setColumnWidth(column, pixelsFromTwips(twips));
+}
+
+void TrackGrid::setStretchColumn(int column)
+{
+    QHeaderView* header = m_view->horizontalHeader();
+    header->setStretchLastSection(false);
+    for (int c = 0; c < header->count(); ++c)
+        header->setSectionResizeMode(c, c == column ? QHeaderView::Stretch : QHeaderView::Interactive);
 }
 
 void TrackGrid::setColumnHeader(int column, const QString& text)

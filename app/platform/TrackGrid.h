@@ -40,8 +40,13 @@ public:
     void setColumnHidden(int column, bool hidden);
     bool isColumnHidden(int column) const;
     void setColumnWidthTwips(int column, int twips);
+    // This column takes the width the others leave; the rest keep theirs.
+    void setStretchColumn(int column);
     void setColumnHeader(int column, const QString& text);
     void setColumnCheckBox(int column, bool checkBox);  // editable check boxes, else read-only
+    // The column the rows are sorted by (-1: table order), as a header click sets it.
+    int sortColumn() const;
+    void sortByColumn(int column, Qt::SortOrder order);
 
     // Rows.
     int rowCount() const;

@@ -145,9 +145,10 @@ ReplaceAnswer CopyProgressDialog::askReplace(QWidget* parent, const std::filesys
     return ReplaceAnswer::Cancel;
 }
 
-CopyResult CopyProgressDialog::run(const std::vector<CopyItem>& items)
+CopyResult CopyProgressDialog::run(const std::vector<CopyItem>& items, bool skipSameSize)
 {
     BatchCopy batch(items);
+    batch.setSkipSameSize(skipSameSize);
     CopyResult result;
     m_cancel = false;
     m_running = true;

@@ -8,6 +8,7 @@
 
 #include <vector>
 
+class QDialog;
 class QWidget;
 
 namespace tracklift {
@@ -36,8 +37,11 @@ public:
                                      MessageIcon icon) = 0;
     // The chosen folder, or empty when cancelled.
     virtual QString browseForFolder(QWidget* owner, const QString& title) = 0;
-    // Copies the batch with one progress display; returns when it is done.
-    virtual CopyResult copyFiles(QWidget* owner, const std::vector<CopyItem>& items) = 0;
+    // Copies the batch with one progress display; returns when it is done. With
+    // skipSameSize a destination of the source's size is left as it is.
+    virtual CopyResult copyFiles(QWidget* owner, const std::vector<CopyItem>& items, bool skipSameSize) = 0;
+    // Shows one of the program's own dialogs modally; its result code.
+    virtual int execDialog(QDialog& dialog) = 0;
 };
 
 // The title of every message box of the program.

@@ -150,6 +150,7 @@ void FilterSearch::cmdFilter_Click()
 void FilterSearch::ApplyFilter(const QString& text)
 {
     const int column = filterColumn();
+    m_appliedFilter = text;
     m_grid.beginRowVisibilityChanges();
     for (GridRow row = m_grid.firstRow(); row != kNoRow; row = m_grid.nextRow(row)) {
         const bool hide = !m_grid.cellText(row, column).contains(text, Qt::CaseInsensitive);
@@ -159,8 +160,16 @@ void FilterSearch::ApplyFilter(const QString& text)
     m_grid.endRowVisibilityChanges();
 }
 
+void FilterSearch::reapplyFilter()
+{
+    if (!m_appliedFilter.isEmpty())
+        ApplyFilter(m_appliedFilter);
+}
+
 void FilterSearch::ShowAllRows(bool show)
 {
+    if (show)
+        m_appliedFilter.clear();
     m_grid.beginRowVisibilityChanges();
     for (GridRow row = m_grid.firstRow(); row != kNoRow; row = m_grid.nextRow(row))
         if (m_grid.isRowHidden(row) == show)

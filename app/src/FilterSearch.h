@@ -40,6 +40,8 @@ public:
     void cmdFilter_Click();
     void ApplyFilter(const QString& text);
     void ShowAllRows(bool show);
+    // The filter last applied, again over rows that have just been put in.
+    void reapplyFilter();
 
     // Search.
     void cmdSearch_Click();
@@ -74,6 +76,7 @@ private:
     frmMenus& m_menus;
     clsRowLoop* m_rowLoop;
     QString m_searchText;
+    QString m_appliedFilter;  // empty while every row shows
 };
 
 }  // namespace tracklift

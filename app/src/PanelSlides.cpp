@@ -96,13 +96,10 @@ void PanelSlides::layOut()
     // window shows one page at a time. The header and the capacity line stay on
     // top; the information and about panels wait just below the window.
     const QSize page(px(kPageWidth), px(kPageHeight));
-    m_w.frMainFrame->resize(page);
-    m_w.frContents->resize(page);
-    m_w.window->setFixedSize(page);
+    m_w.window->setMinimumSize(page);
+    m_w.window->resize(page);
     m_startLeft = 0;
-    placePages();
-    m_w.frTopHeader->setGeometry(0, 0, page.width(), px(kHeaderHeight));
-    m_w.lblDiskSpace->setGeometry(0, page.height() - px(kFooterHeight), page.width(), px(kFooterHeight));
+    fitToWindow();
     RevealViewButton(false);
     m_w.frameMovie->resize(pixelsFromTwips(kMovieWidthTwips), pixelsFromTwips(kMovieHeightTwips));
     m_w.frameMovie->move(pixelsFromTwips(kMovieLeftTwips), pixelsFromTwips(kMovieTopTwips));
@@ -120,8 +117,29 @@ void PanelSlides::layOut()
     }
     m_w.frTopHeader->raise();
     m_w.lblDiskSpace->raise();
+    m_w.sizeGrip->raise();
     m_w.frEditFrame->raise();
     m_w.frAboutFrame->raise();
+}
+
+void PanelSlides::fitToWindow()
+{
+    const QSize page = m_w.window->size();
+    const bool contentsShown = !isSliding() && m_startLeft < 0;
+    m_w.frMainFrame->resize(page);
+    m_w.frContents->resize(page);
+    if (contentsShown)
+        m_startLeft = -twipsFromPixels(page.width());
+    placePages();
+    m_w.frTopHeader->setGeometry(0, 0, page.width(), px(kHeaderHeight));
+    m_w.lblDiskSpace->setGeometry(0, page.height() - px(kFooterHeight), page.width(), px(kFooterHeight));
+    const QSize grip = m_w.sizeGrip->sizeHint();
+    m_w.sizeGrip->setGeometry(page.width() - grip.width(), page.height() - grip.height(), grip.width(), grip.height());
+    for (QWidget* panel : {m_w.frEditFrame, m_w.frAboutFrame}) {
+        if (panel->isHidden())
+            topOf(panel) = windowHeightTwips();
+        placePanel(panel);
+    }
 }
 
 void PanelSlides::placePages()

@@ -31,6 +31,7 @@ public:
         QWidget* gridView;      // where the focus goes once the contents page is in
         QPushButton* cmdViewContents;
         QPushButton* cmdAbout;
+        QWidget* sizeGrip;      // in the bottom right corner
     };
 
     static constexpr int kViewButtonTwips = 3075;  // the view button's full width
@@ -38,7 +39,11 @@ public:
     explicit PanelSlides(const Widgets& widgets, QObject* parent = nullptr);
 
     // The start-up layout: the start page shown, the panels below the window.
+    // The design size is the window's smallest.
     void layOut();
+    // After the window's size changed: the pages fill it, the page shown stays
+    // in view, the panels keep their places centred or below the window.
+    void fitToWindow();
 
     void StartPanelAnimation(int kind);
     void tmrAnimate_Timer();

@@ -40,10 +40,15 @@ QString QtDialogs::browseForFolder(QWidget* owner, const QString& title)
     return QFileDialog::getExistingDirectory(owner, title, QDir::homePath(), QFileDialog::ShowDirsOnly);
 }
 
-CopyResult QtDialogs::copyFiles(QWidget* owner, const std::vector<CopyItem>& items)
+CopyResult QtDialogs::copyFiles(QWidget* owner, const std::vector<CopyItem>& items, bool skipSameSize)
 {
     CopyProgressDialog dialog(owner);
-    return dialog.run(items);
+    return dialog.run(items, skipSameSize);
+}
+
+int QtDialogs::execDialog(QDialog& dialog)
+{
+    return dialog.exec();
 }
 
 }  // namespace tracklift

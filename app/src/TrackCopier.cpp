@@ -1,12 +1,16 @@
 #include "TrackCopier.h"
 
-#include "CleanFileName.h"
-#include "FileNameFit.h"
+#include "CopyDialogs.h"
 #include "TrackList.h"
 
+#include <CopyPlan.h>
+
+#include <QDesktopServices>
 #include <QFile>
-#include <QFileInfo>
+#include <QUrl>
 #include <QWidget>
+
+#include <set>
 
 namespace tracklift {
 
@@ -25,8 +29,36 @@ bool isTicked(const TrackGrid& grid, GridRow row)
 }  // namespace
 
 TrackCopier::TrackCopier(TrackList& tracks, Dialogs& dialogs, QWidget* owner)
-    : QObject(owner), m_tracks(tracks), m_dialogs(dialogs), m_owner(owner)
+    : QObject(owner), m_tracks(tracks), m_dialogs(dialogs), m_owner(owner), m_options(CopyOptions::load(m_register))
 {
+}
+
+void TrackCopier::setOptions(const CopyOptions& options)
+{
+    m_options = options;
+    m_options.save(m_register);
+}
+
+void TrackCopier::cmdCopyOptions_Click()
+{
+    CopyOptionsDialog dialog(m_options, [this](const CopyOptions& o) { return previewName(o); }, m_tracks.shownPlaylist() != nullptr,
+                             m_owner);
+    if (m_dialogs.execDialog(dialog) == QDialog::Accepted)
+        setOptions(dialog.options());
+}
+
+QString TrackCopier::previewName(const CopyOptions& options) const
+{
+    const std::vector<std::int32_t> ticked = m_tracks.tickedTrackIds();
+    if (ticked.empty())
+        return {};
+    const sonarchive::TrackInfo* info = m_tracks.findTrack(ticked.front());
+    if (!info)
+        return {};
+    const sonarchive::PlaylistView* playlist = m_tracks.shownPlaylist();
+    const auto path = trackcopy::CopyPlan::relativePath(*info, options.parsedPattern(), playlist ? playlist->name : std::u16string(),
+                                                        playlist ? 1 : 0);
+    return QString::fromStdString(path.generic_string());
 }
 
 void TrackCopier::CopyCheckedTracks()
@@ -46,33 +78,54 @@ void TrackCopier::CopyCheckedTracks()
     const QString folder = m_dialogs.browseForFolder(m_owner, QStringLiteral("Please, Select the Destination folder."));
     if (folder.isEmpty())
         return;
-    const std::vector<CopyItem> items = copyItems(folder);
-    if (!items.empty())
-        m_dialogs.copyFiles(m_owner, items);
+    const std::optional<trackcopy::CopyPlan> batch = plan(folder);
+    if (!batch || batch->items().empty())
+        return;
+    const CopyResult result = m_dialogs.copyFiles(m_owner, batch->items(), m_options.skipSameSize);
+    std::vector<std::string> otherFailures = batch->problems();
+    for (std::string& failure : batch->writePlaylistFiles(result))
+        otherFailures.push_back(std::move(failure));
+    CopySummaryDialog summary(result, otherFailures, [this, folder] { openFolder(folder); }, m_owner);
+    m_dialogs.execDialog(summary);
 }
 
-std::vector<CopyItem> TrackCopier::copyItems(QString folder)
+std::optional<trackcopy::CopyPlan> TrackCopier::plan(const QString& folder) const
 {
+    trackcopy::PlanOptions options;
+    options.destination = toPath(folder);
+    options.pattern = m_options.parsedPattern();
+    const std::vector<sonarchive::TrackInfo>& tracks = m_tracks.TrackInfos();
+
+    if (const sonarchive::PlaylistView* shown = m_tracks.shownPlaylist()) {
+        // The ticked entries of the playlist, in its order; the playlist file lists just those.
+        sonarchive::PlaylistView chosen = *shown;
+        chosen.trackIds = m_tracks.tickedTrackIds();
+        options.playlistFiles = m_options.playlistFile;
+        return trackcopy::CopyPlan::forPlaylists(tracks, {chosen}, options);
+    }
+
+    // The ticked rows in the grid's order, each track once.
     using C = TrackTableModel::Column;
-    if (!folder.endsWith(QLatin1Char('/')))
-        folder += QLatin1Char('/');
     const TrackGrid& grid = m_tracks.grid();
-    std::vector<CopyItem> items;
+    std::vector<std::int32_t> ids;
+    std::set<std::int32_t> seen;
     for (GridRow row = grid.firstRow(); row != kNoRow; row = grid.nextRow(row)) {
         if (!isTicked(grid, row))
             continue;
-        const QString path = m_tracks.GetTrackLocation(grid.cellText(row, C::ID).toInt());
-        if (path.isEmpty())
-            continue;
-        const QString fileName = QFileInfo(path).fileName();
-        const auto dot = fileName.lastIndexOf(QLatin1Char('.'));
-        const QString extension = dot >= 0 ? fileName.mid(dot + 1) : QString();
-        // The cleaned title is shortened where needed so that the name fits the file system.
-        const std::string name = trackcopy::trackFileName(trackcopy::CleanFileName(grid.cellText(row, C::Title).toStdU16String()),
-                                                          extension.toStdU16String());
-        items.push_back({toPath(path), toPath(folder) / name});
+        const std::int32_t id = grid.cellValue(row, C::ID).toInt();
+        if (seen.insert(id).second)
+            ids.push_back(id);
     }
-    return items;
+    return trackcopy::CopyPlan::forTracks(tracks, ids, options);
+}
+
+void TrackCopier::openFolder(const QString& folder) const
+{
+    const QUrl url = QUrl::fromLocalFile(folder);
+    if (m_urlOpener)
+        m_urlOpener(url);
+    else
+        QDesktopServices::openUrl(url);
 }
 
 }  // namespace tracklift

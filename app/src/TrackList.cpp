@@ -5,6 +5,7 @@
 
 #include <sonarchive/Sonarchive.h>
 
+#include <QComboBox>
 #include <QLabel>
 #include <QTableView>
 #include <QWidget>
@@ -42,6 +43,10 @@ TrackList::TrackList(const Widgets& widgets, _clsSonarchive& library, DeviceConn
     , m_owner(owner)
     , m_grid(new TrackGrid(widgets.gridView, this))
 {
+    connect(&m_table, &TrackTableModel::ticksChanged, this, &TrackList::updateTickedText);
+    connect(m_w.cboPlaylist, &QComboBox::activated, this, &TrackList::showChoice);
+    fillPlaylistChooser();
+    updateTickedText();
 }
 
 void TrackList::cmdLoadiPod_Click()
@@ -54,7 +59,14 @@ void TrackList::cmdLoadiPod_Click()
     emit loadStarted();
     const bool loaded = LoadSonarchive();
     if (loaded) {
+        m_tickedIds.clear();
         FillTrackList();
+        try {
+            m_playlists = m_library.playlists();
+        } catch (const std::exception&) {
+            m_playlists.clear();  // the tracks are there; only the chooser stays short
+        }
+        fillPlaylistChooser();
         setStatus(QStringLiteral("iPod Contents are Loaded"));
         FormatGrid();
         m_connection.ShowDiskSpace(QString::fromStdU16String(m_library.iPodDriveLetter()));
@@ -95,22 +107,16 @@ void TrackList::FillTrackList()
 {
     m_table.beginBulkLoad();
     CreateTracksRecordset();
-    m_trackSet = m_library.GetAllTracks();
-    const MHLT& list = m_trackSet.m_mhlt;
-    const std::size_t n = validEntries(list.m_mhit, list.iNumberOfllTracks).size();
-    if (n > 0) {
-        m_trackInfos.resize(n);
-        for (std::size_t i = 0; i < n; ++i) {
-            try {
-                m_trackInfos[i] = m_library.GetTrackInfo(list.m_mhit[i].iUniqueID);
-            } catch (const std::exception&) {
-                m_trackInfos[i] = TrackInfo{};  // cannot happen for identifiers taken from the list itself
-            }
-            AddTrackRow(m_trackInfos[i]);
-        }
-        rebuildTrackIndex();
-    }
+    // Straight from the library's records: no copy of the whole track list.
+    m_trackInfos.clear();
+    m_library.forEachTrackInfo([this](const TrackInfo& info) {
+        m_trackInfos.push_back(info);
+        AddTrackRow(m_trackInfos.back());
+    });
+    rebuildTrackIndex();
     m_table.endBulkLoad();
+    m_shownChoice = 0;
+    updateTickedText();
 }
 
 void TrackList::showTracks(std::vector<TrackInfo> infos)
@@ -122,7 +128,134 @@ void TrackList::showTracks(std::vector<TrackInfo> infos)
         AddTrackRow(info);
     rebuildTrackIndex();
     m_table.endBulkLoad();
+    m_playlists.clear();
+    m_tickedIds.clear();
+    m_shownChoice = 0;
+    fillPlaylistChooser();
+    updateTickedText();
     FormatGrid();
+}
+
+// ---- The playlist chooser ----------------------------------------------------------
+
+void TrackList::fillPlaylistChooser()
+{
+    QComboBox* chooser = m_w.cboPlaylist;
+    chooser->clear();
+    m_choices.clear();
+    chooser->addItem(allTracksCaption());
+    m_choices.push_back(-1);
+    const auto caption = [](const PlaylistView& p, const QString& unnamed) {
+        QString name = QString::fromStdU16String(p.name).trimmed();
+        if (name.isEmpty())
+            name = unnamed;
+        return QStringLiteral("%1 (%2)").arg(name).arg(p.trackIds.size());
+    };
+    for (std::size_t i = 0; i < m_playlists.size(); ++i) {
+        const PlaylistView& p = m_playlists[i];
+        if (p.kind == PlaylistKind::Normal || p.kind == PlaylistKind::Smart) {
+            chooser->addItem(caption(p, QStringLiteral("Playlist %1").arg(p.index + 1)));
+            m_choices.push_back(static_cast<int>(i));
+        }
+    }
+    for (std::size_t i = 0; i < m_playlists.size(); ++i)
+        if (m_playlists[i].kind == PlaylistKind::Podcasts) {
+            chooser->addItem(caption(m_playlists[i], QStringLiteral("Podcasts")));
+            m_choices.push_back(static_cast<int>(i));
+        }
+    chooser->setCurrentIndex(0);
+    chooser->setEnabled(m_choices.size() > 1);
+}
+
+void TrackList::showChoice(int choice)
+{
+    if (choice < 0 || static_cast<std::size_t>(choice) >= m_choices.size())
+        return;
+    rememberTicks();
+    std::vector<const TrackInfo*> tracks;
+    const int playlist = m_choices[static_cast<std::size_t>(choice)];
+    if (playlist < 0) {
+        tracks.reserve(m_trackInfos.size());
+        for (const TrackInfo& info : m_trackInfos)
+            tracks.push_back(&info);
+    } else {
+        const PlaylistView& p = m_playlists[static_cast<std::size_t>(playlist)];
+        tracks.reserve(p.trackIds.size());
+        for (const std::int32_t id : p.trackIds)
+            if (const TrackInfo* info = findTrack(id))
+                tracks.push_back(info);
+    }
+    m_shownChoice = choice;
+    fillRows(tracks);
+    if (m_w.cboPlaylist->currentIndex() != choice)
+        m_w.cboPlaylist->setCurrentIndex(choice);
+    FormatGrid();
+    emit rowsReplaced();
+}
+
+const PlaylistView* TrackList::shownPlaylist() const
+{
+    if (m_shownChoice <= 0 || static_cast<std::size_t>(m_shownChoice) >= m_choices.size())
+        return nullptr;
+    return &m_playlists[static_cast<std::size_t>(m_choices[static_cast<std::size_t>(m_shownChoice)])];
+}
+
+void TrackList::fillRows(const std::vector<const TrackInfo*>& tracks)
+{
+    using C = TrackTableModel::Column;
+    m_table.beginBulkLoad();
+    m_table.beginTickBatch();
+    CreateTracksRecordset();
+    for (const TrackInfo* info : tracks) {
+        AddTrackRow(*info);
+        if (m_tickedIds.contains(info->iTrackID))
+            m_table.setField(m_table.rows() - 1, C::CheckBox, 1);
+    }
+    m_table.endTickBatch();
+    m_table.endBulkLoad();
+    updateTickedText();
+}
+
+void TrackList::rememberTicks()
+{
+    // A track is ticked when any of its rows is.
+    using C = TrackTableModel::Column;
+    QSet<std::int32_t> shown, ticked;
+    for (int row = 0; row < m_table.rows(); ++row) {
+        const std::int32_t id = m_table.value(row, C::ID).toInt();
+        shown.insert(id);
+        if (m_table.value(row, C::CheckBox).toInt() == 1)
+            ticked.insert(id);
+    }
+    for (const std::int32_t id : shown)
+        if (ticked.contains(id))
+            m_tickedIds.insert(id);
+        else
+            m_tickedIds.remove(id);
+}
+
+std::vector<std::int32_t> TrackList::tickedTrackIds() const
+{
+    using C = TrackTableModel::Column;
+    std::vector<std::int32_t> ids;
+    for (int row = 0; row < m_table.rows(); ++row)
+        if (m_table.value(row, C::CheckBox).toInt() == 1)
+            ids.push_back(m_table.value(row, C::ID).toInt());
+    return ids;
+}
+
+QString TrackList::tickedText() const
+{
+    const TrackTableModel::Ticks ticks = m_table.ticks();
+    const int tracks = m_table.distinctIds();
+    if (ticks.count == 0)
+        return tracks == 1 ? QStringLiteral("1 track, none ticked") : QStringLiteral("%1 tracks, none ticked").arg(tracks);
+    return QStringLiteral("%1 of %2 tracks ticked, %3").arg(ticks.count).arg(tracks).arg(FormatFileSize(ticks.bytes));
+}
+
+void TrackList::updateTickedText()
+{
+    m_w.lblTicked->setText(tickedText());
 }
 
 bool TrackList::AddTrackRow(const TrackInfo& info)
@@ -147,6 +280,11 @@ bool TrackList::AddTrackRow(const TrackInfo& info)
     if (const int year = trackYear(info))
         m_table.setField(row, C::Year, QString::number(year));
     m_table.setField(row, C::TrackSize, FormatFileSize(trackFileSize(info)));
+    // Figures sort by their exact values, not by the rounded texts.
+    m_table.setSortNumber(row, C::Length, info.iTrackTimLength);
+    m_table.setSortNumber(row, C::Quality, info.iBitrateInKbs);
+    m_table.setSortNumber(row, C::Year, trackYear(info));
+    m_table.setSortNumber(row, C::TrackSize, static_cast<qint64>(trackFileSize(info)));
     m_table.moveFirst();
     return true;
 }
@@ -169,13 +307,13 @@ bool TrackList::FormatGrid()
         m_grid->setColumnWidthTwips(c, kTextColumnTwips);
     for (int c : {C::Length, C::Type, C::Quality, C::Year, C::TrackSize})
         m_grid->setColumnWidthTwips(c, kFigureColumnTwips);
+    m_grid->setStretchColumn(C::Title);  // titles get the room the window has
     return true;
 }
 
 void TrackList::SetAllChecks(bool checked)
 {
-    for (GridRow row = m_grid->firstRow(); row != kNoRow; row = m_grid->nextRow(row))
-        m_grid->setCellValue(row, TrackTableModel::CheckBox, checked ? 1 : 0);
+    m_table.setAllTicked(checked);
 }
 
 void TrackList::rebuildTrackIndex()
@@ -203,9 +341,12 @@ QString TrackList::GetTrackLocation(std::int32_t id) const
 
 void TrackList::dropRecords()
 {
-    m_trackSet.m_mhlt.m_mhit.clear();
     m_trackInfos.clear();
     m_trackIndex.clear();
+    m_playlists.clear();
+    m_tickedIds.clear();
+    m_shownChoice = 0;
+    fillPlaylistChooser();
 }
 
 GridRow TrackList::highlightedRow()

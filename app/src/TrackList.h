@@ -4,14 +4,16 @@
 #include "TrackGrid.h"
 #include "TrackTableModel.h"
 
-#include <sonarchive/TrackRecords.h>
+#include <sonarchive/PlaylistView.h>
 #include <sonarchive/TrackInfo.h>
 
 #include <QHash>
 #include <QObject>
+#include <QSet>
 
 #include <vector>
 
+class QComboBox;
 class QLabel;
 class QTableView;
 
@@ -32,6 +34,8 @@ public:
     struct Widgets {
         QLabel* lblStatus;
         QTableView* gridView;
+        QComboBox* cboPlaylist;  // which tracks the grid shows
+        QLabel* lblTicked;       // how many are ticked and their size
     };
 
     TrackList(const Widgets& widgets, sonarchive::_clsSonarchive& library, DeviceConnection& connection, Dialogs& dialogs,
@@ -49,6 +53,20 @@ public:
     // "<< Back": the records go; the rows stay until the next load.
     void dropRecords();
 
+    // The playlist chooser: "All Tracks", then each playlist with its count, then
+    // the podcasts. Choosing one shows its tracks in playlist order, repeats
+    // kept; ticks stay with their tracks from one choice to the next.
+    const std::vector<sonarchive::PlaylistView>& playlists() const { return m_playlists; }
+    void showChoice(int choice);                        // an index of the chooser
+    const sonarchive::PlaylistView* shownPlaylist() const;  // null while all tracks show
+    static QString allTracksCaption() { return QStringLiteral("All Tracks"); }
+
+    // The ticked rows' tracks in table order (the playlist's), repeats kept.
+    std::vector<std::int32_t> tickedTrackIds() const;
+    // "3 of 120 tracks ticked, 12.5 MB"; what the status line under the grid says.
+    QString tickedText() const;
+
+    // Ticks (or unticks) every row of the tracks shown, those the filter hides included.
     void SetAllChecks(bool checked);
     QString GetTrackLocation(std::int32_t id) const;
     const sonarchive::TrackInfo* findTrack(std::int32_t id) const;  // the first of that identifier; null when none
@@ -60,16 +78,20 @@ public:
 
     TrackGrid& grid() { return *m_grid; }
     TrackTableModel& TracksRS() { return m_table; }
-    const sonarchive::MHSD_T& TrackSet() const { return m_trackSet; }
     const std::vector<sonarchive::TrackInfo>& TrackInfos() const { return m_trackInfos; }
 
 signals:
     void loadStarted();
     void databaseRead();  // the library has read the device's database
     void loadFinished(bool loaded);
+    void rowsReplaced();  // another choice's tracks are in the grid
 
 private:
     void rebuildTrackIndex();
+    void fillPlaylistChooser();
+    void fillRows(const std::vector<const sonarchive::TrackInfo*>& tracks);
+    void rememberTicks();
+    void updateTickedText();
 
     Widgets m_w;
     sonarchive::_clsSonarchive& m_library;
@@ -78,9 +100,12 @@ private:
     QWidget* m_owner;
     TrackTableModel m_table;
     TrackGrid* m_grid;
-    sonarchive::MHSD_T m_trackSet;
     std::vector<sonarchive::TrackInfo> m_trackInfos;
     QHash<std::int32_t, int> m_trackIndex;  // identifier -> first index in m_trackInfos
+    std::vector<sonarchive::PlaylistView> m_playlists;
+    std::vector<int> m_choices;  // chooser index -> index in m_playlists; -1 for all tracks
+    int m_shownChoice = 0;
+    QSet<std::int32_t> m_tickedIds;  // tracks ticked before the rows were last replaced
     bool m_loading = false;
 };
 

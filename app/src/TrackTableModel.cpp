@@ -3,6 +3,7 @@
 #include <QBrush>
 #include <QColor>
 #include <QFont>
+#include <QSet>
 #include <QStringList>
 
 namespace tracklift {
@@ -29,13 +30,15 @@ quint64 cellKey(int row, int column)
     return static_cast<quint64>(static_cast<quint32>(row)) << 8 | static_cast<quint32>(column);
 }
 
-// "3:05" -> 185; "1.5 MB" -> bytes; "128 kbs" -> 128: so that clicking a header sorts sensibly.
-QVariant naturalKey(int column, const QString& text)
+// "3:05" -> 185; "1.5 MB" -> bytes; "128 kbs" -> 128; "1999" -> 1999: the number a
+// figure column's text shows, for rows given no exact one.
+qint64 numberFromText(int column, const QString& text)
 {
     if (column == TrackTableModel::Length) {
-        const auto colon = text.indexOf(QLatin1Char(':'));
-        if (colon > 0)
-            return text.left(colon).toLongLong() * 60 + text.mid(colon + 1).toLongLong();
+        qint64 seconds = 0;
+        for (const QString& part : text.split(QLatin1Char(':')))
+            seconds = seconds * 60 + part.toLongLong();
+        return seconds * 1000;
     } else if (column == TrackTableModel::TrackSize) {
         const QStringList parts = text.split(QLatin1Char(' '));
         if (parts.size() == 2) {
@@ -44,14 +47,14 @@ QVariant naturalKey(int column, const QString& text)
             const double factor = parts[1] == QLatin1String("KB") ? 1024.0
                                   : parts[1] == QLatin1String("MB") ? 1048576.0
                                   : parts[1] == QLatin1String("GB") ? 1073741824.0 : 1.0;
-            return number.toDouble() * factor;
+            return static_cast<qint64>(number.toDouble() * factor);
         }
     } else if (column == TrackTableModel::Quality) {
         return text.section(QLatin1Char(' '), 0, 0).toLongLong();
     } else if (column == TrackTableModel::Year) {
         return text.toLongLong();  // no year sorts first
     }
-    return text;
+    return 0;
 }
 
 }  // namespace
@@ -67,12 +70,50 @@ TrackTableModel::TrackTableModel(QObject* parent) : QAbstractTableModel(parent)
         m_headers[c] = QLatin1String(kColumns[c].name);
 }
 
+void TrackTableModel::Row::setText(int column, const QString& text)
+{
+    // Texts are at most a few hundred characters, so every place fits 16 bits.
+    const auto length = static_cast<std::uint16_t>(text.size());
+    if (!(filled & 1u << column)) {
+        textStart[column] = static_cast<std::uint16_t>(texts.size());
+        texts.append(text);
+        textLength[column] = length;
+        return;
+    }
+    // A text replaced (rare): the string is laid out again, column by column.
+    QString laidOut;
+    laidOut.reserve(texts.size() - textLength[column] + length);
+    for (int c = 0; c < ColumnCount; ++c) {
+        if (!(filled & 1u << c))
+            continue;
+        const QStringView part = c == column ? QStringView(text) : textOf(c);
+        textStart[c] = static_cast<std::uint16_t>(laidOut.size());
+        textLength[c] = static_cast<std::uint16_t>(part.size());
+        laidOut.append(part);
+    }
+    texts = std::move(laidOut);
+}
+
+int TrackTableModel::figureSlot(int column)
+{
+    for (std::size_t i = 0; i < kFigureColumns.size(); ++i)
+        if (kFigureColumns[i] == column)
+            return static_cast<int>(i);
+    return -1;
+}
+
 void TrackTableModel::create()
 {
     if (!m_bulk)
         beginResetModel();
     m_rows.clear();
     m_appearances.clear();
+    m_tickedRowsOfId.clear();
+    m_distinctIds = -1;
+    if (m_ticks.count) {
+        m_ticks = {};
+        tickChanged();
+    }
     m_current = -1;
     m_open = true;
     if (!m_bulk)
@@ -101,6 +142,7 @@ int TrackTableModel::addNew()
     if (!m_bulk)
         beginInsertRows({}, row, row);
     m_rows.emplace_back();
+    m_distinctIds = -1;
     m_current = row;
     if (!m_bulk)
         endInsertRows();
@@ -119,12 +161,22 @@ bool TrackTableModel::setField(int row, int column, const QVariant& value)
         if (!ok || number < INT32_MIN || number > INT32_MAX)
             return false;
         const auto v = static_cast<std::int32_t>(number);
+        if (column == CheckBox && (r.checkBox == 1) != (v == 1)) {
+            countTick(r, v == 1);
+        } else if (column == ID && r.id != v) {
+            m_distinctIds = -1;
+            if (r.checkBox == 1) {  // the tick moves to the new identifier
+                countTick(r, false);
+                r.id = v;
+                countTick(r, true);
+            }
+        }
         (column == ID ? r.id : column == CheckBox ? r.checkBox : r.playCount) = v;
     } else {
         const QString text = value.toString();
         if (text.size() > info.maxLength)
             return false;
-        r.texts[column] = text;
+        r.setText(column, text);
     }
     r.filled = static_cast<std::uint16_t>(r.filled | 1u << column);
     if (!m_bulk) {
@@ -145,7 +197,7 @@ QVariant TrackTableModel::value(int row, int column) const
     case ID: return r.id;
     case CheckBox: return r.checkBox;
     case PlayCount: return r.playCount;
-    default: return r.texts[column];
+    default: return r.textOf(column).toString();
     }
 }
 
@@ -153,6 +205,113 @@ QString TrackTableModel::text(int row, int column) const
 {
     const QVariant v = value(row, column);
     return v.isValid() ? v.toString() : QString();
+}
+
+void TrackTableModel::setSortNumber(int row, int column, qint64 number)
+{
+    const int slot = figureSlot(column);
+    if (row < 0 || row >= rows() || slot < 0)
+        return;
+    Row& r = m_rows[static_cast<std::size_t>(row)];
+    r.numbers[static_cast<std::size_t>(slot)] = number;
+    r.numbered = static_cast<std::uint16_t>(r.numbered | 1u << column);
+}
+
+void TrackTableModel::countTick(const Row& row, bool ticked)
+{
+    if (ticked) {
+        if (m_tickedRowsOfId[row.id]++ == 0) {
+            ++m_ticks.count;
+            m_ticks.bytes += rowBytes(row);
+        }
+    } else {
+        const auto found = m_tickedRowsOfId.find(row.id);
+        if (found == m_tickedRowsOfId.end())
+            return;
+        if (--*found == 0) {
+            m_tickedRowsOfId.erase(found);
+            --m_ticks.count;
+            m_ticks.bytes -= rowBytes(row);
+        }
+    }
+    tickChanged();
+}
+
+void TrackTableModel::setAllTicked(bool ticked)
+{
+    if (m_rows.empty())
+        return;
+    m_tickedRowsOfId.clear();
+    m_ticks = {};
+    for (Row& r : m_rows) {
+        r.checkBox = ticked ? 1 : 0;
+        r.filled = static_cast<std::uint16_t>(r.filled | 1u << CheckBox);
+        if (ticked && m_tickedRowsOfId[r.id]++ == 0) {
+            ++m_ticks.count;
+            m_ticks.bytes += rowBytes(r);
+        }
+    }
+    if (!m_bulk)
+        emit dataChanged(index(0, CheckBox), index(rows() - 1, CheckBox), {Qt::CheckStateRole, Qt::DisplayRole, ValueRole});
+    tickChanged();
+}
+
+int TrackTableModel::distinctIds() const
+{
+    if (m_distinctIds < 0) {
+        QSet<std::int32_t> ids;
+        ids.reserve(rows());
+        for (const Row& r : m_rows)
+            ids.insert(r.id);
+        m_distinctIds = static_cast<int>(ids.size());
+    }
+    return m_distinctIds;
+}
+
+qint64 TrackTableModel::sortNumber(const Row& row, int column) const
+{
+    if (row.numbered & 1u << column)
+        return row.numbers[static_cast<std::size_t>(figureSlot(column))];
+    return row.filled & 1u << column ? numberFromText(column, row.textOf(column).toString()) : 0;
+}
+
+qint64 TrackTableModel::rowBytes(const Row& row) const
+{
+    return sortNumber(row, TrackSize);
+}
+
+bool TrackTableModel::lessThan(int a, int b, int column) const
+{
+    if (a < 0 || b < 0 || a >= rows() || b >= rows() || column < 0 || column >= ColumnCount)
+        return false;
+    const Row& ra = m_rows[static_cast<std::size_t>(a)];
+    const Row& rb = m_rows[static_cast<std::size_t>(b)];
+    switch (column) {
+    case ID: return ra.id < rb.id;
+    case CheckBox: return ra.checkBox < rb.checkBox;
+    case PlayCount: return ra.playCount < rb.playCount;
+    default: break;
+    }
+    if (figureSlot(column) >= 0)
+        return sortNumber(ra, column) < sortNumber(rb, column);
+    return ra.textOf(column).compare(rb.textOf(column), Qt::CaseInsensitive) < 0;
+}
+
+void TrackTableModel::tickChanged()
+{
+    if (m_tickBatch > 0) {
+        m_ticksPending = true;
+        return;
+    }
+    emit ticksChanged();
+}
+
+void TrackTableModel::endTickBatch()
+{
+    if (m_tickBatch > 0 && --m_tickBatch == 0 && m_ticksPending) {
+        m_ticksPending = false;
+        emit ticksChanged();
+    }
 }
 
 void TrackTableModel::setColumnCheckable(int column, bool checkable)
@@ -221,7 +380,11 @@ QVariant TrackTableModel::data(const QModelIndex& index, int role) const
     case ValueRole:
         return value(row, column);
     case SortKeyRole:
-        return kColumns[column].type == ColumnType::Integer ? value(row, column) : naturalKey(column, text(row, column));
+        if (kColumns[column].type == ColumnType::Integer)
+            return value(row, column);
+        if (figureSlot(column) >= 0)
+            return sortNumber(m_rows[static_cast<std::size_t>(row)], column);
+        return text(row, column);
     case AppearanceRole:
         return appearance(row, column);
     case Qt::BackgroundRole:

@@ -9,6 +9,7 @@
 #include <sonarchive/Sonarchive.h>
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -18,6 +19,8 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
+#include <QSizeGrip>
 #include <QTableView>
 #include <QUrl>
 #include <QWindow>
@@ -89,13 +92,13 @@ frmMain::~frmMain()
 void frmMain::createParts()
 {
     m_connection = new DeviceConnection(m_connectionControls, *m_library, m_dialogs, *m_menus, this);
-    m_trackList = new TrackList({lblStatus, gridView}, *m_library, *m_connection, m_dialogs, this);
+    m_trackList = new TrackList({lblStatus, gridView, cboPlaylist, lblTicked}, *m_library, *m_connection, m_dialogs, this);
     m_copier = new TrackCopier(*m_trackList, m_dialogs, this);
     m_filterSearch = new FilterSearch(m_filterControls, m_trackList->grid(), *m_menus, this);
     m_player = new TrackPlayer(m_playerControls, *m_trackList, this);
     m_trackInformation = new TrackInformation(m_infoControls, *m_trackList, m_dialogs, *m_menus, this);
     m_panels = new PanelSlides({this, frTopHeader, m_connectionControls.lblDiskSpace, frMainFrame, frContents, frEditFrame,
-                                frAboutFrame, m_playerControls.frameMovie, gridView, cmdViewContents, cmdAbout},
+                                frAboutFrame, m_playerControls.frameMovie, gridView, cmdViewContents, cmdAbout, sizeGrip},
                                this);
 }
 
@@ -103,6 +106,7 @@ void frmMain::wireCommands()
 {
     frTopHeader->installEventFilter(this);
     connect(cmdMinimize, &QPushButton::clicked, this, &frmMain::minimizeWindow);
+    connect(cmdMaximize, &QPushButton::clicked, this, &frmMain::toggleMaximized);
     connect(cmdClose, &QPushButton::clicked, this, &frmMain::cmdClose_Click);
     connect(cmdHelp, &QPushButton::clicked, this, &frmMain::cmdHelp_Click);
     connect(cmdAbout, &QPushButton::clicked, this, &frmMain::cmdAbout_Click);
@@ -112,6 +116,13 @@ void frmMain::wireCommands()
     connect(chkSelectAll, &QCheckBox::toggled, this, &frmMain::SetAllChecks);
     connect(cmdCancel, &QPushButton::clicked, this, &frmMain::cmdCancel_Click);
     connect(cmdCopy2Computer, &QPushButton::clicked, this, &frmMain::CopyCheckedTracks);
+    connect(cmdCopyOptions, &QPushButton::clicked, this, &frmMain::cmdCopyOptions_Click);
+    // Another playlist's tracks: the filter applies to them too, and Select All starts unticked.
+    connect(m_trackList, &TrackList::rowsReplaced, this, [this] {
+        m_filterSearch->reapplyFilter();
+        const QSignalBlocker quiet(chkSelectAll);
+        chkSelectAll->setChecked(false);
+    });
     connect(cmdEditTrack, &QPushButton::clicked, this, &frmMain::cmdEditTrack_Click);
     connect(cmdCancelEdit, &QPushButton::clicked, this, &frmMain::cmdCancelEdit_Click);
 
@@ -181,6 +192,11 @@ void frmMain::cmdCancel_Click()
 void frmMain::CopyCheckedTracks()
 {
     m_copier->CopyCheckedTracks();
+}
+
+void frmMain::cmdCopyOptions_Click()
+{
+    m_copier->cmdCopyOptions_Click();
 }
 
 // ---- Filter and search ----------------------------------------------------------------
@@ -300,6 +316,12 @@ bool frmMain::isContentsPageShown() const
 
 // ---- Window commands ----------------------------------------------------------
 
+void frmMain::setUrlOpener(std::function<bool(const QUrl&)> opener)
+{
+    m_urlOpener = opener;
+    m_copier->setUrlOpener(std::move(opener));
+}
+
 void frmMain::setProgramFolder(const QString& folder)
 {
     m_programFolder = folder;
@@ -331,6 +353,22 @@ void frmMain::minimizeWindow()
     setWindowState(windowState() | Qt::WindowMinimized);
 }
 
+void frmMain::toggleMaximized()
+{
+    if (isMaximized())
+        showNormal();
+    else
+        showMaximized();
+    cmdMaximize->setToolTip(isMaximized() ? QStringLiteral("Restore") : QStringLiteral("Maximize"));
+}
+
+void frmMain::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    if (m_panels)
+        m_panels->fitToWindow();
+}
+
 void frmMain::cmdClose_Click()
 {
     SaveSettings();
@@ -349,6 +387,11 @@ void frmMain::closeEvent(QCloseEvent* event)
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == frTopHeader && event->type() == QEvent::MouseButtonDblClick &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        toggleMaximized();
+        return true;
+    }
     if (watched == frTopHeader && event->type() == QEvent::MouseButtonPress &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         DragWindow();

@@ -15,7 +15,9 @@
 #include <memory>
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
+class QSizeGrip;
 class QPushButton;
 class QTableView;
 class QUrl;
@@ -56,6 +58,7 @@ public:
 
     // Copy to the computer.
     void CopyCheckedTracks();
+    void cmdCopyOptions_Click();
 
     // Filter and search.
     void ApplyFilter(const QString& text);
@@ -89,10 +92,11 @@ public:
     void cmdHelp_Click();
     void DragWindow();
     void minimizeWindow();
+    void toggleMaximized();  // the header's middle button and a double click on the header
     void cmdClose_Click();
     // Where the help file and the outside player are looked for; the program's folder by default.
     void setProgramFolder(const QString& folder);
-    void setUrlOpener(std::function<bool(const QUrl&)> opener) { m_urlOpener = std::move(opener); }
+    void setUrlOpener(std::function<bool(const QUrl&)> opener);
 
     // The parts of the window.
     sonarchive::_clsSonarchive& TrackLibrary() { return *m_library; }
@@ -110,6 +114,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -146,7 +151,9 @@ private:
     QWidget* frTopHeader;
     QLabel* lblTitle;
     QPushButton* cmdMinimize;
+    QPushButton* cmdMaximize;
     QPushButton* cmdClose;
+    QSizeGrip* sizeGrip;
     QPushButton* cmdHelp;
     QPushButton* cmdAbout;
     QWidget* frMainFrame;
@@ -158,8 +165,11 @@ private:
     QWidget* frTools;    // the strip above the track list, for its tools
     QWidget* frActions;  // below the track list: select all, the player, track information
     QCheckBox* chkSelectAll;
+    QComboBox* cboPlaylist;
+    QLabel* lblTicked;
     QTableView* gridView;
     QPushButton* cmdCopy2Computer;
+    QPushButton* cmdCopyOptions;
     QPushButton* cmdCancel;
     QPushButton* cmdEditTrack;
 

@@ -8,6 +8,7 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -15,6 +16,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSizeGrip>
 #include <QStyle>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -46,6 +48,9 @@ void frmMain::buildStartPage()
     cmdMinimize = new QPushButton(QStringLiteral("\u2013"), frTopHeader);
     cmdMinimize->setObjectName(QStringLiteral("cmdMinimize"));
     cmdMinimize->setToolTip(QStringLiteral("Minimize"));
+    cmdMaximize = new QPushButton(QStringLiteral("\u25A1"), frTopHeader);
+    cmdMaximize->setObjectName(QStringLiteral("cmdMaximize"));
+    cmdMaximize->setToolTip(QStringLiteral("Maximize"));
     cmdClose = new QPushButton(QStringLiteral("\u2715"), frTopHeader);
     cmdClose->setObjectName(QStringLiteral("cmdClose"));
     cmdClose->setToolTip(QStringLiteral("Close"));
@@ -55,7 +60,7 @@ void frmMain::buildStartPage()
     cmdAbout->setObjectName(QStringLiteral("cmdAbout"));
     for (QPushButton* b : {cmdHelp, cmdAbout})
         b->setProperty("headerText", true);
-    for (QPushButton* b : {cmdHelp, cmdAbout, cmdMinimize, cmdClose})
+    for (QPushButton* b : {cmdHelp, cmdAbout, cmdMinimize, cmdMaximize, cmdClose})
         b->setFocusPolicy(Qt::NoFocus);
     auto* header = new QHBoxLayout(frTopHeader);
     header->setContentsMargins(px(20), 0, px(6), 0);
@@ -67,6 +72,7 @@ void frmMain::buildStartPage()
     header->addWidget(cmdAbout);
     header->addSpacing(px(8));
     header->addWidget(cmdMinimize);
+    header->addWidget(cmdMaximize);
     header->addWidget(cmdClose);
 
     frMainFrame = new QWidget(this);
@@ -138,6 +144,9 @@ void frmMain::buildStartPage()
 
     c.lblDiskSpace = new QLabel(QStringLiteral("...iPod Disk Space..."), this);
     c.lblDiskSpace->setObjectName(QStringLiteral("lblDiskSpace"));
+    // The window has no frame of its own: the corner grip resizes it.
+    sizeGrip = new QSizeGrip(this);
+    sizeGrip->setObjectName(QStringLiteral("sizeGrip"));
 }
 
 void frmMain::buildContentsPage()
@@ -148,6 +157,20 @@ void frmMain::buildContentsPage()
 
     chkSelectAll = new QCheckBox(QStringLiteral("Select All/ UnSelect All"), frContents);
     chkSelectAll->setObjectName(QStringLiteral("chkSelectAll"));
+
+    auto* playlistLabel = new QLabel(QStringLiteral("Show:"), frContents);
+    playlistLabel->setObjectName(QStringLiteral("lblPlaylist"));
+    cboPlaylist = new QComboBox(frContents);
+    cboPlaylist->setObjectName(QStringLiteral("cboPlaylist"));
+    cboPlaylist->setMinimumWidth(px(260));
+    cboPlaylist->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    cboPlaylist->setMinimumContentsLength(24);
+    playlistLabel->setBuddy(cboPlaylist);
+    auto* choice = new QHBoxLayout;
+    choice->setSpacing(px(8));
+    choice->addWidget(playlistLabel);
+    choice->addWidget(cboPlaylist);
+    choice->addStretch();
     frTools = new QWidget(frContents);
     auto* tools = new QHBoxLayout(frTools);
     tools->setContentsMargins(0, 0, 0, 0);
@@ -182,14 +205,22 @@ void frmMain::buildContentsPage()
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
     cmdCopy2Computer = new QPushButton(QStringLiteral("Copy Selected Tracks to computer"), frContents);
     cmdCopy2Computer->setObjectName(QStringLiteral("cmdCopy2Computer"));
+    cmdCopyOptions = new QPushButton(QStringLiteral("Copy Options..."), frContents);
+    cmdCopyOptions->setObjectName(QStringLiteral("cmdCopyOptions"));
+    lblTicked = new QLabel(frContents);
+    lblTicked->setObjectName(QStringLiteral("lblTicked"));
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(cmdCancel);
+    bottom->addSpacing(px(12));
+    bottom->addWidget(lblTicked);
     bottom->addStretch();
+    bottom->addWidget(cmdCopyOptions);
     bottom->addWidget(cmdCopy2Computer);
 
     auto* page = new QVBoxLayout(frContents);
     page->setContentsMargins(px(16), px(kHeaderHeight + 12), px(16), px(kFooterHeight + 12));
     page->setSpacing(px(10));
+    page->addLayout(choice);
     page->addWidget(frTools);
     page->addWidget(gridView, 1);
     page->addWidget(frActions);

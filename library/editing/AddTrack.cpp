@@ -2,6 +2,7 @@
 // device, the track record with its string records and the playlist items.
 // Nothing is written to the database file here.
 
+#include "ByteConverters.h"
 #include "Error.h"
 #include "FileCopy.h"
 #include "clsSonarchive.h"
@@ -370,6 +371,55 @@ std::int32_t clsSonarchive::AddTrack(const std::u16string& sFilePath, TrackInfo&
         return id;
     } catch (const std::exception& e) {
         return fail(failureOf(e));
+    }
+}
+
+std::int32_t clsSonarchive::addPlaylist(const std::u16string& name, const std::vector<std::int32_t>& trackIds)
+{
+    m_lastFailure = {};
+    try {
+        if (!m_databaseLoaded && !LoadiPodDB())
+            return -1;
+        ensureRecords();
+        std::u16string title = cut(trimmed(name));
+        if (title.empty())
+            throw AddError("a playlist needs a name");
+        const MHYP& master = firstPlaylist(m_playlists, "playlist");
+        for (const std::int32_t id : trackIds)
+            if (!findTrack(id))
+                throw AddError("no track with identifier " + std::to_string(id));
+
+        // The header as the master playlist's, but for its flags, its own
+        // identifier and a title record alone.
+        MHYP playlist;
+        playlist.sID = u"mhyp";
+        playlist.iHeaderSize = master.iHeaderSize;
+        playlist.sAllData = master.sAllData;
+        playlist.sUnk1 = master.sUnk1;
+        playlist.sTimeStamp = master.sTimeStamp;
+        playlist.iListSortOrder = master.iListSortOrder;
+        std::string identifier;
+        for (int k = 0; k < 2; ++k)
+            identifier += LongToBytes(RandomPosition());
+        playlist.sPerPlayListID = identifier;
+        playlist.iMHODCount = 1;
+        playlist.m_mhod_s = stringRecord(kMhodTitle, std::move(title));
+        playlist.iChildsCount = 1;
+        playlist.iTotlaSize = playlist.iHeaderSize + playlist.m_mhod_s.iTotalSize;
+
+        MHLP& list = m_playlists.m_mhlp;
+        const auto index = static_cast<std::size_t>(std::max(list.iNumberOfPlaylists, 0));
+        list.m_mhyp.resize(index);
+        list.m_mhyp.push_back(std::move(playlist));
+        list.iNumberOfPlaylists = static_cast<std::int32_t>(index + 1);
+        m_playlists.iTotalSize += list.m_mhyp.back().iTotlaSize;
+        std::int32_t position = 0;
+        for (const std::int32_t id : trackIds)
+            appendItem(m_playlists, list.m_mhyp.back(), id, ++position);
+        return static_cast<std::int32_t>(index);
+    } catch (const std::exception& e) {
+        m_lastFailure = failureOf(e);
+        return -1;
     }
 }
 

@@ -65,6 +65,7 @@ public:
     bool AllowUnsignedWrite() const override { return m_allowUnsignedWrite; }
     std::vector<PlaylistView> playlists() const override;
     void forEachTrackInfo(const std::function<void(const TrackInfo&)>& visit) const override;
+    std::int32_t addPlaylist(const std::u16string& name, const std::vector<std::int32_t>& trackIds) override;
 
     // Decodes a database image without touching the disk or asking anything:
     // true when it decodes to its end. With `indexOnly` the records are left to

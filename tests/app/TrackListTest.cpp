@@ -135,7 +135,7 @@ private slots:
 
     void emptyDeviceLoadsWithAnEmptyGrid()
     {
-        FixtureDevice device({});
+        FixtureDevice device(std::vector<TrackFixture>{});
         frmMain w(m_dialogs);
         w.useDeviceForThisRun(device.root());
         w.cmdLoadiPod_Click();
@@ -276,7 +276,6 @@ private slots:
         finishAnimations(w.panels());
         QVERIFY(!w.isContentsPageShown());
         QVERIFY(w.trackList().TrackInfos().empty());
-        QVERIFY(w.trackList().TrackSet().m_mhlt.m_mhit.empty());
         QVERIFY(!child<QPushButton>(w, "cmdViewContents")->isVisibleTo(&w));
         QCOMPARE(child<QPushButton>(w, "cmdViewContents")->width(), 0);
         QCOMPARE(w.trackList().statusText(), QStringLiteral("Waiting to load iPod Contents"));

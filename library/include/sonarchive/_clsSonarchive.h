@@ -92,6 +92,12 @@ public:
     // it, without copying the records: how the library's own clients list a
     // device. The record passed is valid during the call only.
     virtual void forEachTrackInfo(const std::function<void(const TrackInfo&)>& visit) const = 0;
+
+    // Appends a normal playlist to the playlist section: its title, then one
+    // item per identifier in this order, repeats kept. The file changes only on
+    // the next write. Returns the new playlist's index in the section, or -1
+    // (lastFailure says why: no playlist section, an unknown track, no name).
+    virtual std::int32_t addPlaylist(const std::u16string& name, const std::vector<std::int32_t>& trackIds) = 0;
 };
 
 // Creates the library object (the direct binding of the class).

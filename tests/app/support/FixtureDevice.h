@@ -16,7 +16,8 @@ namespace testsupport {
 struct FixtureDevice {
     TempDir dir;
 
-    explicit FixtureDevice(const std::vector<TrackFixture>& tracks) { installDatabase(dir.path(), buildDatabase(typicalDatabase(tracks))); }
+    explicit FixtureDevice(const std::vector<TrackFixture>& tracks) : FixtureDevice(typicalDatabase(tracks)) {}
+    explicit FixtureDevice(const DatabaseFixture& database) { installDatabase(dir.path(), buildDatabase(database)); }
     QString root() const { return QString::fromStdString(dir.path().string()); }
     // The file a location string such as ":iPod_Control:Music:F00:ABCD.mp3" names.
     std::filesystem::path file(const std::string& location) const;

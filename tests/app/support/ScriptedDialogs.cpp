@@ -1,5 +1,7 @@
 #include "ScriptedDialogs.h"
 
+#include <QDialog>
+
 #include <atomic>
 
 using namespace tracklift;
@@ -62,13 +64,26 @@ QString ScriptedDialogs::browseForFolder(QWidget*, const QString& title)
     return folder;
 }
 
-CopyResult ScriptedDialogs::copyFiles(QWidget*, const std::vector<CopyItem>& items)
+CopyResult ScriptedDialogs::copyFiles(QWidget*, const std::vector<CopyItem>& items, bool skipSameSize)
 {
     copyRequests.push_back(items);
+    copySkipSameSize.push_back(skipSameSize);
     std::atomic<bool> cancel{false};
     ScriptedObserver observer(*this, cancel);
-    lastResult = BatchCopy(items).run(observer, cancel);
+    BatchCopy batch(items);
+    batch.setSkipSameSize(skipSameSize);
+    lastResult = batch.run(observer, cancel);
     return lastResult;
+}
+
+int ScriptedDialogs::execDialog(QDialog& dialog)
+{
+    dialogsShown.push_back(dialog.objectName());
+    if (dialogSteps.empty())
+        return QDialog::Rejected;
+    const auto step = std::move(dialogSteps.front());
+    dialogSteps.pop_front();
+    return step(dialog);
 }
 
 }  // namespace testsupport

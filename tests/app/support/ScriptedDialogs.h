@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <vector>
 
 namespace testsupport {
@@ -27,7 +28,10 @@ public:
     tracklift::MessageResult messageBox(QWidget* owner, const QString& text, const QString& title,
                                         tracklift::MessageButtons buttons, tracklift::MessageIcon icon) override;
     QString browseForFolder(QWidget* owner, const QString& title) override;
-    trackcopy::CopyResult copyFiles(QWidget* owner, const std::vector<trackcopy::CopyItem>& items) override;
+    trackcopy::CopyResult copyFiles(QWidget* owner, const std::vector<trackcopy::CopyItem>& items, bool skipSameSize) override;
+    // Records the dialog's name, then runs the next scripted step on it (which
+    // may fill its controls and accept it); without one the dialog is rejected.
+    int execDialog(QDialog& dialog) override;
 
     std::vector<Prompt> prompts;
     std::deque<tracklift::MessageResult> answers;
@@ -37,6 +41,9 @@ public:
     std::vector<std::filesystem::path> replacePrompts;
     std::uint64_t cancelAfterBytes = 0;  // 0: never cancel
     std::vector<std::vector<trackcopy::CopyItem>> copyRequests;
+    std::vector<bool> copySkipSameSize;
+    std::vector<QString> dialogsShown;
+    std::deque<std::function<int(QDialog&)>> dialogSteps;
     trackcopy::CopyResult lastResult;
 };
 

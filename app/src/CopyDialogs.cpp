@@ -1,0 +1,182 @@
+#include "CopyDialogs.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace tracklift {
+
+namespace {
+
+QString customCaption()
+{
+    return QStringLiteral("Custom");
+}
+
+QString plural(std::size_t n, const char* one, const char* many)
+{
+    return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
+}
+
+}  // namespace
+
+// ---- Copy options ----------------------------------------------------------------------
+
+CopyOptionsDialog::CopyOptionsDialog(const CopyOptions& options, Preview preview, bool playlistShown, QWidget* parent)
+    : QDialog(parent), m_preview(std::move(preview))
+{
+    setObjectName(QStringLiteral("dlgCopyOptions"));
+    setWindowTitle(QStringLiteral("Copy Options"));
+
+    m_presets = new QComboBox(this);
+    m_presets->setObjectName(QStringLiteral("cboNamePreset"));
+    for (const CopyOptions::Preset& preset : CopyOptions::presets())
+        m_presets->addItem(preset.caption, preset.pattern);
+    m_presets->addItem(customCaption());
+    m_pattern = new QLineEdit(options.pattern, this);
+    m_pattern->setObjectName(QStringLiteral("txtNamePattern"));
+    m_pattern->setMinimumWidth(380);
+    auto* fields = new QLabel(QStringLiteral("Fields: {title} {artist} {album} {genre} {composer} {year} {track} {disc} "
+                                             "{type} {id} {playlist} {index}; {track:02} pads with zeros; / makes folders."),
+                              this);
+    fields->setObjectName(QStringLiteral("lblNameFields"));
+    fields->setWordWrap(true);
+    m_previewLabel = new QLabel(this);
+    m_previewLabel->setObjectName(QStringLiteral("lblNamePreview"));
+    m_previewLabel->setWordWrap(true);
+    m_previewLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    m_skipSameSize = new QCheckBox(QStringLiteral("Skip files already copied (same size)"), this);
+    m_skipSameSize->setObjectName(QStringLiteral("chkSkipSameSize"));
+    m_skipSameSize->setChecked(options.skipSameSize);
+    m_playlistFile = new QCheckBox(QStringLiteral("Write a playlist file"), this);
+    m_playlistFile->setObjectName(QStringLiteral("chkPlaylistFile"));
+    m_playlistFile->setChecked(options.playlistFile);
+    m_playlistFile->setVisible(playlistShown);
+
+    m_buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(m_buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(m_buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("&Names:"), m_presets);
+    form->addRow(QStringLiteral("&Pattern:"), m_pattern);
+    form->addRow(QString(), fields);
+    form->addRow(QStringLiteral("Preview:"), m_previewLabel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addSpacing(8);
+    layout->addWidget(m_skipSameSize);
+    layout->addWidget(m_playlistFile);
+    layout->addStretch();
+    layout->addWidget(m_buttons);
+
+    connect(m_presets, &QComboBox::activated, this, &CopyOptionsDialog::choosePreset);
+    connect(m_pattern, &QLineEdit::textChanged, this, &CopyOptionsDialog::patternEdited);
+    patternEdited();
+}
+
+void CopyOptionsDialog::choosePreset(int index)
+{
+    const QVariant pattern = m_presets->itemData(index);
+    if (pattern.isValid())
+        m_pattern->setText(pattern.toString());  // the custom entry keeps the pattern as typed
+    m_presets->setCurrentIndex(index);
+}
+
+void CopyOptionsDialog::patternEdited()
+{
+    const int preset = m_presets->findData(m_pattern->text().trimmed());
+    m_presets->setCurrentIndex(preset >= 0 ? preset : m_presets->count() - 1);
+
+    CopyOptions current = options();
+    QString error;
+    const bool empty = current.pattern.trimmed().isEmpty();
+    current.parsedPattern(&error);
+    const bool valid = !empty && error.isEmpty();
+    m_buttons->button(QDialogButtonBox::Ok)->setEnabled(valid);
+    if (empty) {
+        m_previewLabel->setText(QStringLiteral("Type a pattern, or choose one from the list."));
+    } else if (!valid) {
+        m_previewLabel->setText(QStringLiteral("This pattern cannot be used: ") + error);
+    } else {
+        const QString name = m_preview ? m_preview(current) : QString();
+        m_previewLabel->setText(name.isEmpty() ? QStringLiteral("Tick a track to see its name here.") : name);
+    }
+}
+
+CopyOptions CopyOptionsDialog::options() const
+{
+    CopyOptions options;
+    options.pattern = m_pattern->text().trimmed();
+    options.skipSameSize = m_skipSameSize->isChecked();
+    options.playlistFile = m_playlistFile->isChecked();
+    return options;
+}
+
+QString CopyOptionsDialog::previewText() const
+{
+    return m_previewLabel->text();
+}
+
+// ---- Copy summary ----------------------------------------------------------------------
+
+CopySummaryDialog::CopySummaryDialog(const CopyResult& result, const std::vector<std::string>& otherFailures,
+                                     std::function<void()> openFolder, QWidget* parent)
+    : QDialog(parent)
+{
+    setObjectName(QStringLiteral("dlgCopySummary"));
+    setWindowTitle(applicationTitle());
+
+    const std::size_t failed = result.failures.size() + otherFailures.size();
+    QString text = result.cancelled ? QStringLiteral("The copy was cancelled.\n") : QStringLiteral("The copy is finished.\n");
+    text += QStringLiteral("Copied: %1\nSkipped: %2\nFailed: %3")
+                .arg(plural(result.copied, "file", "files"), plural(result.skipped, "file", "files"), plural(failed, "file", "files"));
+    m_summary = new QLabel(text, this);
+    m_summary->setObjectName(QStringLiteral("lblCopySummary"));
+
+    m_failures = new QPlainTextEdit(this);
+    m_failures->setObjectName(QStringLiteral("txtCopyFailures"));
+    m_failures->setReadOnly(true);
+    for (const CopyFailure& failure : result.failures)
+        m_failures->appendPlainText(QString::fromStdString(failure.reason));
+    for (const std::string& failure : otherFailures)
+        m_failures->appendPlainText(QString::fromStdString(failure));
+    m_failures->setVisible(failed > 0);
+
+    auto* buttons = new QDialogButtonBox(this);
+    QPushButton* open = buttons->addButton(QStringLiteral("Open Destination Folder"), QDialogButtonBox::ActionRole);
+    open->setObjectName(QStringLiteral("cmdOpenDestination"));
+    QPushButton* ok = buttons->addButton(QDialogButtonBox::Ok);
+    ok->setObjectName(QStringLiteral("cmdSummaryOK"));
+    ok->setDefault(true);
+    connect(open, &QPushButton::clicked, this, [openFolder = std::move(openFolder)] {
+        if (openFolder)
+            openFolder();
+    });
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_summary);
+    layout->addWidget(m_failures, 1);
+    layout->addWidget(buttons);
+    resize(failed > 0 ? 560 : 380, failed > 0 ? 320 : 140);
+}
+
+QString CopySummaryDialog::summaryText() const
+{
+    return m_summary->text();
+}
+
+QString CopySummaryDialog::failureText() const
+{
+    return m_failures->toPlainText();
+}
+
+}  // namespace tracklift

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "CopyOptions.h"
+#include "Dialogs.h"
+
+#include <QDialog>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+class QCheckBox;
+class QComboBox;
+class QDialogButtonBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace tracklift {
+
+// The copy options: a name pattern with its presets and a live preview, and the
+// two switches. The playlist-file switch shows only while a playlist is shown.
+class CopyOptionsDialog final : public QDialog {
+    Q_OBJECT
+public:
+    // The preview's name for these options ("" when no track is ticked).
+    using Preview = std::function<QString(const CopyOptions&)>;
+
+    CopyOptionsDialog(const CopyOptions& options, Preview preview, bool playlistShown, QWidget* parent = nullptr);
+
+    CopyOptions options() const;
+    QString previewText() const;
+    void choosePreset(int index);  // as choosing it from the list does
+
+private:
+    void patternEdited();
+
+    Preview m_preview;
+    QComboBox* m_presets;
+    QLineEdit* m_pattern;
+    QLabel* m_previewLabel;
+    QCheckBox* m_skipSameSize;
+    QCheckBox* m_playlistFile;
+    QDialogButtonBox* m_buttons;
+};
+
+// What became of a copy: how many files were copied, skipped and failed, each
+// failure with its reason, and a button that opens the destination folder.
+class CopySummaryDialog final : public QDialog {
+    Q_OBJECT
+public:
+    CopySummaryDialog(const CopyResult& result, const std::vector<std::string>& otherFailures,
+                      std::function<void()> openFolder, QWidget* parent = nullptr);
+
+    QString summaryText() const;
+    QString failureText() const;
+
+private:
+    QLabel* m_summary;
+    QPlainTextEdit* m_failures;
+};
+
+}  // namespace tracklift

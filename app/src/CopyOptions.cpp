@@ -1,0 +1,66 @@
+#include "CopyOptions.h"
+
+#include "CRegister.h"
+
+namespace tracklift {
+
+namespace {
+
+const QString kKey = QStringLiteral("Software\\Corvane Tracklift\\Copy Options");
+
+QString boolText(bool value)
+{
+    return value ? QStringLiteral("1") : QStringLiteral("0");
+}
+
+}  // namespace
+
+const std::vector<CopyOptions::Preset>& CopyOptions::presets()
+{
+    static const std::vector<Preset> list = {
+        {QStringLiteral("Title"), titlePattern()},
+        {QStringLiteral("Artist/Album/NN Title"), QStringLiteral("{artist}/{album}/{track:02} {title}")},
+        {QStringLiteral("Artist - Title"), QStringLiteral("{artist} - {title}")},
+    };
+    return list;
+}
+
+std::optional<trackcopy::TrackNamePattern> CopyOptions::parsedPattern(QString* error) const
+{
+    if (pattern.trimmed() == titlePattern())
+        return std::nullopt;
+    std::string why;
+    auto parsed = trackcopy::TrackNamePattern::parse(pattern.trimmed().toStdString(), why);
+    if (!parsed && error)
+        *error = QString::fromStdString(why);
+    return parsed;
+}
+
+bool CopyOptions::patternIsValid() const
+{
+    QString error;
+    return parsedPattern(&error) || error.isEmpty();
+}
+
+CopyOptions CopyOptions::load(const CRegister& store)
+{
+    CopyOptions options;
+    const auto get = [&](const char* name, const QString& fallback) {
+        return store.REGGetSetting(CRegister::HKEY_LOCAL_MACHINE, kKey, QLatin1String(name), fallback);
+    };
+    options.pattern = get("NamePattern", options.pattern);
+    if (!options.patternIsValid() || options.pattern.trimmed().isEmpty())
+        options.pattern = titlePattern();  // a damaged setting falls back to the plain copy
+    options.skipSameSize = get("SkipSameSize", boolText(options.skipSameSize)) == QLatin1String("1");
+    options.playlistFile = get("WritePlaylistFile", boolText(options.playlistFile)) == QLatin1String("1");
+    return options;
+}
+
+void CopyOptions::save(const CRegister& store) const
+{
+    store.REGSaveSetting(CRegister::HKEY_LOCAL_MACHINE, kKey, QStringLiteral("NamePattern"), pattern);
+    store.REGSaveSetting(CRegister::HKEY_LOCAL_MACHINE, kKey, QStringLiteral("SkipSameSize"), boolText(skipSameSize));
+    store.REGSaveSetting(CRegister::HKEY_LOCAL_MACHINE, kKey, QStringLiteral("WritePlaylistFile"), boolText(playlistFile));
+}
+
+}  // namespace tracklift
