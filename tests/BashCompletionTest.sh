@@ -17,7 +17,7 @@ offered() {
     return 0
 }
 # The commands, or one command's options, as its --help lists them.
-listed_commands() { "$cli" --help | sed -n '/^Subcommands:/,$p' | sed -n 's/^  \([a-z]\+\) .*/\1/p' | sort -u; }
+listed_commands() { "$cli" --help | sed -n '/^Subcommands:/,$p' | sed -n 's/^  \([a-z-]\+\) .*/\1/p' | sort -u; }
 listed_options() { "$cli" "$@" --help | sed -n 's/^  \(-[a-z],\)\?\(--[a-z0-9-]\+\).*/\2/p' | sort -u; }
 
 [[ $(offered sonarchive "") == "$(listed_commands)" ]] || fail "commands: $(offered sonarchive "" | xargs)"
