@@ -5,7 +5,9 @@
 
 int main(int argc, char** argv)
 {
-    CLI::App app{"sonarchive: read and edit the track database of an iPod mounted as a disk"};
+    // Named here, so that the usage line says "sonarchive" however the tool was started.
+    CLI::App app{"sonarchive: read and edit the track database of an iPod mounted as a disk", "sonarchive"};
+    app.set_version_flag("--version", "sonarchive " SONARCHIVE_VERSION, "Print the version and exit");
     app.require_subcommand(1);
     app.fallthrough();
 

@@ -115,6 +115,20 @@ TEST(Cli, ExitStatusTellsFailureFromMisuse)
     EXPECT_EQ(run("frobnicate").status, 2);
 }
 
+// What the manual page is made from: the version, and a usage line naming the
+// tool rather than the path it was started by.
+TEST(Cli, VersionAndHelpNeedNoCommand)
+{
+    const Result version = run("--version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "sonarchive " SONARCHIVE_VERSION "\n");
+    const Result help = run("--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("Usage: sonarchive [OPTIONS] SUBCOMMAND"), std::string::npos) << help.out;
+    EXPECT_NE(help.out.find("--version"), std::string::npos);
+    EXPECT_EQ(run("--version list").status, 0);  // answered before the command's own arguments are missed
+}
+
 TEST(Cli, ListsThousandsOfTracksWithTheirRealSizesAndYears)
 {
     std::vector<TrackFixture> tracks;

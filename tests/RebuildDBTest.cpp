@@ -5,6 +5,7 @@
 #include "ScriptedHost.h"
 #include "TempDir.h"
 
+#include <LibraryLocation.h>
 #include <clsSonarchive.h>
 
 #include <gtest/gtest.h>
@@ -75,6 +76,24 @@ TEST(ResetiPodDB, ReplacesTheDatabaseWithTheTemplateAndKeepsTheOldOne)
     // A second reset keeps the database it replaces, the template now.
     EXPECT_TRUE(d.db.ResetiPodDB());
     EXPECT_EQ(readFile(d.backup()), Device::templateBytes());
+}
+
+// The template is found beside the library in the build tree, and in the data
+// folder of an installed prefix seen from the library's folder there.
+TEST(ResetiPodDB, TheTemplateIsFoundInTheBuildTreeAndOnceInstalled)
+{
+    EXPECT_TRUE(fs::is_regular_file(clsSonarchive().templateDatabase()));
+
+    TempDir prefix;
+    const fs::path libdir = prefix.path() / SONARCHIVE_INSTALL_LIBDIR;
+    const fs::path installed = prefix.path() / SONARCHIVE_INSTALL_DATADIR / "sonarchive" / "Sonarchive";
+    fs::create_directories(libdir);
+    EXPECT_EQ(libraryDataFile(libdir, "Sonarchive"), installed);  // the place named when it is missing
+    writeFile(installed, Device::templateBytes());
+    EXPECT_EQ(libraryDataFile(libdir, "Sonarchive"), installed);
+    writeFile(libdir / "Sonarchive", "beside");
+    EXPECT_EQ(libraryDataFile(libdir, "Sonarchive"), libdir / "Sonarchive");
+    EXPECT_EQ(libraryDataFile(libdir, "Other"), prefix.path() / SONARCHIVE_INSTALL_DATADIR / "sonarchive" / "Other");
 }
 
 TEST(ResetiPodDB, TheTemplateLoadsEmptyWithBothPlaylistSections)

@@ -14,6 +14,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <optional>
 
 namespace tracklift {
 
@@ -28,29 +29,74 @@ SingleInstance& instanceLock()
     return *lock;
 }
 
+// The program's options. Parsing needs no application object, so the options
+// that only print something can be answered before there is one.
+struct Options {
+    QCommandLineParser parser;
+    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Displays this help.")};
+    QCommandLineOption device{QStringLiteral("device"), QStringLiteral("Use the iPod mounted at <dir> for this run (manual mode)."),
+                              QStringLiteral("dir")};
+    QCommandLineOption load{QStringLiteral("load"), QStringLiteral("Load the iPod contents at start and show them.")};
+    QCommandLineOption playlist{QStringLiteral("playlist"), QStringLiteral("With --load: show the playlist named <name>."),
+                                QStringLiteral("name")};
+    QCommandLineOption copyOptions{QStringLiteral("copy-options"), QStringLiteral("With --load: open the copy options.")};
+    QCommandLineOption maximized{QStringLiteral("maximized"), QStringLiteral("Start with the window maximized.")};
+    QCommandLineOption version{{QStringLiteral("v"), QStringLiteral("version")}, QStringLiteral("Displays the version.")};
+
+    Options()
+    {
+        parser.setApplicationDescription(QStringLiteral("Copies the tracks of an iPod to this computer."));
+        parser.addOptions({help, version, device, load, playlist, copyOptions, maximized});
+    }
+
+    // --help and --version: prints what they ask for and returns the exit code.
+    std::optional<int> answerInformation() const
+    {
+        if (parser.isSet(help)) {
+            // The usage line names the program, not the path it was started by.
+            QString text = parser.helpText();
+            const qsizetype name = text.startsWith(QStringLiteral("Usage: ")) ? 7 : -1;
+            const qsizetype end = text.indexOf(QStringLiteral(" [options]"));
+            if (name > 0 && end > name)
+                text.replace(name, end - name, QStringLiteral("tracklift"));
+            std::fprintf(stdout, "%s", qPrintable(text));
+            return 0;
+        }
+        if (parser.isSet(version)) {
+            std::fprintf(stdout, "tracklift %s\n", TRACKLIFT_VERSION);
+            return 0;
+        }
+        return std::nullopt;
+    }
+};
+
 }  // namespace
+
+std::optional<int> answerInformationOptions(const QStringList& arguments)
+{
+    // Arguments it does not know may be the application object's own (-platform, -style...).
+    Options options;
+    if (!options.parser.parse(arguments))
+        return std::nullopt;
+    return options.answerInformation();
+}
 
 std::unique_ptr<frmMain> startTracklift(Dialogs& dialogs, const QStringList& arguments, int& exitCode)
 {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Copies the tracks of an iPod to this computer."));
-    parser.addHelpOption();
-    const QCommandLineOption device(QStringLiteral("device"),
-                                    QStringLiteral("Use the iPod mounted at <dir> for this run (manual mode)."), QStringLiteral("dir"));
-    const QCommandLineOption load(QStringLiteral("load"), QStringLiteral("Load the iPod contents at start and show them."));
-    const QCommandLineOption playlist(QStringLiteral("playlist"), QStringLiteral("With --load: show the playlist named <name>."),
-                                      QStringLiteral("name"));
-    const QCommandLineOption copyOptions(QStringLiteral("copy-options"), QStringLiteral("With --load: open the copy options."));
-    const QCommandLineOption maximized(QStringLiteral("maximized"), QStringLiteral("Start with the window maximized."));
-    parser.addOptions({device, load, playlist, copyOptions, maximized});
+    Options options;
+    QCommandLineParser& parser = options.parser;
+    const QCommandLineOption& device = options.device;
+    const QCommandLineOption& load = options.load;
+    const QCommandLineOption& playlist = options.playlist;
+    const QCommandLineOption& copyOptions = options.copyOptions;
+    const QCommandLineOption& maximized = options.maximized;
     if (!parser.parse(arguments)) {
         std::fprintf(stderr, "tracklift: %s\n", qPrintable(parser.errorText()));
         exitCode = 2;
         return nullptr;
     }
-    if (parser.isSet(QStringLiteral("help"))) {
-        std::fprintf(stdout, "%s", qPrintable(parser.helpText()));
-        exitCode = 0;
+    if (const std::optional<int> answered = options.answerInformation()) {
+        exitCode = *answered;
         return nullptr;
     }
     if (parser.isSet(device) && !QFileInfo(parser.value(device)).isDir()) {
@@ -106,7 +152,16 @@ std::unique_ptr<frmMain> startTracklift(Dialogs& dialogs, const QStringList& arg
 
 int runTracklift(int argc, char** argv)
 {
+    // --help and --version work without a display, as when a manual page is made from them.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    if (const std::optional<int> answered = answerInformationOptions(arguments))
+        return *answered;
+
     QApplication app(argc, argv);
+    // The desktop entry it is started from, which gives the window its icon on Wayland.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.tracklift.Tracklift"));
     QtDialogs dialogs;
     int exitCode = 0;
     std::unique_ptr<frmMain> window = startTracklift(dialogs, QApplication::arguments(), exitCode);

@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 
 namespace tracklift {
 
@@ -15,6 +16,10 @@ class frmMain;
 // --load (press "Load iPod Contents" at once and open the contents page when it works).
 // Returns the window, or nothing when the program must end with `exitCode`.
 std::unique_ptr<frmMain> startTracklift(Dialogs& dialogs, const QStringList& arguments, int& exitCode);
+
+// --help and --version, which need no application object nor display: prints
+// their answer and returns the exit code; nothing for any other command line.
+std::optional<int> answerInformationOptions(const QStringList& arguments);
 
 // Starts, shows the window and runs the event loop; the program's main().
 int runTracklift(int argc, char** argv);

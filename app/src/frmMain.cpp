@@ -1,6 +1,7 @@
 #include "frmMain.h"
 
 #include "PanelSlides.h"
+#include "ProgramFiles.h"
 #include "TrackCopier.h"
 #include "TrackList.h"
 #include "frmMenus.h"
@@ -13,7 +14,6 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFile>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -331,10 +331,10 @@ void frmMain::setProgramFolder(const QString& folder)
 
 void frmMain::cmdHelp_Click()
 {
-    // The user guide beside the program, in the desktop's browser; nothing happens without it.
+    // The user guide, in the desktop's browser; nothing happens without it.
     const QString folder = m_programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : m_programFolder;
-    const QString path = folder + QStringLiteral("/Help.html");
-    if (!QFileInfo(path).isFile())
+    const QString path = findProgramFile(folder, QStringLiteral("Help.html"));
+    if (path.isEmpty())
         return;
     const QUrl url = QUrl::fromLocalFile(path);
     if (m_urlOpener)

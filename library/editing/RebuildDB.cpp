@@ -73,7 +73,7 @@ void listFiles(const fs::path& folder, std::vector<fs::path>& files)
 
 fs::path clsSonarchive::templateDatabase() const
 {
-    return m_templateDatabase.empty() ? libraryFolder() / "Sonarchive" : m_templateDatabase;
+    return m_templateDatabase.empty() ? libraryDataFile("Sonarchive") : m_templateDatabase;
 }
 
 bool clsSonarchive::RestoreDatabaseFile()

@@ -2,6 +2,12 @@
 
 #include <dlfcn.h>
 
+// Where the install puts the library's data, relative to the library's folder;
+// the build sets it from the install folders.
+#ifndef SONARCHIVE_DATA_FROM_LIBRARY
+#define SONARCHIVE_DATA_FROM_LIBRARY "../../share/sonarchive"
+#endif
+
 namespace sonarchive {
 
 std::filesystem::path libraryFolder()
@@ -14,6 +20,20 @@ std::filesystem::path libraryFolder()
     if (ec)
         file = std::filesystem::absolute(std::filesystem::path(where.dli_fname), ec);
     return file.parent_path();
+}
+
+std::filesystem::path libraryDataFile(const std::filesystem::path& folder, std::string_view name)
+{
+    std::error_code ec;
+    const std::filesystem::path beside = folder / name;
+    if (std::filesystem::is_regular_file(beside, ec))
+        return beside;
+    return (folder / SONARCHIVE_DATA_FROM_LIBRARY / name).lexically_normal();
+}
+
+std::filesystem::path libraryDataFile(std::string_view name)
+{
+    return libraryDataFile(libraryFolder(), name);
 }
 
 }  // namespace sonarchive

@@ -80,7 +80,8 @@ public:
     const std::vector<RawBytes>& otherSections() const { return m_otherSections; }
 
     // The empty database that reset and rebuild copy to the device: the file
-    // "Sonarchive" beside the library, unless another one was chosen.
+    // "Sonarchive" the library ships with (see libraryDataFile), unless another
+    // one was chosen.
     std::filesystem::path templateDatabase() const;
     void setTemplateDatabase(std::filesystem::path path) { m_templateDatabase = std::move(path); }
 
