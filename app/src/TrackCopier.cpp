@@ -79,12 +79,15 @@ void TrackCopier::CopyCheckedTracks()
     if (folder.isEmpty())
         return;
     const std::optional<trackcopy::CopyPlan> batch = plan(folder);
-    if (!batch || batch->items().empty())
+    if (!batch)
         return;
-    const CopyResult result = m_dialogs.copyFiles(m_owner, batch->items(), m_options.skipSameSize);
+    // With nothing to copy (no ticked track has a file) the summary still says why.
+    const CopyResult result = batch->items().empty() ? CopyResult{}
+                                                     : m_dialogs.copyFiles(m_owner, batch->items(), m_options.skipSameSize);
     std::vector<std::string> otherFailures = batch->problems();
-    for (std::string& failure : batch->writePlaylistFiles(result))
-        otherFailures.push_back(std::move(failure));
+    if (!batch->items().empty())
+        for (std::string& failure : batch->writePlaylistFiles(result))
+            otherFailures.push_back(std::move(failure));
     CopySummaryDialog summary(result, otherFailures, [this, folder] { openFolder(folder); }, m_owner);
     m_dialogs.execDialog(summary);
 }

@@ -24,6 +24,7 @@
 #include <QUrl>
 
 using namespace tracklift;
+using sonarchive::TrackInfo;
 using namespace testsupport;
 using C = TrackTableModel::Column;
 namespace fs = std::filesystem;
@@ -346,6 +347,26 @@ private slots:
         w.window.CopyCheckedTracks();
         QCOMPARE(summary, QStringLiteral("The copy is finished.\nCopied: 3 files\nSkipped: 0 files\nFailed: 1 file"));
         QVERIFY2(failures.contains(QStringLiteral("T2.mp3")), qPrintable(failures));
+    }
+
+    void aTrackWithoutAFileIsReportedNotSkippedSilently()
+    {
+        LoadedWindow w(m_dialogs);
+        TrackInfo bare = trackInfo(7, QStringLiteral("No File"));  // no location on the device
+        w.list().showTracks({bare});
+        w.grid().setCellValue(0, C::CheckBox, 1);
+        TempDir destination;
+        m_dialogs.folders.push_back(QString::fromStdString(destination.path().string()));
+        QString summary, failures;
+        m_dialogs.dialogSteps.push_back([&](QDialog& d) {
+            summary = static_cast<CopySummaryDialog&>(d).summaryText();
+            failures = static_cast<CopySummaryDialog&>(d).failureText();
+            return int(QDialog::Accepted);
+        });
+        w.window.CopyCheckedTracks();
+        QVERIFY(m_dialogs.copyRequests.empty());
+        QCOMPARE(summary, QStringLiteral("The copy is finished.\nCopied: 0 files\nSkipped: 0 files\nFailed: 1 file"));
+        QCOMPARE(failures, QStringLiteral("track 7 has no file"));
     }
 
     void theWindowResizesFromItsDesignSizeUpAndTheGridTakesTheRoom()
