@@ -72,8 +72,9 @@ QString FilterSearch::placeholderOf(const QLineEdit* box) const
 
 bool FilterSearch::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_w.txtFilter || watched == m_w.txtSearch) {
-        auto* box = static_cast<QLineEdit*>(watched);
+    // A box being destroyed is no longer a line edit, but may still get events.
+    auto* box = qobject_cast<QLineEdit*>(watched);
+    if (box && (box == m_w.txtFilter || box == m_w.txtSearch)) {
         if (event->type() == QEvent::FocusIn)
             textBoxGotFocus(box);
         else if (event->type() == QEvent::FocusOut)
