@@ -280,36 +280,49 @@ void scanStringRecord(ByteReader& r)
     r.seek(start + total);
 }
 
+// A record head checked as a full read decodes it: the header size, the bytes
+// its own fields take, and the 32-bit fields at 8, 12 and 16 (0 past a short header).
+struct ScannedHead {
+    std::int64_t start = 0;
+    std::int32_t headerSize = 0;
+    std::int32_t at8 = 0;
+    std::int32_t at12 = 0;
+    std::int32_t at16 = 0;
+};
+
+ScannedHead scanHead(ByteReader& r, std::int64_t fixed, const char* aChunk, const char* sizeWhat, const char* chunk)
+{
+    ScannedHead h;
+    h.start = r.pos();
+    h.headerSize = headerSizeHere(r, aChunk, sizeWhat);
+    const std::int64_t taken = requireOwnBytes(r, h.headerSize, fixed, chunk);
+    h.at8 = fieldAt(r, h.start, taken, 8);
+    h.at12 = fieldAt(r, h.start, taken, 12);
+    h.at16 = fieldAt(r, h.start, taken, 16);
+    r.seek(h.start + taken);
+    return h;
+}
+
 std::int32_t scanTrack(ByteReader& r)
 {
-    const std::int64_t start = r.pos();
-    const std::int32_t headerSize = headerSizeHere(r, "a track record", "track header size");
-    const std::int64_t taken = requireOwnBytes(r, headerSize, fixedSize(kMHITFields), "track record");
-    const std::int32_t total = fieldAt(r, start, taken, 8);
-    const std::int32_t records = fieldAt(r, start, taken, 12);
-    const std::int32_t id = fieldAt(r, start, taken, 16);
-    r.seek(start + taken);
-    checkedSize(start, total, 0, "track record size");
-    checkedCount(r, start, records, "track string record count");
-    r.seek(start + headerSize);
-    for (std::int32_t j = 0; j < records; ++j)
+    const ScannedHead h = scanHead(r, fixedSize(kMHITFields), "a track record", "track header size", "track record");
+    checkedSize(h.start, h.at8, 0, "track record size");
+    checkedCount(r, h.start, h.at12, "track string record count");
+    r.seek(h.start + h.headerSize);
+    for (std::int32_t j = 0; j < h.at12; ++j)
         scanStringRecord(r);
-    return id;
+    return h.at16;
 }
 
 void scanPlaylist(ByteReader& r)
 {
-    const std::int64_t start = r.pos();
-    const std::int32_t headerSize = headerSizeHere(r, "a playlist", "playlist header size");
-    const std::int64_t taken = requireOwnBytes(r, headerSize, fixedSize(kMHYPFields), "playlist");
-    const std::int32_t total = fieldAt(r, start, taken, 8);
-    const std::int32_t children = fieldAt(r, start, taken, 12);
-    const std::int32_t items = fieldAt(r, start, taken, 16);
-    r.seek(start + taken);
-    checkedSize(start, total, 0, "playlist size");
-    checkedCount(r, start, children, "playlist record count");
-    checkedCount(r, start, items, "playlist item count");
-    r.seek(start + headerSize);
+    const ScannedHead h = scanHead(r, fixedSize(kMHYPFields), "a playlist", "playlist header size", "playlist");
+    const std::int32_t children = h.at12;
+    const std::int32_t items = h.at16;
+    checkedSize(h.start, h.at8, 0, "playlist size");
+    checkedCount(r, h.start, children, "playlist record count");
+    checkedCount(r, h.start, items, "playlist item count");
+    r.seek(h.start + h.headerSize);
     for (std::int32_t c = 0; c < children; ++c) {
         if (c == 0) {
             scanStringRecord(r);
@@ -323,14 +336,10 @@ void scanPlaylist(ByteReader& r)
         r.seek(recordStart + size);
     }
     for (std::int32_t k = 0; k < items; ++k) {
-        const std::int64_t itemStart = r.pos();
-        const std::int32_t itemHeaderSize = headerSizeHere(r, "a playlist item", "item header size");
-        const std::int64_t itemTaken = requireOwnBytes(r, itemHeaderSize, fixedSize(kMHIPFields), "playlist item");
-        const std::int32_t records = fieldAt(r, itemStart, itemTaken, 12);
-        r.seek(itemStart + itemTaken);
-        checkedCount(r, itemStart, records, "item record count");
-        r.seek(itemStart + itemHeaderSize);
-        for (std::int32_t c = 0; c < records; ++c) {
+        const ScannedHead item = scanHead(r, fixedSize(kMHIPFields), "a playlist item", "item header size", "playlist item");
+        checkedCount(r, item.start, item.at12, "item record count");
+        r.seek(item.start + item.headerSize);
+        for (std::int32_t c = 0; c < item.at12; ++c) {
             const std::int64_t recordStart = r.pos();
             const std::int32_t size = recordSizeHere(r, "an item record", "item record size");
             if (c == 0)
