@@ -18,9 +18,11 @@ Json text(const std::u16string& value) { return toUtf8(value); }
 Json bytes(const std::string& value) { return toUtf8(bytesToText(value)); }
 Json raw(const RawBytes& value) { return Json{{"size", value.size()}}; }
 
+// A record's decoded fields, named as in the record.
 template <typename Record, typename Fields>
-void addFields(Json& out, const Record& record, const Fields& fields)
+Json fieldsOf(const Record& record, const Fields& fields)
 {
+    Json out;
     forEachField(fields, [&](const auto& field) {
         const auto& value = record.*(field.member);
         using T = std::remove_cvref_t<decltype(value)>;
@@ -31,6 +33,17 @@ void addFields(Json& out, const Record& record, const Fields& fields)
         else
             out[field.name] = static_cast<std::int64_t>(value);
     });
+    return out;
+}
+
+// The valid entries of a record list, each made into JSON by `make`.
+template <typename T, typename Make>
+Json arrayOf(const std::vector<T>& list, std::int64_t count, Make make)
+{
+    Json out = Json::array();
+    for (const T& entry : validEntries(list, count))
+        out.push_back(make(entry));
+    return out;
 }
 
 Json sectionHead(const SectionHead& s)
@@ -41,8 +54,7 @@ Json sectionHead(const SectionHead& s)
 
 Json stringRecord(const MHOD_S& record)
 {
-    Json out;
-    addFields(out, record, kMHOD_SFields);
+    Json out = fieldsOf(record, kMHOD_SFields);
     out["sString"] = text(record.sString);
     out["sAllMHOD"] = raw(record.sAllMHOD);
     return out;
@@ -206,70 +218,64 @@ void TrackJsonStream::flush()
 
 Json toJson(const MHBD& header)
 {
-    Json out;
-    addFields(out, header, kMHBDFields);
+    Json out = fieldsOf(header, kMHBDFields);
     out["sHeaderData"] = raw(header.sHeaderData);
     out["sAllData"] = raw(header.sAllData);
     return out;
 }
 
+namespace {
+
+Json trackRecord(const MHIT& track)
+{
+    Json t = fieldsOf(track, kMHITFields);
+    t["sAllData"] = raw(track.sAllData);
+    t["m_mhod"] = arrayOf(track.m_mhod, track.iNumberOfMHODS, stringRecord);
+    return t;
+}
+
+Json playlistRecord(const MHYP& playlist)
+{
+    Json pl = fieldsOf(playlist, kMHYPFields);
+    pl["sAllData"] = raw(playlist.sAllData);
+    pl["m_mhod_s"] = stringRecord(playlist.m_mhod_s);
+    pl["m_mhod_pcd"] = arrayOf(playlist.m_mhod_pcd, playlist.iChildsCount - 1, [](const MHOD_PCD& r) {
+        return Json{{"sID", text(r.sID)}, {"iHeaderSize", r.iHeaderSize}, {"iTotalSize", r.iTotalSize},
+                    {"iType", r.iType}, {"sAllMHOD", raw(r.sAllMHOD)}};
+    });
+    // Items and their records pair up: as many as both lists hold.
+    const auto items = static_cast<std::int64_t>(
+        validEntries(playlist.m_mhip, std::min<std::int64_t>(playlist.iPlaylistItemsCount, playlist.m_mhod_poe.size())).size());
+    pl["m_mhip"] = arrayOf(playlist.m_mhip, items, [](const MHIP& item) { return fieldsOf(item, kMHIPFields); });
+    pl["m_mhod_poe"] = arrayOf(playlist.m_mhod_poe, items, [](const MHOD_POE& record) {
+        Json r = fieldsOf(record, kMHOD_POEFields);
+        r["sAllMHOD"] = raw(record.sAllMHOD);
+        return r;
+    });
+    pl["iMHYPs2Delete"] = playlist.iMHYPs2Delete;
+    return pl;
+}
+
+}  // namespace
+
 Json toJson(const MHSD_T& section)
 {
-    Json out = sectionHead(section);
     const MHLT& list = section.m_mhlt;
-    Json tracks = Json::array();
-    for (const MHIT& track : validEntries(list.m_mhit, list.iNumberOfllTracks)) {
-        Json t;
-        addFields(t, track, kMHITFields);
-        t["sAllData"] = raw(track.sAllData);
-        Json strings = Json::array();
-        for (const MHOD_S& record : validEntries(track.m_mhod, track.iNumberOfMHODS))
-            strings.push_back(stringRecord(record));
-        t["m_mhod"] = std::move(strings);
-        tracks.push_back(std::move(t));
-    }
+    Json out = sectionHead(section);
     out["m_mhlt"] = Json{{"sID", text(list.sID)}, {"iHeaderSize", list.iHeaderSize},
                          {"iNumberOfllTracks", list.iNumberOfllTracks}, {"sAllHeader", raw(list.sAllHeader)},
-                         {"m_mhit", std::move(tracks)}, {"iTracks2Delete", list.iTracks2Delete}};
+                         {"m_mhit", arrayOf(list.m_mhit, list.iNumberOfllTracks, trackRecord)},
+                         {"iTracks2Delete", list.iTracks2Delete}};
     return out;
 }
 
 Json toJson(const MHSD_P& section)
 {
-    Json out = sectionHead(section);
     const MHLP& list = section.m_mhlp;
-    Json playlists = Json::array();
-    for (const MHYP& playlist : validEntries(list.m_mhyp, list.iNumberOfPlaylists)) {
-        Json pl;
-        addFields(pl, playlist, kMHYPFields);
-        pl["sAllData"] = raw(playlist.sAllData);
-        pl["m_mhod_s"] = stringRecord(playlist.m_mhod_s);
-        Json records = Json::array();
-        for (const MHOD_PCD& r : validEntries(playlist.m_mhod_pcd, playlist.iChildsCount - 1)) {
-            records.push_back(Json{{"sID", text(r.sID)}, {"iHeaderSize", r.iHeaderSize}, {"iTotalSize", r.iTotalSize},
-                                   {"iType", r.iType}, {"sAllMHOD", raw(r.sAllMHOD)}});
-        }
-        pl["m_mhod_pcd"] = std::move(records);
-        Json items = Json::array();
-        Json itemRecords = Json::array();
-        const std::size_t itemCount = validEntries(playlist.m_mhip, std::min<std::int64_t>(playlist.iPlaylistItemsCount, playlist.m_mhod_poe.size())).size();
-        for (std::size_t k = 0; k < itemCount; ++k) {
-            Json item;
-            addFields(item, playlist.m_mhip[k], kMHIPFields);
-            items.push_back(std::move(item));
-            Json record;
-            addFields(record, playlist.m_mhod_poe[k], kMHOD_POEFields);
-            record["sAllMHOD"] = raw(playlist.m_mhod_poe[k].sAllMHOD);
-            itemRecords.push_back(std::move(record));
-        }
-        pl["m_mhip"] = std::move(items);
-        pl["m_mhod_poe"] = std::move(itemRecords);
-        pl["iMHYPs2Delete"] = playlist.iMHYPs2Delete;
-        playlists.push_back(std::move(pl));
-    }
+    Json out = sectionHead(section);
     out["m_mhlp"] = Json{{"sID", text(list.sID)}, {"iHeaderSize", list.iHeaderSize},
                          {"iNumberOfPlaylists", list.iNumberOfPlaylists}, {"sHeaderData", raw(list.sHeaderData)},
-                         {"m_mhyp", std::move(playlists)}};
+                         {"m_mhyp", arrayOf(list.m_mhyp, list.iNumberOfPlaylists, playlistRecord)}};
     return out;
 }
 
