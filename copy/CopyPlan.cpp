@@ -1,5 +1,6 @@
 #include "CopyPlan.h"
 
+#include "AsciiCase.h"
 #include "CleanFileName.h"
 #include "FileNameFit.h"
 
@@ -19,18 +20,6 @@ using sonarchive::TrackInfo;
 
 namespace {
 
-std::u16string folded(std::u16string text)
-{
-    for (char16_t& c : text)
-        if (c >= u'A' && c <= u'Z')
-            c = static_cast<char16_t>(c - u'A' + u'a');
-    return text;
-}
-
-bool containsNoCase(const std::u16string& text, const std::u16string& part)
-{
-    return part.empty() || folded(text).find(folded(part)) != std::u16string::npos;
-}
 
 std::u16string extensionOf(const std::u16string& path)
 {
@@ -52,8 +41,9 @@ std::unordered_map<std::int32_t, const TrackInfo*> indexById(const std::vector<T
 
 bool CopyPlan::kept(const TrackInfo& info, const PlanOptions& options) const
 {
-    return containsNoCase(info.sArtist, options.artist) && containsNoCase(info.sAlbum, options.album) &&
-           containsNoCase(info.sGenre, options.genre);
+    using sonarchive::containsAsciiNoCase;
+    return containsAsciiNoCase(info.sArtist, options.artist) && containsAsciiNoCase(info.sAlbum, options.album) &&
+           containsAsciiNoCase(info.sGenre, options.genre);
 }
 
 fs::path CopyPlan::relativePath(const TrackInfo& info, const std::optional<TrackNamePattern>& pattern, const std::u16string& playlist,

@@ -1,5 +1,6 @@
 #include "ConverterAnalysis.h"
 
+#include "AsciiCase.h"
 #include "MediaError.h"
 #include "MediaFormat.h"
 #include "PipeRunner.h"
@@ -29,19 +30,6 @@ namespace {
 // line without "," keeps the value of an earlier line or an earlier analysis.
 float g_keptDuration = 0;
 
-std::u16string upper(std::u16string_view text)
-{
-    std::u16string out(text);
-    for (char16_t& c : out)
-        if (c >= u'a' && c <= u'z')
-            c = static_cast<char16_t>(c - u'a' + u'A');
-    return out;
-}
-
-bool containsNoCase(std::u16string_view text, std::u16string_view token)
-{
-    return upper(text).find(upper(token)) != std::u16string::npos;
-}
 
 std::vector<std::u16string_view> splitAt(std::u16string_view text, std::u16string_view separator)
 {
@@ -247,7 +235,7 @@ bool analyseConverterCapture(std::string_view capture, std::u16string_view exten
             if (line.starts_with(u"    ")) {
                 const auto colon = line.find(u':');
                 if (colon != std::u16string::npos) {
-                    const std::u16string key = upper(std::u16string_view(line).substr(4, colon - 4));
+                    const std::u16string key = upperAscii(line.substr(4, colon - 4));
                     std::u16string value(std::u16string_view(line).substr(std::min(line.size(), colon + 2)));
                     const std::u16string trimmedKey = key.substr(0, key.find_last_not_of(u' ') + 1);
                     if (trimmedKey.empty() && lastTag) {
@@ -302,7 +290,7 @@ bool analyseConverterCapture(std::string_view capture, std::u16string_view exten
             }
         }
 
-        if (const auto at = upper(line).find(u"BITRATE: "); at != std::u16string::npos) {
+        if (const auto at = upperAscii(line).find(u"BITRATE: "); at != std::u16string::npos) {
             attempt([&] {
                 const auto from = at + 9;
                 if (const auto unit = line.find(u"/s", from); unit != std::u16string::npos) {
@@ -322,8 +310,8 @@ bool analyseConverterCapture(std::string_view capture, std::u16string_view exten
     if (const std::string container = unplayableConverterFormat(info.formats); !container.empty()) {
         info.unplayable = container;
     } else if (info.hasVideo) {
-        const std::u16string video = upper(info.videoCodec);
-        if (!((video == u"H264" || video == u"MPEG4") && containsNoCase(info.audioCodec, u"aac")))
+        const std::u16string video = upperAscii(info.videoCodec);
+        if (!((video == u"H264" || video == u"MPEG4") && containsAsciiNoCase(info.audioCodec, u"aac")))
             info.unplayable = toUtf8(info.videoCodec) + " video" +
                               (info.audioCodec.empty() ? std::string() : " with " + toUtf8(info.audioCodec) + " audio");
     } else if (!info.audioCodec.empty()) {
@@ -348,7 +336,7 @@ bool AnalyseWithConverter(const fs::path& file, ConverterInfo& info, const Conve
 
     const std::string name = file.filename().string();
     const auto dot = name.rfind('.');
-    const std::u16string extension = upper(dot == std::string::npos ? std::u16string() : fromUtf8(name.substr(dot + 1)));
+    const std::u16string extension = upperAscii(dot == std::string::npos ? std::u16string() : fromUtf8(name.substr(dot + 1)));
 
     // No shell: the file name goes to the converter as one argument whatever it holds.
     const std::vector<std::string> arguments{setup.converter.string(), "-i", file.string(), "-analyzeduration", "30000"};

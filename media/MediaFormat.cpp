@@ -1,5 +1,6 @@
 #include "MediaFormat.h"
 
+#include "AsciiCase.h"
 #include "MpegAudio.h"
 
 #include <sonarchive/ByteText.h>
@@ -11,13 +12,6 @@ namespace sonarchive {
 
 namespace {
 
-std::string lower(std::string text)
-{
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
 
 // Matroska and WebM both start with an EBML header; its DocType says which.
 std::string ebmlKind(const std::string& head)
@@ -73,7 +67,7 @@ std::string unplayableConverterFormat(const std::string& formats)
                                                                             {"avi", "AVI"},
                                                                             {"ape", "Monkey's Audio"},
                                                                             {"wv", "WavPack"}}};
-    const std::string first = lower(formats.substr(0, formats.find(',')));
+    const std::string first = lowerAscii(formats.substr(0, formats.find(',')));
     for (const auto& [format, name] : kNames)
         if (first == format)
             return name;
@@ -90,7 +84,7 @@ std::string unplayableAudioCodec(const std::u16string& codec)
                                                                             {"wmapro", "WMA"},
                                                                             {"ape", "Monkey's Audio"},
                                                                             {"wavpack", "WavPack"}}};
-    const std::string name = lower(toUtf8(codec));
+    const std::string name = lowerAscii(toUtf8(codec));
     for (const auto& [known, shown] : kNames)
         if (name == known)
             return shown;

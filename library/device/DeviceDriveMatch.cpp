@@ -1,5 +1,7 @@
 #include "DeviceDriveMatch.h"
 
+#include "AsciiCase.h"
+
 #include <algorithm>
 #include <optional>
 
@@ -22,17 +24,6 @@ std::optional<std::uint64_t> diskNumberOf(std::u16string_view name)
     return number;
 }
 
-char16_t lowered(char16_t c)
-{
-    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c;
-}
-
-bool containsIgnoringCase(std::u16string_view text, std::u16string_view part)
-{
-    return std::search(text.begin(), text.end(), part.begin(), part.end(),
-                       [](char16_t a, char16_t b) { return lowered(a) == lowered(b); })
-        != text.end();
-}
 
 std::u16string asciiText(const std::string& text)
 {
@@ -54,7 +45,7 @@ DeviceDriveMatch matchDeviceDrive(const DiskInventory& inventory)
         // The whole number with the comma after it: "Disk #1," never matches disk 12.
         const std::u16string reference = u"Disk #" + asciiText(std::to_string(*disk)) + u",";
         for (const LogicalDiskToPartition& association : inventory.logicalDiskToPartitions()) {
-            if (!containsIgnoringCase(association.Antecedent, reference))
+            if (!containsAsciiNoCase(association.Antecedent, reference))
                 continue;
             const std::u16string volume = logicalDiskIdentifier(association.Dependent);
             if (volume.empty())

@@ -1,5 +1,7 @@
 #include "DevicePathResolver.h"
 
+#include "AsciiCase.h"
+
 #include <system_error>
 #include <unordered_set>
 
@@ -17,13 +19,6 @@ struct DevicePathResolver::Listing {
 
 namespace {
 
-std::string lowerCase(std::string text)
-{
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
 
 }  // namespace
 
@@ -31,7 +26,7 @@ const std::string* DevicePathResolver::Listing::find(const std::string& name) co
 {
     if (const auto exact = names.find(name); exact != names.end())
         return &*exact;
-    const auto folded = byLowerCase.find(lowerCase(name));
+    const auto folded = byLowerCase.find(lowerAscii(name));
     return folded == byLowerCase.end() ? nullptr : &folded->second;
 }
 
@@ -68,7 +63,7 @@ const DevicePathResolver::Listing* DevicePathResolver::listing(const std::string
             it->second->exists = true;
             for (const auto& entry : entries) {
                 std::string name = entry.path().filename().string();
-                it->second->byLowerCase.try_emplace(lowerCase(name), name);
+                it->second->byLowerCase.try_emplace(lowerAscii(name), name);
                 it->second->names.insert(std::move(name));
             }
         }

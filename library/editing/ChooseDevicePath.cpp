@@ -1,6 +1,7 @@
 // Where a track added to the device goes: a folder of its own below the music
 // folder (A00 to Z99) and a random file name.
 
+#include "AsciiCase.h"
 #include "clsSonarchive.h"
 
 #include <unordered_set>
@@ -11,13 +12,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string upperCase(std::string text)
-{
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return text;
-}
 
 }  // namespace
 
@@ -75,7 +69,7 @@ clsSonarchive::DevicePlacement clsSonarchive::ChooseDevicePath(const std::u16str
     std::unordered_set<std::string> taken;
     for (const std::string& name : entries)
         if (name.size() == 3)
-            taken.insert(upperCase(name));
+            taken.insert(upperAscii(name));
     for (char letter = 'A'; letter <= 'Z'; ++letter) {
         for (int number = 0; number < 100; ++number) {
             const std::string folder = letter + twoDigits(number);

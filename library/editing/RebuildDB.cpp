@@ -1,6 +1,7 @@
 // Starting the device database afresh: reset to the empty template, or rebuild
 // it from the media files already on the device.
 
+#include "AsciiCase.h"
 #include "AtomicFile.h"
 #include "Error.h"
 #include "LibraryLocation.h"
@@ -33,10 +34,7 @@ bool endsWithNoCase(const std::string& name, std::string_view ending)
     if (name.size() < ending.size())
         return false;
     for (std::size_t i = 0; i < ending.size(); ++i) {
-        char c = name[name.size() - ending.size() + i];
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-        if (c != ending[i])
+        if (asciiLower(name[name.size() - ending.size() + i]) != ending[i])
             return false;
     }
     return true;
