@@ -8,18 +8,20 @@ namespace cli {
 
 struct CliContext;
 
-// Each command lives in its own file and registers itself here.
-void registerListCommand(CLI::App& app, CliContext& context);
-void registerPlaylistsCommand(CLI::App& app, CliContext& context);
-void registerDumpCommand(CLI::App& app, CliContext& context);
-void registerCopyCommand(CLI::App& app, CliContext& context);
-void registerDetectCommand(CLI::App& app, CliContext& context);
-void registerProbeCommand(CLI::App& app, CliContext& context);
-void registerRewriteCommand(CLI::App& app, CliContext& context);
-void registerDeleteCommand(CLI::App& app, CliContext& context);
-void registerModifyCommand(CLI::App& app, CliContext& context);
-void registerAddCommand(CLI::App& app, CliContext& context);
-void registerResetCommand(CLI::App& app, CliContext& context);
-void registerRebuildCommand(CLI::App& app, CliContext& context);
+// Each command lives in its own file and adds itself to the tool through one
+// function of this type; registerCommands() calls them all, in the order the
+// usage text lists them.
+using RegisterCommand = void(CLI::App& app, CliContext& context);
+
+RegisterCommand registerCommands;
+
+// Reading the device's database
+RegisterCommand registerListCommand, registerPlaylistsCommand, registerDumpCommand, registerCopyCommand;
+// Finding devices and looking at media files
+RegisterCommand registerDetectCommand, registerProbeCommand;
+// Changing the database
+RegisterCommand registerRewriteCommand, registerDeleteCommand, registerModifyCommand, registerAddCommand;
+// Starting over when the database is lost
+RegisterCommand registerResetCommand, registerRebuildCommand;
 
 }  // namespace cli

@@ -3,6 +3,14 @@
 
 #include <CLI/CLI.hpp>
 
+void cli::registerCommands(CLI::App& app, CliContext& context)
+{
+    for (RegisterCommand* add : {registerListCommand, registerPlaylistsCommand, registerDumpCommand, registerCopyCommand,
+                         registerDetectCommand, registerProbeCommand, registerRewriteCommand, registerDeleteCommand,
+                         registerModifyCommand, registerAddCommand, registerResetCommand, registerRebuildCommand})
+        add(app, context);
+}
+
 int main(int argc, char** argv)
 {
     // Named here, so that the usage line says "sonarchive" however the tool was started.
@@ -16,18 +24,7 @@ int main(int argc, char** argv)
                    "Answer to repair questions when not on a terminal: no, reset or rebuild")
         ->check(CLI::IsMember({"no", "reset", "rebuild"}));
 
-    cli::registerListCommand(app, context);
-    cli::registerPlaylistsCommand(app, context);
-    cli::registerDumpCommand(app, context);
-    cli::registerCopyCommand(app, context);
-    cli::registerDetectCommand(app, context);
-    cli::registerProbeCommand(app, context);
-    cli::registerRewriteCommand(app, context);
-    cli::registerDeleteCommand(app, context);
-    cli::registerModifyCommand(app, context);
-    cli::registerAddCommand(app, context);
-    cli::registerResetCommand(app, context);
-    cli::registerRebuildCommand(app, context);
+    cli::registerCommands(app, context);
 
     try {
         app.parse(argc, argv);
