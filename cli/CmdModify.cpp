@@ -31,16 +31,12 @@ int runModify(const CliContext& context, const std::string& root, std::int32_t i
         std::cerr << "sonarchive: no track with id " << id << '\n';
         return kExitFailure;
     }
-    const auto set = [](std::u16string& field, const std::optional<std::string>& value) {
-        if (value)
-            field = fromUtf8(*value);
-    };
-    set(info.sTitle, c.title);
-    set(info.sAlbum, c.album);
-    set(info.sArtist, c.artist);
-    set(info.sGenre, c.genre);
-    set(info.sComment, c.comment);
-    set(info.sComposer, c.composer);
+    const std::pair<std::u16string TrackInfo::*, const std::optional<std::string>*> texts[] = {
+        {&TrackInfo::sTitle, &c.title},     {&TrackInfo::sAlbum, &c.album},     {&TrackInfo::sArtist, &c.artist},
+        {&TrackInfo::sGenre, &c.genre},     {&TrackInfo::sComment, &c.comment}, {&TrackInfo::sComposer, &c.composer}};
+    for (const auto& [field, value] : texts)
+        if (*value)
+            info.*field = fromUtf8(**value);
     if (c.year)
         info.sYear = fromUtf8(*c.year);  // stored as the integer the field holds
     if (c.startMs)

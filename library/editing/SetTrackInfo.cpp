@@ -2,6 +2,7 @@
 // results mapped into the record the library hands out and adds.
 #include "clsSonarchive.h"
 
+#include "AsciiCase.h"
 #include "ByteSource.h"
 #include "ConverterAnalysis.h"
 #include "ID3Tags.h"
@@ -19,13 +20,6 @@ namespace sonarchive {
 
 namespace {
 
-std::u16string upperCase(std::u16string text)
-{
-    for (char16_t& c : text)
-        if (c >= u'a' && c <= u'z')
-            c = static_cast<char16_t>(c - u'a' + u'A');
-    return text;
-}
 
 // The ID3v2 value where it has one, else the ID3v1 value.
 void takeTag(std::u16string& field, const std::u16string& v1, const std::u16string& v2)
@@ -90,7 +84,7 @@ bool clsSonarchive::SetTrackInfo(const std::u16string& sFilePath, TrackInfo& tIn
             tInfo.sTitle = fileName;
 
         const auto dot = fileName.rfind(u'.');
-        const std::u16string extension = dot == std::u16string::npos ? std::u16string() : upperCase(fileName.substr(dot + 1));
+        const std::u16string extension = dot == std::u16string::npos ? std::u16string() : upperAscii(fileName.substr(dot + 1));
 
         // Containers and codecs the device can't play are told by their bytes, whatever the name says.
         const std::unique_ptr<FileSource> source = FileSource::open(path);
@@ -153,12 +147,10 @@ bool clsSonarchive::SetTrackInfo(const std::u16string& sFilePath, TrackInfo& tIn
             const ContainerTags& tags = found.tags;
             if (titleFromName && !tags.title.empty())
                 tInfo.sTitle = tags.title;
-            fillEmpty(tInfo.sArtist, tags.artist);
-            fillEmpty(tInfo.sAlbum, tags.album);
-            fillEmpty(tInfo.sGenre, tags.genre);
-            fillEmpty(tInfo.sYear, tags.date);
-            fillEmpty(tInfo.sComment, tags.comment);
-            fillEmpty(tInfo.sComposer, tags.composer);
+            for (const auto& [field, tag] : {std::pair{&tInfo.sArtist, &tags.artist}, {&tInfo.sAlbum, &tags.album},
+                                              {&tInfo.sGenre, &tags.genre}, {&tInfo.sYear, &tags.date},
+                                              {&tInfo.sComment, &tags.comment}, {&tInfo.sComposer, &tags.composer}})
+                fillEmpty(*field, *tag);
             if (tInfo.iTrackNumber == 0)
                 tInfo.iTrackNumber = leadingNumber(tags.track);
             if (tInfo.iDiscNumber == 0)
