@@ -54,6 +54,23 @@ int writeDatabase(DeviceSession& session)
     return kExitFailure;
 }
 
+std::shared_ptr<std::string> addDeviceRoot(CLI::App& command)
+{
+    auto root = std::make_shared<std::string>();
+    addDeviceRoot(command, *root);
+    return root;
+}
+
+void addDeviceRoot(CLI::App& command, std::string& root)
+{
+    command.add_option("DEVICE_ROOT", root, "The device's mount folder, or 'auto'")->required();
+}
+
+void onChosen(CLI::App& command, CliContext& context, std::function<int()> run)
+{
+    command.callback([&context, run = std::move(run)] { context.action = run; });
+}
+
 void addAllowUnsignedFlag(CLI::App& command, const std::shared_ptr<bool>& allow)
 {
     command.add_flag("--allow-unsigned", *allow,

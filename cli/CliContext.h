@@ -41,6 +41,15 @@ int writeDatabase(DeviceSession& session);
 // "sonarchive: <what>: <the library's last failure>" on stderr.
 void reportFailure(const sonarchive::_clsSonarchive& library, const std::string& what);
 
+// The DEVICE_ROOT argument of the commands that work on a device: the mount
+// folder, or "auto". The first form keeps the value where the action can reach it.
+std::shared_ptr<std::string> addDeviceRoot(CLI::App& command);
+void addDeviceRoot(CLI::App& command, std::string& root);
+
+// Makes `run` the tool's action when `command` is the one given; what `run`
+// captures lives as long as the action.
+void onChosen(CLI::App& command, CliContext& context, std::function<int()> run);
+
 // The --allow-unsigned flag of the commands that write.
 void addAllowUnsignedFlag(CLI::App& command, const std::shared_ptr<bool>& allow);
 

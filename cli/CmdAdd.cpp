@@ -94,15 +94,12 @@ void registerAddCommand(CLI::App& app, CliContext& context)
 {
     auto* command = app.add_subcommand("add", "Copy media files onto the device and add them as tracks; "
                                               "prints each new track's id. Ctrl-C cancels the running copy");
-    auto root = std::make_shared<std::string>();
+    auto root = addDeviceRoot(*command);
     auto files = std::make_shared<std::vector<std::string>>();
-    command->add_option("DEVICE_ROOT", *root, "The device's mount folder, or 'auto'")->required();
     command->add_option("FILE", *files, "Media files (MP3, AAC, M4A, M4B, WAV, AIFF, MP4 and other MPEG containers)")->required();
     auto allowUnsigned = std::make_shared<bool>(false);
     addAllowUnsignedFlag(*command, allowUnsigned);
-    command->callback([&context, root, files, allowUnsigned] {
-        context.action = [&context, root, files, allowUnsigned] { return runAdd(context, *root, *files, *allowUnsigned); };
-    });
+    onChosen(*command, context, [&context, root, files, allowUnsigned] { return runAdd(context, *root, *files, *allowUnsigned); });
 }
 
 }  // namespace cli

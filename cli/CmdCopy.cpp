@@ -232,7 +232,7 @@ void registerCopyCommand(CLI::App& app, CliContext& context)
 {
     auto* command = app.add_subcommand("copy", "Copy tracks of the device into a folder, named after their titles or a pattern");
     auto options = std::make_shared<CopyOptions>();
-    command->add_option("DEVICE_ROOT", options->root, "The device's mount folder, or 'auto'")->required();
+    addDeviceRoot(*command, options->root);
     command->add_option("DEST_DIR", options->destination, "The folder to copy into (made when missing)")->required();
     auto* all = command->add_flag("--all", options->all, "Copy every track");
     auto* ids = command->add_option("--ids", options->ids, "Copy the tracks with these ids");
@@ -256,7 +256,7 @@ void registerCopyCommand(CLI::App& app, CliContext& context)
     overwrite->excludes(skip)->excludes(keepBoth)->excludes(update);
     skip->excludes(keepBoth)->excludes(update);
     keepBoth->excludes(update);
-    command->callback([&context, options] { context.action = [&context, options] { return runCopy(context, *options); }; });
+    onChosen(*command, context, [&context, options] { return runCopy(context, *options); });
 }
 
 }  // namespace cli

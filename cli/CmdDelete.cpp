@@ -37,15 +37,12 @@ int runDelete(const CliContext& context, const std::string& root, const std::vec
 void registerDeleteCommand(CLI::App& app, CliContext& context)
 {
     auto* command = app.add_subcommand("delete", "Delete tracks (and their media files) and write the database once");
-    auto root = std::make_shared<std::string>();
+    auto root = addDeviceRoot(*command);
     auto ids = std::make_shared<std::vector<std::int32_t>>();
-    command->add_option("DEVICE_ROOT", *root, "The device's mount folder, or 'auto'")->required();
     command->add_option("ID", *ids, "Track ids (see 'list')")->required();
     auto allowUnsigned = std::make_shared<bool>(false);
     addAllowUnsignedFlag(*command, allowUnsigned);
-    command->callback([&context, root, ids, allowUnsigned] {
-        context.action = [&context, root, ids, allowUnsigned] { return runDelete(context, *root, *ids, *allowUnsigned); };
-    });
+    onChosen(*command, context, [&context, root, ids, allowUnsigned] { return runDelete(context, *root, *ids, *allowUnsigned); });
 }
 
 }  // namespace cli

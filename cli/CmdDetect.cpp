@@ -35,7 +35,7 @@ void registerDetectCommand(CLI::App& app, CliContext& context)
     auto* command = app.add_subcommand("detect", "Find the mounted iPod and print its drive root");
     auto confirm = std::make_shared<bool>(false);
     command->add_flag("--confirm", *confirm, "Show the detected drive as a notice before printing it");
-    command->callback([&context, confirm] { context.action = [&context, confirm] { return runDetect(context, *confirm); }; });
+    onChosen(*command, context, [&context, confirm] { return runDetect(context, *confirm); });
 }
 
 }  // namespace cli

@@ -12,12 +12,9 @@ using namespace sonarchive;
 
 namespace {
 
-int runDump(const CliContext& context, const std::string& root)
+// Every record of a loaded database, as JSON.
+nlohmann::ordered_json records(const _clsSonarchive& library)
 {
-    DeviceSession session = loadDevice(context, root);
-    if (!session.library)
-        return kExitFailure;
-    const auto& library = *session.library;
     nlohmann::ordered_json out;
     // A signed database is written back only as it was read (see --allow-unsigned).
     out["signed"] = library.signatureScheme() != 0;
@@ -28,8 +25,7 @@ int runDump(const CliContext& context, const std::string& root)
     out["podcasts"] = toJson(library.GetAllPodcasts());
     out["MHSD_A"] = toJson(library.GetAllAlbumPlayLists());
     out["MHSD_NP"] = toJson(library.GetAllNewPlayLists());
-    std::cout << out.dump(2) << '\n';
-    return kExitOk;
+    return out;
 }
 
 }  // namespace
@@ -37,12 +33,17 @@ int runDump(const CliContext& context, const std::string& root)
 void registerDumpCommand(CLI::App& app, CliContext& context)
 {
     auto* command = app.add_subcommand("dump", "Print every record of the device database as JSON");
-    auto root = std::make_shared<std::string>();
-    command->add_option("DEVICE_ROOT", *root, "The device's mount folder, or 'auto'")->required();
+    auto root = addDeviceRoot(*command);
     auto json = std::make_shared<bool>(true);
     command->add_flag("--json", *json, "JSON output (the only form)");
     // The flag's storage lives as long as the command's action.
-    command->callback([&context, root, json] { context.action = [&context, root, json] { return runDump(context, *root); }; });
+    onChosen(*command, context, [&context, root, json] {
+        const DeviceSession session = loadDevice(context, *root);
+        if (!session.library)
+            return kExitFailure;
+        std::cout << records(*session.library).dump(2) << '\n';
+        return kExitOk;
+    });
 }
 
 }  // namespace cli

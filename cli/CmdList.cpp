@@ -54,11 +54,10 @@ int runList(const CliContext& context, const std::string& root, bool json)
 void registerListCommand(CLI::App& app, CliContext& context)
 {
     auto* command = app.add_subcommand("list", "List every track of the device: id, title, artist, album, year, file");
-    auto root = std::make_shared<std::string>();
+    auto root = addDeviceRoot(*command);
     auto json = std::make_shared<bool>(false);
-    command->add_option("DEVICE_ROOT", *root, "The device's mount folder, or 'auto'")->required();
     command->add_flag("--json", *json, "Print every track's full information as JSON");
-    command->callback([&context, root, json] { context.action = [&context, root, json] { return runList(context, *root, *json); }; });
+    onChosen(*command, context, [&context, root, json] { return runList(context, *root, *json); });
 }
 
 }  // namespace cli

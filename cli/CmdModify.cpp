@@ -56,10 +56,9 @@ int runModify(const CliContext& context, const std::string& root, std::int32_t i
 void registerModifyCommand(CLI::App& app, CliContext& context)
 {
     auto* command = app.add_subcommand("modify", "Change a track's texts and playback fields and write the database");
-    auto root = std::make_shared<std::string>();
+    auto root = addDeviceRoot(*command);
     auto id = std::make_shared<std::int32_t>(0);
     auto c = std::make_shared<Changes>();
-    command->add_option("DEVICE_ROOT", *root, "The device's mount folder, or 'auto'")->required();
     command->add_option("ID", *id, "Track id (see 'list')")->required();
     command->add_option("--title", c->title);
     command->add_option("--album", c->album);
@@ -79,7 +78,7 @@ void registerModifyCommand(CLI::App& app, CliContext& context)
     command->add_flag("--allow-unsigned", c->allowUnsigned,
                       "Write a signed database although its signature can't be renewed (the iPod may then show no music "
                       "until its own software signs it again)");
-    command->callback([&context, root, id, c] { context.action = [&context, root, id, c] { return runModify(context, *root, *id, *c); }; });
+    onChosen(*command, context, [&context, root, id, c] { return runModify(context, *root, *id, *c); });
 }
 
 }  // namespace cli

@@ -52,26 +52,22 @@ int runNewPlaylist(const CliContext& context, const std::string& root, const std
 void registerPlaylistsCommand(CLI::App& app, CliContext& context)
 {
     auto* command = app.add_subcommand("playlists", "List the device's playlists: index, kind, track count, name");
-    auto root = std::make_shared<std::string>();
+    auto root = addDeviceRoot(*command);
     auto json = std::make_shared<bool>(false);
-    command->add_option("DEVICE_ROOT", *root, "The device's mount folder, or 'auto'")->required();
     command->add_flag("--json", *json, "Print each playlist with the ids of its tracks as JSON");
-    command->callback([&context, root, json] { context.action = [&context, root, json] { return runPlaylists(context, *root, *json); }; });
+    onChosen(*command, context, [&context, root, json] { return runPlaylists(context, *root, *json); });
 
     auto* make = app.add_subcommand("new-playlist", "Add a playlist of these tracks, in this order, and write the database");
-    auto deviceRoot = std::make_shared<std::string>();
+    auto deviceRoot = addDeviceRoot(*make);
     auto name = std::make_shared<std::string>();
     auto ids = std::make_shared<std::vector<std::int32_t>>();
-    make->add_option("DEVICE_ROOT", *deviceRoot, "The device's mount folder, or 'auto'")->required();
     make->add_option("NAME", *name, "The playlist's name")->required();
     make->add_option("ID", *ids, "Track ids (see 'list'); one may be given more than once");
     auto allowUnsigned = std::make_shared<bool>(false);
     addAllowUnsignedFlag(*make, allowUnsigned);
-    make->callback([&context, deviceRoot, name, ids, allowUnsigned] {
-        context.action = [&context, deviceRoot, name, ids, allowUnsigned] {
+    onChosen(*make, context, [&context, deviceRoot, name, ids, allowUnsigned] {
             return runNewPlaylist(context, *deviceRoot, *name, *ids, *allowUnsigned);
-        };
-    });
+        });
 }
 
 }  // namespace cli

@@ -87,9 +87,7 @@ void registerProbeCommand(CLI::App& app, CliContext& context)
     auto json = std::make_shared<bool>(false);
     command->add_option("FILE", *files, "Media files to analyse")->required();
     command->add_flag("--json", *json, "Print each file's track information as JSON");
-    command->callback([&context, files, json] {
-        context.action = [&context, files, json] { return runProbe(context, *files, *json); };
-    });
+    onChosen(*command, context, [&context, files, json] { return runProbe(context, *files, *json); });
 }
 
 }  // namespace cli

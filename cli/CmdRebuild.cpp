@@ -56,15 +56,12 @@ int runRebuild(const CliContext& context, const std::string& root, bool shuffle,
 void registerRebuildCommand(CLI::App& app, CliContext& context)
 {
     auto* command = app.add_subcommand("rebuild", "Make a new database from the media files already on the device");
-    auto root = std::make_shared<std::string>();
+    auto root = addDeviceRoot(*command);
     auto shuffle = std::make_shared<bool>(false);
-    command->add_option("DEVICE_ROOT", *root, "The device's mount folder, or 'auto'")->required();
     command->add_flag("--shuffle", *shuffle, "The device is a shuffle model: video files are left out");
     auto allowUnsigned = std::make_shared<bool>(false);
     addAllowUnsignedFlag(*command, allowUnsigned);
-    command->callback([&context, root, shuffle, allowUnsigned] {
-        context.action = [&context, root, shuffle, allowUnsigned] { return runRebuild(context, *root, *shuffle, *allowUnsigned); };
-    });
+    onChosen(*command, context, [&context, root, shuffle, allowUnsigned] { return runRebuild(context, *root, *shuffle, *allowUnsigned); });
 }
 
 }  // namespace cli

@@ -34,9 +34,8 @@ int runReset(const CliContext& context, const std::string& root)
 void registerResetCommand(CLI::App& app, CliContext& context)
 {
     auto* command = app.add_subcommand("reset", "Replace the device's database with an empty one (media files stay)");
-    auto root = std::make_shared<std::string>();
-    command->add_option("DEVICE_ROOT", *root, "The device's mount folder, or 'auto'")->required();
-    command->callback([&context, root] { context.action = [&context, root] { return runReset(context, *root); }; });
+    auto root = addDeviceRoot(*command);
+    onChosen(*command, context, [&context, root] { return runReset(context, *root); });
 }
 
 }  // namespace cli

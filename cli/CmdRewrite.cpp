@@ -20,13 +20,10 @@ int runRewrite(const CliContext& context, const std::string& root, bool allowUns
 void registerRewriteCommand(CLI::App& app, CliContext& context)
 {
     auto* command = app.add_subcommand("rewrite", "Load the device database and write it back");
-    auto root = std::make_shared<std::string>();
+    auto root = addDeviceRoot(*command);
     auto allowUnsigned = std::make_shared<bool>(false);
-    command->add_option("DEVICE_ROOT", *root, "The device's mount folder, or 'auto'")->required();
     addAllowUnsignedFlag(*command, allowUnsigned);
-    command->callback([&context, root, allowUnsigned] {
-        context.action = [&context, root, allowUnsigned] { return runRewrite(context, *root, *allowUnsigned); };
-    });
+    onChosen(*command, context, [&context, root, allowUnsigned] { return runRewrite(context, *root, *allowUnsigned); });
 }
 
 }  // namespace cli
