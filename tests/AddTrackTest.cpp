@@ -64,26 +64,10 @@ struct FreshDevice {
 
 TrackInfo mp3Info(const std::u16string& title = u"Song")
 {
-    TrackInfo info;
-    info.sTitle = title;
-    info.sAlbum = u"Album";
-    info.sArtist = u"Artist";
-    info.sComposer = u"Composer";
-    info.sGenre = u"Jazz";
-    info.sYear = u"2021";
-    info.sFiletype = u"MP3";
-    info.iFileSize = 11;
-    info.iTrackTimLength = 3000;
-    info.iType = 1;
-    info.iBitrateInKbs = 128;
-    info.iSampleRateInHz = 48000;
-    info.iStartTime = 5;
-    info.iStopTime = 7;
-    info.iSkipWhenShuffle = 1;
-    info.iRememberPlayBackPos = 1;
-    info.IsVBR = 255;
-    info.isFileSupported = true;
-    return info;
+    return {.sTitle = title, .sAlbum = u"Album", .sArtist = u"Artist", .sComposer = u"Composer", .sGenre = u"Jazz",
+            .sYear = u"2021", .sFiletype = u"MP3", .iFileSize = 11, .iTrackTimLength = 3000, .iType = 1,
+            .iBitrateInKbs = 128, .iSampleRateInHz = 48000, .iStartTime = 5, .iStopTime = 7, .iSkipWhenShuffle = 1,
+            .iRememberPlayBackPos = 1, .IsVBR = 255, .isFileSupported = true};
 }
 
 bool matches(const std::u16string& text, const char* pattern)
@@ -272,12 +256,8 @@ TEST(AddTrack, ModificationRebuildsTheStringRecordsOfThatTrack)
     const MHIT before = d.track(0);
     const std::u16string path = d.db.GetTrackInfo(1).sLocation;
 
-    TrackInfo changed;
-    changed.sTitle = u"New title";
-    changed.sGenre = u"Rock";
-    changed.sYear = u"1999-12-31";  // a date keeps its year
-    changed.iStartTime = 42;
-    changed.iRememberPlayBackPos = 1;
+    TrackInfo changed{.sTitle = u"New title", .sGenre = u"Rock", .sYear = u"1999-12-31",  // a date keeps its year
+                      .iStartTime = 42, .iRememberPlayBackPos = 1};
     EXPECT_EQ(d.db.AddTrack(u"", changed, true, path, true, 1), 1);
     const MHIT after = d.track(0);
     EXPECT_EQ(d.trackCount(), 2);
