@@ -41,34 +41,39 @@ void expectSame(const MHOD_S& a, const MHOD_S& b)
         differs("sString");
 }
 
+// Both lists must claim the same count; `check` then compares their entries pair by pair.
+template <typename Entry, typename Check>
+void expectSameEntries(const std::vector<Entry>& a, const std::vector<Entry>& b, std::int32_t countA, std::int32_t countB,
+                       const char* countName, Check check)
+{
+    if (countA != countB)
+        differs(countName);
+    for (std::size_t i = 0; i < static_cast<std::size_t>(countA); ++i)
+        check(a[i], b[i]);
+}
+
 void expectSame(const MHSD_T& a, const MHSD_T& b)
 {
-    if (a.m_mhlt.iNumberOfllTracks != b.m_mhlt.iNumberOfllTracks)
-        differs("iNumberOfllTracks");
-    for (std::size_t i = 0; i < static_cast<std::size_t>(a.m_mhlt.iNumberOfllTracks); ++i) {
-        const MHIT& x = a.m_mhlt.m_mhit[i];
-        const MHIT& y = b.m_mhlt.m_mhit[i];
-        expectSameFields(x, y, kMHITFields, x.iHeaderSize);
-        for (std::size_t j = 0; j < static_cast<std::size_t>(x.iNumberOfMHODS); ++j)
-            expectSame(x.m_mhod[j], y.m_mhod[j]);
-    }
+    expectSameEntries(a.m_mhlt.m_mhit, b.m_mhlt.m_mhit, a.m_mhlt.iNumberOfllTracks, b.m_mhlt.iNumberOfllTracks, "iNumberOfllTracks",
+                      [](const MHIT& x, const MHIT& y) {
+                          expectSameFields(x, y, kMHITFields, x.iHeaderSize);
+                          for (std::size_t j = 0; j < static_cast<std::size_t>(x.iNumberOfMHODS); ++j)
+                              expectSame(x.m_mhod[j], y.m_mhod[j]);
+                      });
 }
 
 void expectSame(const MHSD_P& a, const MHSD_P& b)
 {
-    if (a.m_mhlp.iNumberOfPlaylists != b.m_mhlp.iNumberOfPlaylists)
-        differs("iNumberOfPlaylists");
-    for (std::size_t k = 0; k < static_cast<std::size_t>(a.m_mhlp.iNumberOfPlaylists); ++k) {
-        const MHYP& x = a.m_mhlp.m_mhyp[k];
-        const MHYP& y = b.m_mhlp.m_mhyp[k];
-        expectSameFields(x, y, kMHYPFields, x.iHeaderSize);
-        if (x.iChildsCount > 0)
-            expectSame(x.m_mhod_s, y.m_mhod_s);
-        for (std::size_t j = 0; j < static_cast<std::size_t>(x.iPlaylistItemsCount); ++j) {
-            expectSameFields(x.m_mhip[j], y.m_mhip[j], kMHIPFields, x.m_mhip[j].iHeaderSize);
-            expectSameFields(x.m_mhod_poe[j], y.m_mhod_poe[j], kMHOD_POEFields, x.m_mhod_poe[j].iTotalSize);
-        }
-    }
+    expectSameEntries(a.m_mhlp.m_mhyp, b.m_mhlp.m_mhyp, a.m_mhlp.iNumberOfPlaylists, b.m_mhlp.iNumberOfPlaylists, "iNumberOfPlaylists",
+                      [](const MHYP& x, const MHYP& y) {
+                          expectSameFields(x, y, kMHYPFields, x.iHeaderSize);
+                          if (x.iChildsCount > 0)
+                              expectSame(x.m_mhod_s, y.m_mhod_s);
+                          for (std::size_t j = 0; j < static_cast<std::size_t>(x.iPlaylistItemsCount); ++j) {
+                              expectSameFields(x.m_mhip[j], y.m_mhip[j], kMHIPFields, x.m_mhip[j].iHeaderSize);
+                              expectSameFields(x.m_mhod_poe[j], y.m_mhod_poe[j], kMHOD_POEFields, x.m_mhod_poe[j].iTotalSize);
+                          }
+                      });
 }
 
 // Identifier -1 is the library's own deletion mark; a file that stores it has

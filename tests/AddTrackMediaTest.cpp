@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <tuple>
 
 using namespace sonarchive;
 using namespace testsupport;
@@ -115,12 +116,10 @@ TEST_F(RealMedia, AddedTracksSurviveAWriteAndALoad)
         const MHIT& t = tracks.m_mhlt.m_mhit[i];
         const TrackInfo got = s.db.GetTrackInfo(t.iUniqueID);
         EXPECT_EQ(t.iUniqueID, static_cast<std::int32_t>(i + 1));
-        EXPECT_EQ(got.sTitle, expected.sTitle);
-        EXPECT_EQ(got.sArtist, expected.sArtist);
-        EXPECT_EQ(got.sAlbum, expected.sAlbum);
-        EXPECT_EQ(got.sGenre, expected.sGenre);
-        EXPECT_EQ(got.sComposer, expected.sComposer);
-        EXPECT_EQ(got.sComment, expected.sComment);
+        const auto texts = [](const TrackInfo& info) {
+            return std::tie(info.sTitle, info.sArtist, info.sAlbum, info.sGenre, info.sComposer, info.sComment);
+        };
+        EXPECT_EQ(texts(got), texts(expected));
         EXPECT_EQ(trackYear(got), trackYear(expected));
         EXPECT_EQ(got.sYear, bytesToText(yearField(expected.sYear)));
         EXPECT_EQ(t.sFiletype, expected.sFiletype + u" ");

@@ -10,29 +10,31 @@
 
 #include <filesystem>
 #include <regex>
+#include <tuple>
 
 using namespace sonarchive;
+using namespace std::string_literals;
 using namespace testsupport;
 namespace fs = std::filesystem;
 
 namespace {
 
-// A device reset to the template and loaded, with its sources in another folder.
-struct FreshDevice {
+// A device folder with a library object pointed at it, nothing loaded yet, and
+// its sources in another folder.
+struct Device {
     TempDir dir;
     TempDir sources;
     ScriptedHost host;
     RecordingEvents events;
     clsSonarchive db;
 
-    FreshDevice()
+    Device()
     {
         db.setUserInterfaceHost(&host);
         db.setEventListener(&events);
         db.initlaize(0, u"Test", dir.root());
-        EXPECT_TRUE(db.ResetiPodDB());
-        EXPECT_TRUE(db.LoadiPodDB());
     }
+    fs::path databaseFile() const { return dir.path() / "iPod_Control/iTunes/Sonarchive"; }
     fs::path music() const { return dir.path() / "iPod_Control/Music"; }
     fs::path source(const std::string& name, const std::string& bytes = "media bytes")
     {
@@ -62,28 +64,29 @@ struct FreshDevice {
     }
 };
 
+// A device reset to the template and loaded.
+struct FreshDevice : Device {
+    FreshDevice()
+    {
+        EXPECT_TRUE(db.ResetiPodDB());
+        EXPECT_TRUE(db.LoadiPodDB());
+    }
+};
+
 TrackInfo mp3Info(const std::u16string& title = u"Song")
 {
-    TrackInfo info;
-    info.sTitle = title;
-    info.sAlbum = u"Album";
-    info.sArtist = u"Artist";
-    info.sComposer = u"Composer";
-    info.sGenre = u"Jazz";
-    info.sYear = u"2021";
-    info.sFiletype = u"MP3";
-    info.iFileSize = 11;
-    info.iTrackTimLength = 3000;
-    info.iType = 1;
-    info.iBitrateInKbs = 128;
-    info.iSampleRateInHz = 48000;
-    info.iStartTime = 5;
-    info.iStopTime = 7;
-    info.iSkipWhenShuffle = 1;
-    info.iRememberPlayBackPos = 1;
-    info.IsVBR = 255;
-    info.isFileSupported = true;
-    return info;
+    return {.sTitle = title, .sAlbum = u"Album", .sArtist = u"Artist", .sComposer = u"Composer", .sGenre = u"Jazz",
+            .sYear = u"2021", .sFiletype = u"MP3", .iFileSize = 11, .iTrackTimLength = 3000, .iType = 1,
+            .iBitrateInKbs = 128, .iSampleRateInHz = 48000, .iStartTime = 5, .iStopTime = 7, .iSkipWhenShuffle = 1,
+            .iRememberPlayBackPos = 1, .IsVBR = 255, .isFileSupported = true};
+}
+
+// The start every record shares: its four-letter name and its header size.
+template <typename Record>
+void expectStart(const Record& record, const std::u16string& id, std::int32_t headerSize)
+{
+    EXPECT_EQ(record.sID, id);
+    EXPECT_EQ(record.iHeaderSize, headerSize) << toUtf8(id);
 }
 
 bool matches(const std::u16string& text, const char* pattern)
@@ -136,41 +139,25 @@ TEST(AddTrack, NewTrackRecordAndPlaylistItemsHoldTheirValues)
     info.sComment.clear();  // an empty kind is left out
     ASSERT_EQ(d.add(d.source("one.mp3"), info), 1);
     const MHIT t = d.track(0);
-    EXPECT_EQ(t.sID, u"mhit");
-    EXPECT_EQ(t.iHeaderSize, 328);
-    EXPECT_EQ(t.iUniqueID, 1);
-    EXPECT_EQ(t.iVisible, 1);
-    EXPECT_EQ(t.sFiletype, u"MP3 ");
-    EXPECT_EQ(t.iType1, 255);
-    EXPECT_EQ(t.iType2, 1);
-    EXPECT_EQ(t.iTrackSize, 11);
-    EXPECT_EQ(t.iTrackTimeLength, 3000);
+    expectStart(t, u"mhit", 328);
+    EXPECT_EQ(std::tie(t.iUniqueID, t.iVisible, t.iPlayCount), std::tuple(1, 1, 0));
+    // The file: its type code, kinds, size and length, then its year and rates.
+    EXPECT_EQ(std::tie(t.sFiletype, t.iType1, t.iType2, t.iTrackSize, t.iTrackTimeLength), std::tuple(u"MP3 "s, 255, 1, 11, 3000));
     EXPECT_EQ(t.sTrackYear, std::string("\xE5\x07\0\0", 4));  // 2021 as every reader of the field expects it
-    EXPECT_EQ(t.iBitrate, 128);
-    EXPECT_EQ(t.iSampleRate, 1572864000);
-    EXPECT_EQ(t.iSampleRate2, 1572864000);
-    EXPECT_EQ(t.iStartTime, 5);
-    EXPECT_EQ(t.iStopTime, 7);
-    EXPECT_EQ(t.iSkipWhenShuffle, 1);
-    EXPECT_EQ(t.iRememPlaybackPos, 1);
-    EXPECT_EQ(t.iUnk1, -1);
-    EXPECT_EQ(t.iUnk3, 12);
-    EXPECT_EQ(t.iHasArtwork, 2);
-    EXPECT_EQ(t.iMovieFileFlag, 0);
-    EXPECT_EQ(t.iMediaType, 1);
-    EXPECT_EQ(t.iGaplessTrackFlag, 1);
-    EXPECT_EQ(t.iPlayCount, 0);
+    EXPECT_EQ(std::tie(t.iBitrate, t.iSampleRate, t.iSampleRate2), std::tuple(128, 1572864000, 1572864000));
+    EXPECT_EQ(std::tie(t.iStartTime, t.iStopTime, t.iSkipWhenShuffle, t.iRememPlaybackPos), std::tuple(5, 7, 1, 1));
+    // What every new track record holds.
+    EXPECT_EQ(std::tie(t.iUnk1, t.iUnk3, t.iHasArtwork, t.iMovieFileFlag, t.iMediaType, t.iGaplessTrackFlag),
+              std::tuple(-1, 12, 2, 0, 1, 1));
 
     std::vector<std::int32_t> kinds;
     std::int32_t total = 328;
     for (const MHOD_S& r : t.m_mhod) {
         kinds.push_back(r.iType);
-        EXPECT_EQ(r.sID, u"mhod");
-        EXPECT_EQ(r.iHeaderSize, 24);
+        expectStart(r, u"mhod", 24);
         EXPECT_EQ(r.iLength, static_cast<std::int32_t>(2 * r.sString.size()));
         EXPECT_EQ(r.iTotalSize, r.iLength + 40);
-        EXPECT_EQ(r.iPosition, 1);
-        EXPECT_EQ(r.iUnk3, 1);
+        EXPECT_EQ(std::tie(r.iPosition, r.iUnk3), std::tuple(1, 1));
         total += r.iTotalSize;
     }
     EXPECT_EQ(kinds, (std::vector<std::int32_t>{1, 3, 4, 12, 5, 2}));
@@ -181,17 +168,11 @@ TEST(AddTrack, NewTrackRecordAndPlaylistItemsHoldTheirValues)
         const MHYP& list = section.m_mhlp.m_mhyp.at(0);
         ASSERT_EQ(list.iPlaylistItemsCount, 1);
         const MHIP& item = list.m_mhip.at(0);
-        EXPECT_EQ(item.sID, u"mhip");
-        EXPECT_EQ(item.iHeaderSize, 76);
-        EXPECT_EQ(item.iTotalSize, 120);
-        EXPECT_EQ(item.iChildCount, 1);
-        EXPECT_EQ(item.iGroupID, 1);
-        EXPECT_EQ(item.iTrackID, 1);
+        expectStart(item, u"mhip", 76);
+        EXPECT_EQ(std::tie(item.iTotalSize, item.iChildCount, item.iGroupID, item.iTrackID), std::tuple(120, 1, 1, 1));
         const MHOD_POE& data = list.m_mhod_poe.at(0);
-        EXPECT_EQ(data.sID, u"mhod");
-        EXPECT_EQ(data.iHeaderSize, 24);
-        EXPECT_EQ(data.iTotalSize, 44);
-        EXPECT_EQ(data.iType, 100);
+        expectStart(data, u"mhod", 24);
+        EXPECT_EQ(std::tie(data.iTotalSize, data.iType), std::tuple(44, 100));
         EXPECT_GE(data.iPosition, 1);
         EXPECT_LE(data.iPosition, 4999);
         EXPECT_EQ(data.sUnk3, std::string(16, '\0'));
@@ -272,12 +253,8 @@ TEST(AddTrack, ModificationRebuildsTheStringRecordsOfThatTrack)
     const MHIT before = d.track(0);
     const std::u16string path = d.db.GetTrackInfo(1).sLocation;
 
-    TrackInfo changed;
-    changed.sTitle = u"New title";
-    changed.sGenre = u"Rock";
-    changed.sYear = u"1999-12-31";  // a date keeps its year
-    changed.iStartTime = 42;
-    changed.iRememberPlayBackPos = 1;
+    TrackInfo changed{.sTitle = u"New title", .sGenre = u"Rock", .sYear = u"1999-12-31",  // a date keeps its year
+                      .iStartTime = 42, .iRememberPlayBackPos = 1};
     EXPECT_EQ(d.db.AddTrack(u"", changed, true, path, true, 1), 1);
     const MHIT after = d.track(0);
     EXPECT_EQ(d.trackCount(), 2);
@@ -366,42 +343,29 @@ TEST(AddTrack, UnsupportedFileIsRefusedQuietly)
 
 TEST(AddTrack, WithoutALoadTheDevicesOwnDatabaseIsUsed)
 {
-    TempDir dir, sources;
-    installDatabase(dir.path(), buildDatabase(typicalDatabase({makeTrack(5, u"Five"), makeTrack(9, u"Nine")})));
-    const std::string before = readFile(dir.path() / "iPod_Control/iTunes/Sonarchive");
-    ScriptedHost host;
-    clsSonarchive db;
-    db.setUserInterfaceHost(&host);
-    db.initlaize(0, u"Test", dir.root());
-    writeFile(sources.path() / "new.mp3", "bytes");
-    TrackInfo info = mp3Info();
-    EXPECT_EQ(db.AddTrack(fromUtf8((sources.path() / "new.mp3").string()), info, false, {}, true), 10);
-    EXPECT_EQ(db.GetAllTracks().m_mhlt.iNumberOfllTracks, 3);
-    EXPECT_EQ(db.GetTrackInfo(5).sTitle, u"Five");
-    EXPECT_EQ(readFile(dir.path() / "iPod_Control/iTunes/Sonarchive"), before);
-    EXPECT_TRUE(host.prompts.empty());
+    Device d;
+    installDatabase(d.dir.path(), buildDatabase(typicalDatabase({makeTrack(5, u"Five"), makeTrack(9, u"Nine")})));
+    const std::string before = readFile(d.databaseFile());
+    EXPECT_EQ(d.add(d.source("new.mp3", "bytes"), mp3Info()), 10);
+    EXPECT_EQ(d.trackCount(), 3);
+    EXPECT_EQ(d.db.GetTrackInfo(5).sTitle, u"Five");
+    EXPECT_EQ(readFile(d.databaseFile()), before);
+    EXPECT_TRUE(d.host.prompts.empty());
 
     // A deleted highest track frees its identifier; the next add counts from the rest.
     std::int32_t ten = 10;
-    db.DeleteTrack(ten);
-    writeFile(sources.path() / "again.mp3", "bytes");
-    EXPECT_EQ(db.AddTrack(fromUtf8((sources.path() / "again.mp3").string()), info, false, {}, true), 10);
+    d.db.DeleteTrack(ten);
+    EXPECT_EQ(d.add(d.source("again.mp3", "bytes"), mp3Info()), 10);
 }
 
 TEST(AddTrack, WithoutADatabaseTheUserIsAskedAndDecliningAddsNothing)
 {
-    TempDir dir, sources;
-    fs::create_directories(dir.path() / "iPod_Control/iTunes");
-    ScriptedHost host;
-    clsSonarchive db;
-    db.setUserInterfaceHost(&host);
-    db.initlaize(0, u"Test", dir.root());
-    writeFile(sources.path() / "new.mp3", "bytes");
-    TrackInfo info = mp3Info();
-    EXPECT_EQ(db.AddTrack(fromUtf8((sources.path() / "new.mp3").string()), info, false, {}, true), 0);
-    ASSERT_EQ(host.prompts.size(), 1u);  // the reader's reset question, declined
-    EXPECT_FALSE(fs::exists(dir.path() / "iPod_Control/iTunes/Sonarchive"));
-    EXPECT_FALSE(fs::exists(dir.path() / "iPod_Control/Music"));
+    Device d;
+    fs::create_directories(d.databaseFile().parent_path());
+    EXPECT_EQ(d.add(d.source("new.mp3", "bytes"), mp3Info()), 0);
+    ASSERT_EQ(d.host.prompts.size(), 1u);  // the reader's reset question, declined
+    EXPECT_FALSE(fs::exists(d.databaseFile()));
+    EXPECT_FALSE(fs::exists(d.music()));
 }
 
 TEST(AddTrack, DevicePathsBelowARelativeDriveRoot)
@@ -434,17 +398,11 @@ TEST(AddTrack, WhenEveryFolderNameIsTakenAFileGoesIntoAnExistingFolder)
 
 TEST(AddTrack, TheLibraryIdOfTheFirstTrackThatHasOneIsTaken)
 {
-    TempDir dir, sources;
+    Device d;
     TrackFixture withId = makeTrack(2, u"Two");
     withId.patches[112] = le32(0x1234567) + le32(0x89);
-    installDatabase(dir.path(), buildDatabase(typicalDatabase({makeTrack(1, u"One"), withId})));
-    clsSonarchive db;
-    ScriptedHost host;
-    db.setUserInterfaceHost(&host);
-    db.initlaize(0, u"Test", dir.root());
-    ASSERT_TRUE(db.LoadiPodDB());
-    writeFile(sources.path() / "new.mp3", "bytes");
-    TrackInfo info = mp3Info();
-    ASSERT_EQ(db.AddTrack(fromUtf8((sources.path() / "new.mp3").string()), info, false, {}, true), 3);
-    EXPECT_EQ(db.GetAllTracks().m_mhlt.m_mhit.at(2).iDB_ID, 0x0000008901234567);
+    installDatabase(d.dir.path(), buildDatabase(typicalDatabase({makeTrack(1, u"One"), withId})));
+    ASSERT_TRUE(d.db.LoadiPodDB());
+    ASSERT_EQ(d.add(d.source("new.mp3", "bytes"), mp3Info()), 3);
+    EXPECT_EQ(d.track(2).iDB_ID, 0x0000008901234567);
 }

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <initializer_list>
+#include <utility>
 #include <sys/wait.h>
 
 using namespace testsupport;
@@ -45,6 +47,12 @@ struct Device {
         return run;
     }
     std::string file(const std::string& relative) const { return readFile(out.path() / relative); }
+    // Checks each file below the output folder against the bytes it should hold.
+    void expectFiles(std::initializer_list<std::pair<const char*, const char*>> files) const
+    {
+        for (const auto& [relative, bytes] : files)
+            EXPECT_EQ(file(relative), bytes) << relative;
+    }
 };
 
 }  // namespace
@@ -54,10 +62,8 @@ TEST(CliCopy, CopiesEveryTrackUnderItsCleanedTitle)
     Device d;
     const CopyRun run = d.copy("--all");
     EXPECT_EQ(run.exitCode, 0) << run.errors;
-    EXPECT_EQ(d.file("ACDC Live.mp3"), "one");
-    EXPECT_EQ(d.file("Second.m4a"), "two");
     // ".." + "." with its trailing dots dropped leaves no name: the fallback name.
-    EXPECT_EQ(d.file("iPodFile"), "three");
+    d.expectFiles({{"ACDC Live.mp3", "one"}, {"Second.m4a", "two"}, {"iPodFile", "three"}});
 }
 
 TEST(CliCopy, NamePatternCleansEachFieldAndStaysInsideTheFolder)
@@ -65,9 +71,8 @@ TEST(CliCopy, NamePatternCleansEachFieldAndStaysInsideTheFolder)
     Device d;
     const CopyRun run = d.copy("--ids 1 2 3 --name '{artist}/{album}/{id} {title}'");
     EXPECT_EQ(run.exitCode, 0) << run.errors;
-    EXPECT_EQ(d.file("BandName/First/1 ACDC Live.mp3"), "one");
-    EXPECT_EQ(d.file("Unknown/Unknown/2 Second.m4a"), "two");
-    EXPECT_EQ(d.file("iPodFile/Third/3 "), "three");  // an artist ".." must not lead out of the folder
+    // An artist ".." must not lead out of the folder.
+    d.expectFiles({{"BandName/First/1 ACDC Live.mp3", "one"}, {"Unknown/Unknown/2 Second.m4a", "two"}, {"iPodFile/Third/3 ", "three"}});
 }
 
 TEST(CliCopy, ExistingFilesAreSkippedReplacedOrKeptBoth)
@@ -80,8 +85,7 @@ TEST(CliCopy, ExistingFilesAreSkippedReplacedOrKeptBoth)
     EXPECT_NE(run.errors.find("exists, skipped"), std::string::npos);
 
     run = d.copy("--ids 2 --keep-both");
-    EXPECT_EQ(d.file("Second.m4a"), "old");
-    EXPECT_EQ(d.file("Second (2).m4a"), "two");
+    d.expectFiles({{"Second.m4a", "old"}, {"Second (2).m4a", "two"}});
 
     run = d.copy("--ids 2 --overwrite");
     EXPECT_EQ(run.exitCode, 0);
@@ -164,8 +168,7 @@ TEST(CliCopy, APlaylistIsCopiedInItsOrderWithItsM3u8)
     PlaylistDevice d;
     const CopyRun run = d.copy("--playlist 'Road: trip' --m3u --name '{playlist}/{index:02} {artist} - {title}'");
     EXPECT_EQ(run.exitCode, 0) << run.errors;
-    EXPECT_EQ(d.file("Road trip/01 Cy - Three.mp3"), "three");
-    EXPECT_EQ(d.file("Road trip/02 Ann - One.mp3"), "one");
+    d.expectFiles({{"Road trip/01 Cy - Three.mp3", "three"}, {"Road trip/02 Ann - One.mp3", "one"}});
     EXPECT_EQ(d.file("Road trip.m3u8"), "#EXTM3U\n"
                                         "#EXTINF:250,Cy - Three\nRoad trip/01 Cy - Three.mp3\n"
                                         "#EXTINF:62,Ann - One\nRoad trip/02 Ann - One.mp3\n"
@@ -185,8 +188,7 @@ TEST(CliCopy, UpdateCopiesOnlyWhatChangedAndFiltersNarrowTheTracks)
 {
     PlaylistDevice d;
     EXPECT_EQ(d.copy("--all --m3u --album alpha").exitCode, 0);
-    EXPECT_EQ(d.file("One.mp3"), "one");
-    EXPECT_EQ(d.file("Three.mp3"), "three");
+    d.expectFiles({{"One.mp3", "one"}, {"Three.mp3", "three"}});
     EXPECT_FALSE(fs::exists(d.out.path() / "Two.m4a"));
     EXPECT_EQ(d.file("Quiet.m3u8"), "#EXTM3U\n");  // its one track was left out by the filter
     EXPECT_FALSE(fs::exists(d.out.path() / "iPod.m3u8"));
@@ -195,8 +197,7 @@ TEST(CliCopy, UpdateCopiesOnlyWhatChangedAndFiltersNarrowTheTracks)
     writeFile(d.out.path() / "Three.mp3", "THREE");  // the same size: left as it is
     const CopyRun update = d.copy("--all --update --artist a");
     EXPECT_EQ(update.exitCode, 0) << update.errors;
-    EXPECT_EQ(d.file("One.mp3"), "one, longer now");
-    EXPECT_EQ(d.file("Three.mp3"), "THREE");
+    d.expectFiles({{"One.mp3", "one, longer now"}, {"Three.mp3", "THREE"}});
     EXPECT_NE(update.errors.find("copied 1 of 1 file"), std::string::npos) << update.errors;
     EXPECT_EQ(d.copy("--all --update --overwrite").exitCode, 2);
 }

@@ -8,12 +8,15 @@
 
 #include <chrono>
 #include <filesystem>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 using namespace sonarchive;
+using namespace std::string_literals;
 using namespace testsupport;
 namespace fs = std::filesystem;
 
@@ -84,6 +87,12 @@ struct Capture {
     }
 };
 
+// The video and the audio codec, to compare both at once.
+std::pair<std::u16string, std::u16string> codecs(const ConverterInfo& info)
+{
+    return {info.videoCodec, info.audioCodec};
+}
+
 fs::path script(const TempDir& dir, const std::string& name, const std::string& body)
 {
     const fs::path path = dir.path() / name;
@@ -98,17 +107,13 @@ TEST(ConverterOutput, H264WithAacIsSupportedAndWithMp3IsNot)
 {
     Capture c;
     ASSERT_TRUE(c.analyse(kMp4H264Aac, u"MP4"));
-    EXPECT_EQ(c.info.videoCodec, u"h264");
-    EXPECT_EQ(c.info.audioCodec, u"aac");
-    EXPECT_EQ(c.info.lengthMs, 2000);
-    EXPECT_EQ(c.info.bitrateKbps, 104);
-    EXPECT_EQ(c.info.sampleRateHz, 44100);
+    EXPECT_EQ(codecs(c.info), std::pair(u"h264"s, u"aac"s));
+    EXPECT_EQ(std::tie(c.info.lengthMs, c.info.bitrateKbps, c.info.sampleRateHz), std::tuple(2000, 104, 44100));
     EXPECT_TRUE(c.info.isSupported);
     EXPECT_TRUE(c.errors.empty());
 
     ASSERT_TRUE(c.analyse(kMp4H264Mp3, u"MOV"));
-    EXPECT_EQ(c.info.audioCodec, u"mp3");
-    EXPECT_EQ(c.info.bitrateKbps, 98);
+    EXPECT_EQ(std::tie(c.info.audioCodec, c.info.bitrateKbps), std::tuple(u"mp3"s, 98));
     EXPECT_FALSE(c.info.isSupported);
 }
 
@@ -116,8 +121,7 @@ TEST(ConverterOutput, AudioOnlyAndMpegStreams)
 {
     Capture aac;
     ASSERT_TRUE(aac.analyse(kAdts, u"AAC"));
-    EXPECT_EQ(aac.info.audioCodec, u"aac");
-    EXPECT_EQ(aac.info.videoCodec, u"");
+    EXPECT_EQ(codecs(aac.info), std::pair(u""s, u"aac"s));
     EXPECT_EQ(aac.info.sampleRateHz, 22050);
     EXPECT_EQ(aac.info.lengthMs, 2000);  // tenths only
     EXPECT_TRUE(aac.info.isSupported);
@@ -125,8 +129,7 @@ TEST(ConverterOutput, AudioOnlyAndMpegStreams)
     Capture mpeg;
     mpeg.info.isSupported = true;
     ASSERT_TRUE(mpeg.analyse(kMpeg1, u"MPG"));
-    EXPECT_EQ(mpeg.info.videoCodec, u"mpeg1video");
-    EXPECT_EQ(mpeg.info.audioCodec, u"mp2");
+    EXPECT_EQ(codecs(mpeg.info), std::pair(u"mpeg1video"s, u"mp2"s));
     EXPECT_EQ(mpeg.info.bitrateKbps, 627);
     EXPECT_FALSE(mpeg.info.isSupported);
 

@@ -260,15 +260,8 @@ namespace {
 sonarchive::TrackInfo track(std::int32_t id, const std::u16string& title, const std::u16string& artist, const std::u16string& location,
                             std::int32_t lengthMs = 61500)
 {
-    sonarchive::TrackInfo info;
-    info.iTrackID = id;
-    info.sTitle = title;
-    info.sArtist = artist;
-    info.sAlbum = u"Album";
-    info.sGenre = u"Jazz";
-    info.sLocation = location;
-    info.iTrackTimLength = lengthMs;
-    return info;
+    return {.sTitle = title, .sAlbum = u"Album", .sArtist = artist, .sGenre = u"Jazz", .sLocation = location,
+            .iTrackTimLength = lengthMs, .iTrackID = id};
 }
 
 fs::path named(const std::string& pattern, const TrackNameFields& fields, const std::u16string& extension = u"mp3")
@@ -283,26 +276,14 @@ fs::path named(const std::string& pattern, const TrackNameFields& fields, const 
 
 TEST(TrackNamePattern, EveryFieldPaddedNumbersAndNoSeparatorLeftByAnEmptyField)
 {
-    TrackNameFields f;
-    f.title = u"Song";
-    f.artist = u"Band";
-    f.album = u"LP";
-    f.genre = u"Rock";
-    f.composer = u"Writer";
-    f.type = u"MP3";
-    f.year = 1999;
-    f.id = 52;
-    f.track = 3;
-    f.disc = 1;
-    f.playlist = u"Road: Trip";
-    f.index = 7;
+    const TrackNameFields f{.title = u"Song", .artist = u"Band", .album = u"LP", .genre = u"Rock", .composer = u"Writer",
+                            .type = u"MP3", .year = 1999, .id = 52, .track = 3, .disc = 1, .playlist = u"Road: Trip", .index = 7};
     EXPECT_EQ(named("{artist}/{album}/{track:02} {title}", f), "Band/LP/03 Song.mp3");
     EXPECT_EQ(named("{genre}/{composer}/{year} {type} {id:05}", f), "Rock/Writer/1999 MP3 00052.mp3");
     EXPECT_EQ(named("{playlist}/{index:03} - {artist} - {title}", f), "Road Trip/007 - Band - Song.mp3");
     EXPECT_EQ(named("{disc}-{track:2} {title}", f), "1-03 Song.mp3");
 
-    TrackNameFields bare;
-    bare.title = u"Alone";
+    const TrackNameFields bare{.title = u"Alone"};
     // Empty fields: "Unknown" in a folder, left out with their separator in the file name.
     EXPECT_EQ(named("{artist}/{album}/{track:02} {title}", bare), "Unknown/Unknown/Alone.mp3");
     EXPECT_EQ(named("{artist} - {title}", bare), "Alone.mp3");

@@ -71,6 +71,16 @@ public:
             m_devices[name + std::to_string(k)] = std::to_string(major) + ":" + std::to_string(minor + k);
     }
 
+    // An iPod on USB and an ordinary disk, as most tests want them.
+    void addIpod(const std::string& name = "sdb", std::vector<int> partitions = {1})
+    {
+        addDisk(name, "Apple", "iPod", true, std::move(partitions));
+    }
+    void addPlainDisk(const std::string& name = "sda", std::vector<int> partitions = {1})
+    {
+        addDisk(name, "ATA", "Disk", false, std::move(partitions));
+    }
+
     // Mounts a block device ("sdb1", or a whole disk) on a new folder below the
     // temporary folder and returns that folder.
     fs::path mount(const std::string& device, const std::string& folderName, bool withDatabaseFolder = true)
@@ -137,6 +147,12 @@ struct Library {
     ScriptedHost host;
     clsSonarchive db;
     Library() { db.setUserInterfaceHost(&host); }
+    // Starts the library as Tracklift does and returns the drive it settled on.
+    std::u16string locate()
+    {
+        db.initlaize(0, u"Tracklift");
+        return db.iPodDriveLetter();
+    }
 };
 
 const std::u16string kDriveNotFound =
@@ -301,42 +317,45 @@ TEST(DeviceDriveMatch, ComparesTheCaptionExactly)
     EXPECT_EQ(match.driveRoot, u"");
 }
 
-TEST(DeviceLocator, FindsTheMountedDeviceWithoutAsking)
-{
+namespace {
+
+// Each test starts from a machine without disks and a library not started yet.
+class DeviceLocator : public ::testing::Test {
+protected:
     FakeSystem system;
-    system.addDisk("sda", "ATA", "Disk", false, {1});
-    system.addDisk("sdb", "Apple", "iPod", true, {1, 2});
+    Library lib;
+};
+
+}  // namespace
+
+TEST_F(DeviceLocator, FindsTheMountedDeviceWithoutAsking)
+{
+    system.addPlainDisk();
+    system.addIpod("sdb", {1, 2});
     system.mount("sda1", "data");
     const fs::path ipod = system.mount("sdb2", "IPOD");
 
-    Library lib;
-    lib.db.initlaize(0, u"Tracklift");
-    EXPECT_EQ(lib.db.iPodDriveLetter(), FakeSystem::root(ipod));
+    EXPECT_EQ(lib.locate(), FakeSystem::root(ipod));
     EXPECT_TRUE(lib.host.prompts.empty());
     EXPECT_TRUE(lib.host.browserTitles.empty());
 }
 
-TEST(DeviceLocator, FindsTheDatabaseFolderInUpperCase)
+TEST_F(DeviceLocator, FindsTheDatabaseFolderInUpperCase)
 {
     // FAT devices mounted on Linux often show their folders in capitals.
-    FakeSystem system;
-    system.addDisk("sdb", "Apple", "iPod", true, {1});
+    system.addIpod();
     const fs::path ipod = system.mount("sdb1", "IPOD", false);
     fs::create_directories(ipod / "IPOD_CONTROL/ITUNES");
 
-    Library lib;
-    lib.db.initlaize(0, u"Tracklift");
-    EXPECT_EQ(lib.db.iPodDriveLetter(), FakeSystem::root(ipod));
+    EXPECT_EQ(lib.locate(), FakeSystem::root(ipod));
     EXPECT_TRUE(lib.host.prompts.empty());
 }
 
-TEST(DeviceLocator, ConfirmsTheDriveOnlyWhenAsked)
+TEST_F(DeviceLocator, ConfirmsTheDriveOnlyWhenAsked)
 {
-    FakeSystem system;
-    system.addDisk("sdb", "Apple", "iPod", true, {1});
+    system.addIpod();
     const std::u16string drive = FakeSystem::root(system.mount("sdb1", "IPOD"));
 
-    Library lib;
     lib.db.initlaize(0, u"Tracklift", u"/elsewhere/");
     EXPECT_EQ(lib.db.GetiPodDriveString(0, u"Tracklift"), drive);
     EXPECT_EQ(lib.db.GetiPodDriveString(0, u"Tracklift", false), drive);
@@ -349,25 +368,20 @@ TEST(DeviceLocator, ConfirmsTheDriveOnlyWhenAsked)
     EXPECT_EQ(lib.db.iPodDriveLetter(), drive);
 }
 
-TEST(DeviceLocator, FindsAMountPointWithBlanksInItsName)
+TEST_F(DeviceLocator, FindsAMountPointWithBlanksInItsName)
 {
-    FakeSystem system;
-    system.addDisk("sdb", "Apple", "iPod", true, {1});
+    system.addIpod();
     const fs::path ipod = system.mount("sdb1", "Jane's iPod 2");
 
-    Library lib;
-    lib.db.initlaize(0, u"Tracklift");
-    EXPECT_EQ(lib.db.iPodDriveLetter(), FakeSystem::root(ipod));
+    EXPECT_EQ(lib.locate(), FakeSystem::root(ipod));
     EXPECT_TRUE(lib.host.prompts.empty());
 }
 
-TEST(DeviceLocator, DriveWithoutDatabaseFolderKeptWhenTheUserSaysYes)
+TEST_F(DeviceLocator, DriveWithoutDatabaseFolderKeptWhenTheUserSaysYes)
 {
-    FakeSystem system;
-    system.addDisk("sdb", "Apple", "iPod", true, {1});
+    system.addIpod();
     const std::u16string drive = FakeSystem::root(system.mount("sdb1", "IPOD", false));
 
-    Library lib;
     lib.host.answer(MessageResult::Yes);
     EXPECT_EQ(lib.db.GetiPodDriveString(0, u"Tracklift", true), drive);
     ASSERT_EQ(lib.host.prompts.size(), 1u);  // no notice for a drive the user confirmed
@@ -376,13 +390,11 @@ TEST(DeviceLocator, DriveWithoutDatabaseFolderKeptWhenTheUserSaysYes)
     EXPECT_EQ(lib.db.iPodDriveLetter(), drive);
 }
 
-TEST(DeviceLocator, DriveWithoutDatabaseFolderReplacedByTheBrowsedFolder)
+TEST_F(DeviceLocator, DriveWithoutDatabaseFolderReplacedByTheBrowsedFolder)
 {
-    FakeSystem system;
-    system.addDisk("sdb", "Apple", "iPod", true, {1});
+    system.addIpod();
     const std::u16string drive = FakeSystem::root(system.mount("sdb1", "IPOD", false));
 
-    Library lib;
     lib.host.answer(MessageResult::No);
     lib.host.chooseFolder(u"/media/chosen");
     EXPECT_EQ(lib.db.GetiPodDriveString(0, u"Tracklift", true), u"/media/chosen/");
@@ -392,16 +404,13 @@ TEST(DeviceLocator, DriveWithoutDatabaseFolderReplacedByTheBrowsedFolder)
     EXPECT_EQ(lib.host.browserTitles, std::vector<std::u16string>{u"Please, Select the iPod Drive"});
 }
 
-TEST(DeviceLocator, DriveWithoutDatabaseFolderAndCancelledBrowserGivesNoDrive)
+TEST_F(DeviceLocator, DriveWithoutDatabaseFolderAndCancelledBrowserGivesNoDrive)
 {
-    FakeSystem system;
-    system.addDisk("sdb", "Apple", "iPod", true, {1});
+    system.addIpod();
     system.mount("sdb1", "IPOD", false);
 
-    Library lib;
     lib.host.answer(MessageResult::No);
-    lib.db.initlaize(0, u"Tracklift");
-    EXPECT_EQ(lib.db.iPodDriveLetter(), u"");
+    EXPECT_EQ(lib.locate(), u"");
     EXPECT_EQ(lib.host.browserTitles, std::vector<std::u16string>{u"Please, Select the iPod Drive"});
 
     lib.host.answer(MessageResult::No);
@@ -409,48 +418,39 @@ TEST(DeviceLocator, DriveWithoutDatabaseFolderAndCancelledBrowserGivesNoDrive)
     EXPECT_EQ(lib.host.prompts.size(), 2u);  // two questions, no notice
 }
 
-TEST(DeviceLocator, TwoDevicesTakeTheLastOne)
+TEST_F(DeviceLocator, TwoDevicesTakeTheLastOne)
 {
-    FakeSystem system;
-    system.addDisk("sdb", "Apple", "iPod", true, {1});
-    system.addDisk("sdc", "Apple", "iPod", true, {1});
+    system.addIpod();
+    system.addIpod("sdc");
     const fs::path second = system.mount("sdc1", "SECOND");
     system.mount("sdb1", "FIRST");
 
-    Library lib;
-    lib.db.initlaize(0, u"Tracklift");
-    EXPECT_EQ(lib.db.iPodDriveLetter(), FakeSystem::root(second));
+    EXPECT_EQ(lib.locate(), FakeSystem::root(second));
 }
 
-TEST(DeviceLocator, DiskOneIsNotConfusedWithDiskTwelve)
+TEST_F(DeviceLocator, DiskOneIsNotConfusedWithDiskTwelve)
 {
-    FakeSystem system;
     const std::string names = "abcdefghijklm";  // disks 0 to 12
     for (const char letter : names) {
         const std::string name = std::string("sd") + letter;
         if (name == "sdb")
-            system.addDisk(name, "Apple", "iPod", true, {1});
+            system.addIpod(name);
         else
-            system.addDisk(name, "ATA", "Disk", false, {1});
+            system.addPlainDisk(name);
     }
     const fs::path ipod = system.mount("sdb1", "IPOD");
     system.mount("sdm1", "twelve");
 
-    Library lib;
-    lib.db.initlaize(0, u"Tracklift");
-    EXPECT_EQ(lib.db.iPodDriveLetter(), FakeSystem::root(ipod));
+    EXPECT_EQ(lib.locate(), FakeSystem::root(ipod));
 }
 
-TEST(DeviceLocator, UnmountedDeviceAsksToLocateTheDrive)
+TEST_F(DeviceLocator, UnmountedDeviceAsksToLocateTheDrive)
 {
-    FakeSystem system;
-    system.addDisk("sda", "ATA", "Disk", false, {1});
-    system.addDisk("sdb", "Apple", "iPod", true, {1});
+    system.addPlainDisk();
+    system.addIpod();
     system.mount("sda1", "data");
 
-    Library lib;
-    lib.db.initlaize(0, u"Tracklift");
-    EXPECT_EQ(lib.db.iPodDriveLetter(), u"");
+    EXPECT_EQ(lib.locate(), u"");
     ASSERT_EQ(lib.host.prompts.size(), 1u);
     expectQuestion(lib.host.prompts[0], kDriveNotFound);
     EXPECT_TRUE(lib.host.browserTitles.empty());
@@ -465,14 +465,12 @@ TEST(DeviceLocator, UnmountedDeviceAsksToLocateTheDrive)
     EXPECT_EQ(lib.host.browserTitles, std::vector<std::u16string>{u"Please, select the iPod Drive"});
 }
 
-TEST(DeviceLocator, MissingDeviceAsksToLocateTheDevice)
+TEST_F(DeviceLocator, MissingDeviceAsksToLocateTheDevice)
 {
-    FakeSystem system;
-    system.addDisk("sda", "ATA", "Disk", false, {1});
+    system.addPlainDisk();
     system.addDisk("sdb", "Apple", "iPod", false, {1});  // not on USB: another caption
     system.mount("sdb1", "IPOD");
 
-    Library lib;
     lib.host.answer(MessageResult::Yes);
     EXPECT_EQ(lib.db.GetiPodDriveString(0, u"Tracklift", true), u"");  // browser cancelled
     ASSERT_EQ(lib.host.prompts.size(), 1u);
@@ -480,28 +478,22 @@ TEST(DeviceLocator, MissingDeviceAsksToLocateTheDevice)
     EXPECT_EQ(lib.host.browserTitles, std::vector<std::u16string>{u"Please, select the iPod Drive"});
 }
 
-TEST(DeviceLocator, EveryCallStartsAfresh)
+TEST_F(DeviceLocator, EveryCallStartsAfresh)
 {
-    FakeSystem system;
-    system.addDisk("sdb", "Apple", "iPod", true, {1});
+    system.addIpod();
 
-    Library lib;
     lib.host.answer(MessageResult::Yes);
     lib.host.chooseFolder(u"/media/picked");
-    lib.db.initlaize(0, u"Tracklift");
-    EXPECT_EQ(lib.db.iPodDriveLetter(), u"/media/picked/");
+    EXPECT_EQ(lib.locate(), u"/media/picked/");
 
     const fs::path ipod = system.mount("sdb1", "IPOD");
-    lib.db.initlaize(0, u"Tracklift");
-    EXPECT_EQ(lib.db.iPodDriveLetter(), FakeSystem::root(ipod));
+    EXPECT_EQ(lib.locate(), FakeSystem::root(ipod));
     EXPECT_EQ(lib.host.prompts.size(), 1u);
 }
 
-TEST(DeviceLocator, InventoryFailureReachesTheCaller)
+TEST_F(DeviceLocator, InventoryFailureReachesTheCaller)
 {
-    FakeSystem system;
     setenv("SONARCHIVE_SYSFS", (system.sysfs() / "absent").c_str(), 1);
-    Library lib;
     EXPECT_THROW(lib.db.initlaize(0, u"Tracklift"), std::runtime_error);
     EXPECT_TRUE(lib.host.prompts.empty());
 }

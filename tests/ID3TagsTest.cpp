@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using namespace sonarchive;
 using namespace mediafixtures;
+using namespace std::string_literals;
 
 namespace {
 
@@ -25,18 +28,18 @@ TagFields readV1(const std::string& bytes)
 
 const std::string kAudio(300, '\x55');
 
+// The texts of a tag but its numbers, to compare them at once.
+auto texts(const TagFields& f)
+{
+    return std::tie(f.title, f.artist, f.album, f.year, f.genre, f.composer, f.comment);
+}
+
 }  // namespace
 
 TEST(ID3v1, ReadsFieldsStrippedAndCutAtZero)
 {
     const TagFields f = readV1(kAudio + id3v1("  Title  ", "Artist", "Album", "1999", "A comment", 17));
-    EXPECT_EQ(f.title, u"Title");
-    EXPECT_EQ(f.artist, u"Artist");
-    EXPECT_EQ(f.album, u"Album");
-    EXPECT_EQ(f.year, u"1999");
-    EXPECT_EQ(f.comment, u"A comment");
-    EXPECT_EQ(f.genre, u"Rock");
-    EXPECT_EQ(f.composer, u"");
+    EXPECT_EQ(texts(f), std::tuple(u"Title"s, u"Artist"s, u"Album"s, u"1999"s, u"Rock"s, u""s, u"A comment"s));
 }
 
 TEST(ID3v1, Version11CommentIs28BytesAndGenre255IsEmpty)
@@ -74,13 +77,7 @@ TEST(ID3v2, Version22ThreeLetterFrames)
                              frame22("TYE", text("2001")) + frame22("TCO", text("(17)")) + frame22("TCM", text("Comp")) +
                              frame22("COM", text(std::string("eng") + "desc" + '\0' + "Words")) + std::string(20, '\0');
     const TagFields f = readV2(id3Tag(2, body) + kAudio);
-    EXPECT_EQ(f.title, u"Title");
-    EXPECT_EQ(f.artist, u"Artist");
-    EXPECT_EQ(f.album, u"Album");
-    EXPECT_EQ(f.year, u"2001");
-    EXPECT_EQ(f.genre, u"Rock");
-    EXPECT_EQ(f.composer, u"Comp");
-    EXPECT_EQ(f.comment, u"Words");
+    EXPECT_EQ(texts(f), std::tuple(u"Title"s, u"Artist"s, u"Album"s, u"2001"s, u"Rock"s, u"Comp"s, u"Words"s));
 }
 
 TEST(ID3v2, Version23UnsynchronisationAndExtendedHeader)

@@ -50,6 +50,14 @@ std::size_t filesIn(const fs::path& folder)
     return n;
 }
 
+// Adds a file already in the device's folders (written with `bytes`), as a
+// rebuild does; returns the new track's identifier.
+std::int32_t addOnDevice(TestDevice& d, const std::string& relative, TrackInfo info, const std::string& bytes = "bytes")
+{
+    writeFile(d.dir.path() / relative, bytes);
+    return d.db.AddTrack(u"", info, true, fromUtf8((d.dir.path() / relative).string()), true);
+}
+
 struct Shape {
     const char* name;
     DatabaseFixture db;
@@ -92,8 +100,7 @@ TEST(RealDatabases, SectionsStayInTheOrderTheFileHeldThemThroughEdits)
         d.install(db);
         ASSERT_EQ(sectionTypes(d.bytes()), order);
         ASSERT_TRUE(d.reload());
-        std::int32_t id = 2;
-        d.db.DeleteTrack(id);
+        d.deleteTrack(2);
         ASSERT_TRUE(d.db.writeDatabase());
         EXPECT_EQ(sectionTypes(d.bytes()), order);
         EXPECT_EQ(sizeMismatch(d.bytes()), "");
@@ -107,10 +114,7 @@ TEST(RealDatabases, ADatabaseTheLibraryMakesKeepsItsOwnOrder)
     TestDevice d;
     ASSERT_TRUE(d.db.ResetiPodDB());
     ASSERT_TRUE(d.reload());
-    TrackInfo info;
-    info.sTitle = u"New";
-    writeFile(d.dir.path() / "iPod_Control/Music/F00/NEW.mp3", "bytes");
-    ASSERT_GT(d.db.AddTrack(u"", info, true, fromUtf8((d.dir.path() / "iPod_Control/Music/F00/NEW.mp3").string()), true), 0);
+    ASSERT_GT(addOnDevice(d, "iPod_Control/Music/F00/NEW.mp3", {.sTitle = u"New"}), 0);
     ASSERT_TRUE(d.db.writeDatabase());
     EXPECT_EQ(sectionTypes(d.bytes()), (std::vector<int>{1, 3, 2}));
 }
@@ -203,12 +207,7 @@ TEST(EarlyDevices, AnAddedTrackJoinsTheListsInTheirOwnLayout)
     d.install(earlyDeviceShape(someTracks(2)));
     const std::string before = d.bytes();
     ASSERT_TRUE(d.reload());
-    const fs::path file = d.dir.path() / "iPod_Control/Music/F09/NEW.mp3";
-    writeFile(file, "bytes");
-    TrackInfo info;
-    info.sTitle = u"Added";
-    info.sYear = u"2001";
-    ASSERT_EQ(d.db.AddTrack(u"", info, true, fromUtf8(file.string()), true), 3);
+    ASSERT_EQ(addOnDevice(d, "iPod_Control/Music/F09/NEW.mp3", {.sTitle = u"Added", .sYear = u"2001"}), 3);
     ASSERT_TRUE(d.db.writeDatabase());
     EXPECT_EQ(sizeMismatch(d.bytes()), "");
 
@@ -241,8 +240,7 @@ TEST(SignedDatabases, AChangedSignedDatabaseIsNotWrittenUnlessAllowed)
     EXPECT_EQ(d.db.signatureScheme(), 2);
     EXPECT_TRUE(d.db.writeDatabase());  // unchanged, so its signature still holds
 
-    std::int32_t id = 1;
-    d.db.DeleteTrack(id);
+    d.deleteTrack(1);
     EXPECT_FALSE(d.db.writeDatabase());
     EXPECT_EQ(d.bytes(), original);
     EXPECT_EQ(filesIn(d.file().parent_path()), 1u);
@@ -279,18 +277,11 @@ TEST(WholeWrites, AFailingSectionAbandonsTheWholeWrite)
     for (const char* section : {"MHSD_T", "MHSD_P"}) {
         SCOPED_TRACE(section);
         TestDevice d;
-        d.install(typicalDatabase(someTracks(3)));
+        ASSERT_TRUE(d.load(typicalDatabase(someTracks(3))));
         const std::string before = d.bytes();
-        ASSERT_TRUE(d.reload());
-        std::int32_t id = 2;
-        d.db.DeleteTrack(id);
-        setFileFaultHook([section](const char* step) {
-            if (std::string(step) == section)
-                throw std::system_error(std::make_error_code(std::errc::no_space_on_device), "cannot place the section");
-        });
-        const bool written = d.db.writeDatabase();
-        setFileFaultHook(nullptr);
-        EXPECT_FALSE(written);
+        d.deleteTrack(2);
+        const FailingStep full(section, std::system_error(std::make_error_code(std::errc::no_space_on_device), "cannot place the section"));
+        EXPECT_FALSE(d.db.writeDatabase());
         EXPECT_EQ(d.bytes(), before);
         EXPECT_EQ(filesIn(d.file().parent_path()), 1u);
         ASSERT_EQ(d.host.prompts.size(), 1u);
@@ -307,17 +298,11 @@ TEST(WholeWrites, ReadOnlyAndFullDevicesAreNamedAndNothingChanges)
                                       std::tuple{"write", ENOSPC, u"the iPod is full: there is no room left on it"}}) {
         SCOPED_TRACE(step);
         TestDevice d;
-        d.install(typicalDatabase(someTracks(2)));
+        ASSERT_TRUE(d.load(typicalDatabase(someTracks(2))));
         const std::string before = d.bytes();
-        ASSERT_TRUE(d.reload());
-        std::int32_t id = 1;
-        d.db.DeleteTrack(id);
-        setFileFaultHook([step = std::string(step), error](const char* now) {
-            if (now == step)
-                throw std::system_error(error, std::generic_category(), "device");
-        });
+        d.deleteTrack(1);
+        const FailingStep failing(step, std::system_error(error, std::generic_category(), "device"));
         EXPECT_FALSE(d.db.writeDatabase());
-        setFileFaultHook(nullptr);
         EXPECT_EQ(d.bytes(), before);
         EXPECT_EQ(filesIn(d.file().parent_path()), 1u);
         ASSERT_EQ(d.host.prompts.size(), 1u);
@@ -330,11 +315,9 @@ TEST(WholeWrites, ReadOnlyAndFullDevicesAreNamedAndNothingChanges)
 TEST(WholeWrites, AKilledWriteKeepsTheOldDatabaseAndTheNextWriteClearsItsLeftovers)
 {
     TestDevice d;
-    d.install(typicalDatabase(someTracks(2)));
+    ASSERT_TRUE(d.load(typicalDatabase(someTracks(2))));
     const std::string before = d.bytes();
-    ASSERT_TRUE(d.reload());
-    std::int32_t id = 1;
-    d.db.DeleteTrack(id);
+    d.deleteTrack(1);
 
     // A write killed outright, between writing its file and renaming it.
     for (int kill = 0; kill < 3; ++kill) {
@@ -434,8 +417,7 @@ TEST(RealVolumes, FullAndReadOnlyDevicesRefuseEveryWriteInPlainWords)
             ;
     }
     fs::resize_file(d.dir.path() / "filler", fs::file_size(d.dir.path() / "filler") - 512);
-    std::int32_t id = 1;
-    d.db.DeleteTrack(id);
+    d.deleteTrack(1);
     EXPECT_FALSE(d.db.writeDatabase());
     EXPECT_EQ(d.db.lastFailure().code, FailureCode::NoSpace);
     EXPECT_EQ(d.bytes(), before);
@@ -544,13 +526,9 @@ TEST(LargeFiles, SizesOfTwoToFourGiBArePositiveAndLargerFilesAreRefused)
     TestDevice d;
     d.install(typicalDatabase(someTracks(1)));
     ASSERT_TRUE(d.reload());
-    const fs::path onDevice = d.dir.path() / "iPod_Control/Music/F05/BIG.mp4";
-    writeFile(onDevice, "");
-    TrackInfo big;
-    big.sTitle = u"Film";
-    big.sFiletype = u"MP4";
-    big.iFileSize = static_cast<std::int32_t>(0xC0000000u);  // 3 GiB, the bits of the unsigned field
-    const std::int32_t id = d.db.AddTrack(u"", big, true, fromUtf8(onDevice.string()), true);
+    // 3 GiB, the bits of the unsigned field.
+    const TrackInfo big{.sTitle = u"Film", .sFiletype = u"MP4", .iFileSize = static_cast<std::int32_t>(0xC0000000u)};
+    const std::int32_t id = addOnDevice(d, "iPod_Control/Music/F05/BIG.mp4", big, "");
     ASSERT_GT(id, 0);
     EXPECT_EQ(trackFileSize(d.db.GetTrackInfo(id)), 0xC0000000u);
 

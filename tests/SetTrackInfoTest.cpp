@@ -13,10 +13,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <tuple>
 
 #include <unistd.h>
 
 using namespace sonarchive;
+using namespace std::string_literals;
 using namespace testsupport;
 using namespace mediafixtures;
 namespace fs = std::filesystem;
@@ -90,18 +92,11 @@ TempDir* RealMedia::dir = nullptr;
 TEST_F(RealMedia, Mp3WithId3v23AndConstantRate)
 {
     const TrackInfo info = a.analyse(file("v23.mp3"));
-    EXPECT_EQ(info.sTitle, u"Ωmega 日本");
-    EXPECT_EQ(info.sArtist, u"Artist");
-    EXPECT_EQ(info.sAlbum, u"Album");
-    EXPECT_EQ(info.sYear, u"2021");
-    EXPECT_EQ(info.sGenre, u"Jazz");
-    EXPECT_EQ(info.sComposer, u"Composer");
-    EXPECT_EQ(info.iBitrateInKbs, 128);
-    EXPECT_EQ(info.iSampleRateInHz, 44100);
-    EXPECT_EQ(info.IsVBR, 0);
+    EXPECT_EQ(std::tie(info.sTitle, info.sArtist, info.sAlbum, info.sYear, info.sGenre, info.sComposer),
+              std::tuple(u"Ωmega 日本"s, u"Artist"s, u"Album"s, u"2021"s, u"Jazz"s, u"Composer"s));
+    EXPECT_EQ(std::tie(info.iBitrateInKbs, info.iSampleRateInHz, info.IsVBR), std::tuple(128, 44100, 0));
     EXPECT_EQ(info.iFileSize, sizeOf("v23.mp3"));
-    EXPECT_EQ(info.iType, 1);
-    EXPECT_EQ(info.sFiletype, u"MP3");
+    EXPECT_EQ(std::tie(info.iType, info.sFiletype), std::tuple(1, u"MP3"s));
     EXPECT_TRUE(info.isFileSupported);
     expectLength(info, "v23.mp3");
     EXPECT_TRUE(a.host.prompts.empty());
@@ -132,15 +127,12 @@ TEST_F(RealMedia, ContainersGoThroughTheConverter)
     EXPECT_EQ(aac.iSampleRateInHz, 44100);
     EXPECT_GT(aac.iBitrateInKbs, 0);
     EXPECT_EQ(aac.iFileSize, sizeOf("tone.aac"));
-    EXPECT_EQ(aac.iType, 1);  // audio: no video stream
-    EXPECT_EQ(aac.IsMovie, 0);
-    EXPECT_EQ(aac.sFiletype, u"AAC");
+    EXPECT_EQ(std::tie(aac.iType, aac.IsMovie, aac.sFiletype), std::tuple(1, 0, u"AAC"s));  // audio: no video stream
     EXPECT_TRUE(aac.isFileSupported);
     expectLength(aac, "tone.aac");
 
     const TrackInfo movie = a.analyse(file("movie.mp4"));
-    EXPECT_EQ(movie.sVideoCodec, u"h264");
-    EXPECT_EQ(movie.sAudioCodec, u"aac");
+    EXPECT_EQ(std::tie(movie.sVideoCodec, movie.sAudioCodec), std::tuple(u"h264"s, u"aac"s));
     EXPECT_TRUE(movie.isFileSupported);
     EXPECT_EQ(movie.sFiletype, u"MP4");
     EXPECT_EQ(movie.sTitle, u"movie.mp4");
@@ -159,27 +151,18 @@ TEST_F(RealMedia, ContainersGoThroughTheConverter)
 TEST_F(RealMedia, OtherExtensionsKeepTheCallersFields)
 {
     writeFile(file("tone.xyz"), "some bytes");
-    TrackInfo caller;
-    caller.sLocation = u"/somewhere";
-    caller.iType = 7;
-    caller.sFiletype = u"XYZ";
-    caller.sComposer = u"old";
+    const TrackInfo caller{.sComposer = u"old", .sFiletype = u"XYZ", .sLocation = u"/somewhere", .iType = 7};
     const TrackInfo other = a.analyse(file("tone.xyz"), caller);
-    EXPECT_EQ(other.iType, 7);
-    EXPECT_EQ(other.sFiletype, u"XYZ");
-    EXPECT_EQ(other.sLocation, u"/somewhere");
+    EXPECT_EQ(std::tie(other.iType, other.sFiletype, other.sLocation), std::tuple(7, u"XYZ"s, u"/somewhere"s));
     EXPECT_EQ(other.sComposer, u"");
     EXPECT_EQ(other.sTitle, u"tone.xyz");
     EXPECT_FALSE(other.isFileSupported);
 
     // A WAV file's header gives its rates and length: 44,100 Hz mono, 16 bits, 2 s.
     const TrackInfo wav = a.analyse(file("silence.wav"));
-    EXPECT_EQ(wav.iBitrateInKbs, 706);
-    EXPECT_EQ(wav.iSampleRateInHz, 44100);
-    EXPECT_EQ(wav.iTrackTimLength, 2000);
+    EXPECT_EQ(std::tie(wav.iBitrateInKbs, wav.iSampleRateInHz, wav.iTrackTimLength), std::tuple(706, 44100, 2000));
     EXPECT_EQ(wav.iFileSize, sizeOf("silence.wav"));
-    EXPECT_EQ(wav.sFiletype, u"WAV");
-    EXPECT_EQ(wav.iType, 1);
+    EXPECT_EQ(std::tie(wav.sFiletype, wav.iType), std::tuple(u"WAV"s, 1));
     EXPECT_TRUE(wav.isFileSupported);
 }
 
@@ -191,24 +174,16 @@ TEST(SetTrackInfo, MergesId3v2OverId3v1)
     const std::string v2 = id3Tag(3, frame23("TIT2", text("")) + frame23("TPE1", text("Two")));
     writeFile(dir.path() / "both.Mp3", v2 + mpegHeader(3, 3, 9, 0) + std::string(15996, '\0') + id3v1("One Title", "One", "Alb", "1990", "", 8));
     const TrackInfo info = a.analyse(dir.path() / "both.Mp3");
-    EXPECT_EQ(info.sTitle, u"One Title");
-    EXPECT_EQ(info.sArtist, u"Two");
-    EXPECT_EQ(info.sAlbum, u"Alb");
-    EXPECT_EQ(info.sGenre, u"Jazz");
-    EXPECT_EQ(info.sFiletype, u"MP3");
-    EXPECT_EQ(info.iBitrateInKbs, 128);
+    EXPECT_EQ(std::tie(info.sTitle, info.sArtist, info.sAlbum, info.sGenre), std::tuple(u"One Title"s, u"Two"s, u"Alb"s, u"Jazz"s));
+    EXPECT_EQ(std::tie(info.sFiletype, info.iBitrateInKbs), std::tuple(u"MP3"s, 128));
     EXPECT_EQ(info.iTrackTimLength, 1000);  // 16128 bytes from the frame at 16000 bytes a second
 
     // An AIFF file's header gives its length: 44,100 frames at 22,050 Hz, stereo, 16 bits.
     writeFile(dir.path() / "song.aiff", aiffFile(22050, 2, 16, 44100));
     const TrackInfo aiff = a.analyse(dir.path() / "song.aiff");
-    EXPECT_EQ(aiff.iTrackTimLength, 2000);
-    EXPECT_EQ(aiff.iSampleRateInHz, 22050);
-    EXPECT_EQ(aiff.iBitrateInKbs, 706);
+    EXPECT_EQ(std::tie(aiff.iTrackTimLength, aiff.iSampleRateInHz, aiff.iBitrateInKbs), std::tuple(2000, 22050, 706));
     EXPECT_EQ(aiff.iFileSize, static_cast<std::int32_t>(fs::file_size(dir.path() / "song.aiff")));
-    EXPECT_EQ(aiff.iType, 1);
-    EXPECT_EQ(aiff.sFiletype, u"AIFF");
-    EXPECT_EQ(aiff.sTitle, u"song.aiff");
+    EXPECT_EQ(std::tie(aiff.iType, aiff.sFiletype, aiff.sTitle), std::tuple(1, u"AIFF"s, u"song.aiff"s));
     EXPECT_TRUE(aiff.isFileSupported);
 
     // Four bytes are no AIFF file: no fixed ten minutes, and not added.

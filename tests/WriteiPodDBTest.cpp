@@ -214,17 +214,11 @@ TEST(WriteiPodDB, AFailureAtAnyStepLeavesTheOldFileAndNoTemporaryFile)
     for (const char* failing : {"create", "write", "sync", "rename"}) {
         SCOPED_TRACE(failing);
         Device d;
-        d.install(typicalDatabase({makeTrack(1, u"A"), makeTrack(2, u"B")}));
+        ASSERT_TRUE(d.load(typicalDatabase({makeTrack(1, u"A"), makeTrack(2, u"B")})));
         const std::string before = d.bytes();
-        ASSERT_TRUE(d.reload());
-        std::int32_t id = 1;
-        d.db.DeleteTrack(id);
-        setFileFaultHook([failing](const char* step) {
-            if (std::string(step) == failing)
-                throw std::system_error(std::make_error_code(std::errc::no_space_on_device), "device full");
-        });
+        d.deleteTrack(1);
+        const FailingStep full(failing, std::system_error(std::make_error_code(std::errc::no_space_on_device), "device full"));
         d.db.WriteiPodDB();
-        setFileFaultHook(nullptr);
         EXPECT_EQ(d.bytes(), before);
         ASSERT_EQ(d.host.prompts.size(), 1u);
         EXPECT_NE(d.host.prompts[0].text.find(u"Err Number:28,"), std::u16string::npos);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace testsupport {
 
@@ -33,7 +34,17 @@ public:
         put(offset, std::string{static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF)});
     }
     void put8(std::size_t offset, std::uint8_t v) { put(offset, std::string(1, static_cast<char>(v))); }
+    // What every record starts with: its four-letter name, its header size and
+    // its total size (in a list header: the count of what follows).
+    void start(const char* magic, std::int32_t headerSize, std::int32_t sizeOrCount)
+    {
+        put(0, magic);
+        put32(4, headerSize);
+        put32(8, sizeOrCount);
+    }
     const std::string& str() const { return m_data; }
+    // The first `size` bytes: a header shorter than its fixed fields is cut.
+    std::string first(std::int32_t size) const { return m_data.substr(0, static_cast<std::size_t>(size)); }
 
 private:
     std::string m_data;
@@ -49,6 +60,14 @@ std::string utf16le(const std::u16string& text)
     return out;
 }
 
+// A header of `headerSize` bytes that starts as every record does.
+Bytes header(const char* magic, std::int32_t headerSize, std::int32_t sizeOrCount, std::uint32_t seed = 0)
+{
+    Bytes h(static_cast<std::size_t>(headerSize), seed);
+    h.start(magic, headerSize, sizeOrCount);
+    return h;
+}
+
 std::string buildString(const StringFixture& s)
 {
     if (!s.raw.empty())
@@ -56,9 +75,7 @@ std::string buildString(const StringFixture& s)
     const std::string text = utf16le(s.text);
     const auto total = s.totalSize.value_or(static_cast<std::int32_t>(40 + text.size()));
     Bytes b(static_cast<std::size_t>(std::max(total, 40)));
-    b.put(0, "mhod");
-    b.put32(4, s.headerSize);
-    b.put32(8, total);
+    b.start("mhod", s.headerSize, total);
     b.put32(12, s.type);
     b.put32(16, s.unk1);
     b.put32(20, s.unk2);
@@ -67,7 +84,7 @@ std::string buildString(const StringFixture& s)
     b.put32(32, s.unk3);
     b.put32(36, s.unk4);
     b.put(40, text);
-    return b.str().substr(0, static_cast<std::size_t>(std::max(total, 40)));
+    return b.first(std::max(total, 40));
 }
 
 std::string buildTrack(const TrackFixture& t)
@@ -75,29 +92,19 @@ std::string buildTrack(const TrackFixture& t)
     std::string strings;
     for (const auto& s : t.strings)
         strings += buildString(s);
-    Bytes h(static_cast<std::size_t>(t.headerSize), t.fillSeed);
-    h.put(0, "mhit");
-    h.put32(4, t.headerSize);
-    h.put32(8, t.totalSize.value_or(static_cast<std::int32_t>(t.headerSize + strings.size())));
+    Bytes h = header("mhit", t.headerSize, t.totalSize.value_or(static_cast<std::int32_t>(t.headerSize + strings.size())), t.fillSeed);
     h.put32(12, t.stringCount.value_or(static_cast<std::int32_t>(t.strings.size())));
-    h.put32(16, t.id);
     h.put(24, std::string(t.fileType.rbegin(), t.fileType.rend()));
-    h.put8(28, t.vbr);
-    h.put32(36, t.trackSize);
-    h.put32(40, t.lengthMs);
     h.put(52, t.year);
-    h.put32(56, t.bitrate);
-    h.put32(60, t.sampleRate);
-    h.put32(68, t.startTime);
-    h.put32(72, t.stopTime);
-    h.put32(80, t.playCount);
-    h.put8(165, t.skipWhenShuffle);
-    h.put8(166, t.rememberPosition);
-    h.put8(177, t.movie);
+    for (const auto& [offset, value] : {std::pair{16, t.id}, {36, t.trackSize}, {40, t.lengthMs}, {56, t.bitrate}, {60, t.sampleRate},
+                                        {68, t.startTime}, {72, t.stopTime}, {80, t.playCount}})
+        h.put32(offset, value);
+    for (const auto& [offset, value] : {std::pair{28, t.vbr}, {165, t.skipWhenShuffle}, {166, t.rememberPosition}, {177, t.movie}})
+        h.put8(offset, value);
     for (const auto& [offset, bytes] : t.patches)
         h.put(static_cast<std::size_t>(offset), bytes);
     // A header shorter than its fixed fields is cut: the strings follow at headerSize.
-    return h.str().substr(0, static_cast<std::size_t>(t.headerSize)) + strings;
+    return h.first(t.headerSize) + strings;
 }
 
 std::string buildPlaylist(const PlaylistFixture& p)
@@ -119,56 +126,41 @@ std::string buildPlaylist(const PlaylistFixture& p)
     std::int32_t position = 0;
     const std::int32_t recordsPerItem = p.itemChildCount.value_or(1);
     for (std::int32_t id : p.trackIds) {
-        Bytes item(static_cast<std::size_t>(p.itemHeaderSize), p.fillSeed);
-        item.put(0, "mhip");
-        item.put32(4, p.itemHeaderSize);
-        item.put32(8, p.itemHeaderSize + recordsPerItem * p.itemRecordSize);
+        Bytes item = header("mhip", p.itemHeaderSize, p.itemHeaderSize + recordsPerItem * p.itemRecordSize, p.fillSeed);
         item.put32(12, recordsPerItem);
         item.put32(24, id);
         ++position;
         std::string itemRecords;
         for (std::int32_t r = 0; r < recordsPerItem; ++r) {
             Bytes record(static_cast<std::size_t>(p.itemRecordSize), p.fillSeed ? p.fillSeed + 7 : 0);
-            record.put(0, "mhod");
-            record.put32(4, 24);
-            record.put32(8, p.itemRecordSize);
+            record.start("mhod", 24, p.itemRecordSize);
             record.put32(12, 100);
             record.put32(24, position);
-            itemRecords += record.str().substr(0, static_cast<std::size_t>(p.itemRecordSize));
+            itemRecords += record.first(p.itemRecordSize);
         }
-        items += item.str().substr(0, static_cast<std::size_t>(p.itemHeaderSize)) + itemRecords;
+        items += item.first(p.itemHeaderSize) + itemRecords;
     }
     for (const auto& raw : p.rawItems)
         items += raw;
-    Bytes h(static_cast<std::size_t>(p.headerSize), p.fillSeed);
-    h.put(0, "mhyp");
-    h.put32(4, p.headerSize);
-    h.put32(8, static_cast<std::int32_t>(p.headerSize + records.size() + items.size()));
+    Bytes h = header("mhyp", p.headerSize, static_cast<std::int32_t>(p.headerSize + records.size() + items.size()), p.fillSeed);
     h.put32(12, childCount);
     h.put32(16, static_cast<std::int32_t>(p.trackIds.size() + p.rawItems.size()));
     h.put8(20, p.master);
     h.put16(40, static_cast<std::int16_t>(childCount));
     h.put16(42, p.podcastFlag);
-    return h.str().substr(0, static_cast<std::size_t>(p.headerSize)) + records + items;
+    return h.first(p.headerSize) + records + items;
 }
 
 std::string sectionHeader(std::int32_t headerSize, std::size_t contentSize, std::int32_t type)
 {
-    Bytes h(static_cast<std::size_t>(headerSize));
-    h.put(0, "mhsd");
-    h.put32(4, headerSize);
-    h.put32(8, static_cast<std::int32_t>(headerSize + contentSize));
+    Bytes h = header("mhsd", headerSize, static_cast<std::int32_t>(headerSize + contentSize));
     h.put32(12, type);
-    return h.str().substr(0, static_cast<std::size_t>(headerSize));
+    return h.first(headerSize);
 }
 
 std::string listHeader(const char* magic, std::int32_t headerSize, std::int32_t count)
 {
-    Bytes h(static_cast<std::size_t>(headerSize));
-    h.put(0, magic);
-    h.put32(4, headerSize);
-    h.put32(8, count);
-    return h.str().substr(0, static_cast<std::size_t>(headerSize));
+    return header(magic, headerSize, count).first(headerSize);
 }
 
 std::string buildSection(const SectionFixture& section)
@@ -196,16 +188,13 @@ std::string buildDatabase(const DatabaseFixture& fixture)
     std::string sections;
     for (const auto& section : fixture.sections)
         sections += buildSection(section);
-    Bytes h(static_cast<std::size_t>(fixture.headerSize), fixture.fillSeed);
-    h.put(0, "mhbd");
-    h.put32(4, fixture.headerSize);
-    h.put32(8, static_cast<std::int32_t>(fixture.headerSize + sections.size()));
+    Bytes h = header("mhbd", fixture.headerSize, static_cast<std::int32_t>(fixture.headerSize + sections.size()), fixture.fillSeed);
     h.put32(12, 1);
     h.put32(16, fixture.version);
     h.put32(20, fixture.sectionCount.value_or(static_cast<std::int32_t>(fixture.sections.size())));
     for (const auto& [offset, bytes] : fixture.patches)
         h.put(static_cast<std::size_t>(offset), bytes);
-    return h.str().substr(0, static_cast<std::size_t>(fixture.headerSize)) + sections;
+    return h.first(fixture.headerSize) + sections;
 }
 
 void installDatabase(const std::filesystem::path& driveRoot, const std::string& bytes)
@@ -351,10 +340,7 @@ std::string podcastGroupItem(std::int32_t groupId, const std::u16string& title)
 {
     StringFixture name{.type = 1, .text = title};
     const std::string record = buildString(name);
-    Bytes item(76);
-    item.put(0, "mhip");
-    item.put32(4, 76);
-    item.put32(8, static_cast<std::int32_t>(76 + record.size()));
+    Bytes item = header("mhip", 76, static_cast<std::int32_t>(76 + record.size()));
     item.put32(12, 1);
     item.put16(16, 256);  // a group header
     item.put32(20, groupId);
@@ -364,18 +350,13 @@ std::string podcastGroupItem(std::int32_t groupId, const std::u16string& title)
 
 std::string podcastEpisodeItem(std::int32_t trackId, std::int32_t groupId, std::int32_t position)
 {
-    Bytes item(76);
-    item.put(0, "mhip");
-    item.put32(4, 76);
-    item.put32(8, 76 + 44);
+    Bytes item = header("mhip", 76, 76 + 44);
     item.put32(12, 1);
     item.put32(20, groupId + position);
     item.put32(24, trackId);
     item.put(32, le32(groupId));  // the group it belongs to
     Bytes record(44);
-    record.put(0, "mhod");
-    record.put32(4, 24);
-    record.put32(8, 44);
+    record.start("mhod", 24, 44);
     record.put32(12, 100);
     record.put32(24, position);
     return item.str() + record.str();
@@ -384,9 +365,7 @@ std::string podcastEpisodeItem(std::int32_t trackId, std::int32_t groupId, std::
 std::string playlistDataRecord(std::int32_t type, std::size_t size)
 {
     Bytes record(size, static_cast<std::uint32_t>(type));
-    record.put(0, "mhod");
-    record.put32(4, 24);
-    record.put32(8, static_cast<std::int32_t>(size));
+    record.start("mhod", 24, static_cast<std::int32_t>(size));
     record.put32(12, type);
     return record.str();
 }
