@@ -217,8 +217,10 @@ int runCopy(const CliContext& context, const CopyOptions& options)
         std::cerr << ", " << result.skipped << " skipped";
     if (!result.failures.empty())
         std::cerr << ", " << result.failures.size() << " failed";
-    if (!copies.playlistFiles().empty())
-        std::cerr << ", " << copies.playlistFiles().size() - playlistFailures.size() << " playlist files written";
+    if (!copies.playlistFiles().empty()) {
+        const std::size_t written = copies.playlistFiles().size() - playlistFailures.size();
+        std::cerr << ", " << written << (written == 1 ? " playlist file" : " playlist files") << " written";
+    }
     if (result.cancelled)
         std::cerr << " (cancelled)";
     std::cerr << '\n';

@@ -168,6 +168,7 @@ TEST(CliCopy, APlaylistIsCopiedInItsOrderWithItsM3u8)
     PlaylistDevice d;
     const CopyRun run = d.copy("--playlist 'Road: trip' --m3u --name '{playlist}/{index:02} {artist} - {title}'");
     EXPECT_EQ(run.exitCode, 0) << run.errors;
+    EXPECT_NE(run.errors.find(", 1 playlist file written"), std::string::npos) << run.errors;
     d.expectFiles({{"Road trip/01 Cy - Three.mp3", "three"}, {"Road trip/02 Ann - One.mp3", "one"}});
     EXPECT_EQ(d.file("Road trip.m3u8"), "#EXTM3U\n"
                                         "#EXTINF:250,Cy - Three\nRoad trip/01 Cy - Three.mp3\n"
@@ -177,6 +178,7 @@ TEST(CliCopy, APlaylistIsCopiedInItsOrderWithItsM3u8)
     // By index too; a file already there keeps its entry.
     const CopyRun again = d.copy("--playlist 2 --playlist 1 --m3u --skip-existing");
     EXPECT_EQ(again.exitCode, 0) << again.errors;
+    EXPECT_NE(again.errors.find(", 2 playlist files written"), std::string::npos) << again.errors;
     EXPECT_EQ(d.file("Quiet.m3u8"), "#EXTM3U\n#EXTINF:1,Two\nTwo.m4a\n");
     EXPECT_EQ(d.file("Road trip.m3u8"), "#EXTM3U\n#EXTINF:250,Cy - Three\nThree.mp3\n#EXTINF:62,Ann - One\nOne.mp3\n"
                                         "#EXTINF:250,Cy - Three\nThree.mp3\n");
