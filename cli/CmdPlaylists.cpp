@@ -66,8 +66,8 @@ void registerPlaylistsCommand(CLI::App& app, CliContext& context)
     auto allowUnsigned = std::make_shared<bool>(false);
     addAllowUnsignedFlag(*make, allowUnsigned);
     onChosen(*make, context, [&context, deviceRoot, name, ids, allowUnsigned] {
-            return runNewPlaylist(context, *deviceRoot, *name, *ids, *allowUnsigned);
-        });
+        return runNewPlaylist(context, *deviceRoot, *name, *ids, *allowUnsigned);
+    });
 }
 
 }  // namespace cli

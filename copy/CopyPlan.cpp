@@ -20,7 +20,6 @@ using sonarchive::TrackInfo;
 
 namespace {
 
-
 std::u16string extensionOf(const std::u16string& path)
 {
     const auto slash = path.find_last_of(u'/');

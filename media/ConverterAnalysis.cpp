@@ -30,7 +30,6 @@ namespace {
 // line without "," keeps the value of an earlier line or an earlier analysis.
 float g_keptDuration = 0;
 
-
 std::vector<std::u16string_view> splitAt(std::u16string_view text, std::u16string_view separator)
 {
     std::vector<std::u16string_view> parts;

@@ -12,7 +12,6 @@ namespace sonarchive {
 
 namespace {
 
-
 // Matroska and WebM both start with an EBML header; its DocType says which.
 std::string ebmlKind(const std::string& head)
 {

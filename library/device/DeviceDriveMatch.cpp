@@ -24,7 +24,6 @@ std::optional<std::uint64_t> diskNumberOf(std::u16string_view name)
     return number;
 }
 
-
 std::u16string asciiText(const std::string& text)
 {
     return std::u16string(text.begin(), text.end());

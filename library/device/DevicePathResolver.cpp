@@ -17,11 +17,6 @@ struct DevicePathResolver::Listing {
     const std::string* find(const std::string& name) const;
 };
 
-namespace {
-
-
-}  // namespace
-
 const std::string* DevicePathResolver::Listing::find(const std::string& name) const
 {
     if (const auto exact = names.find(name); exact != names.end())

@@ -10,11 +10,6 @@ namespace sonarchive {
 
 namespace fs = std::filesystem;
 
-namespace {
-
-
-}  // namespace
-
 char16_t clsSonarchive::RandomLetter()
 {
     return static_cast<char16_t>(u'A' + std::uniform_int_distribution<int>(0, 25)(m_random));

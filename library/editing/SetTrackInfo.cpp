@@ -20,7 +20,6 @@ namespace sonarchive {
 
 namespace {
 
-
 // The ID3v2 value where it has one, else the ID3v1 value.
 void takeTag(std::u16string& field, const std::u16string& v1, const std::u16string& v2)
 {
