@@ -88,4 +88,29 @@ std::string yearField(std::u16string_view year)
     return asInteger(0);
 }
 
+namespace {
+constexpr std::int64_t kSecondsFrom1904To1970 = 2082844800;
+}
+
+std::int64_t unixTimeOf(std::uint32_t deviceTime)
+{
+    return deviceTime == 0 ? 0 : static_cast<std::int64_t>(deviceTime) - kSecondsFrom1904To1970;
+}
+
+std::uint32_t deviceTimeOf(std::int64_t unixTime)
+{
+    const std::int64_t device = unixTime + kSecondsFrom1904To1970;
+    return unixTime == 0 || device <= 0 || device > 0xFFFFFFFFll ? 0 : static_cast<std::uint32_t>(device);
+}
+
+std::int64_t unixTimeOf(std::string_view fourBytes)
+{
+    if (fourBytes.size() != 4)
+        return 0;
+    std::uint32_t v = 0;
+    for (int i = 3; i >= 0; --i)
+        v = v << 8 | static_cast<std::uint8_t>(fourBytes[static_cast<std::size_t>(i)]);
+    return unixTimeOf(v);
+}
+
 }  // namespace sonarchive

@@ -148,6 +148,14 @@ void clsSonarchive::fillTrackInfo(const MHIT& source, TrackInfo& info) const
     info.iFileSize = track->iTrackSize;
     info.iTrackNumber = track->iTrackNumber;
     info.iDiscNumber = track->iDiscNumber;
+    info.iTrackCount = track->iTotalTracksNumber;
+    info.iDiscCount = track->iTotalDisks;
+    info.iRating = track->iStartRating;
+    info.iLastPlayed = unixTimeOf(track->sLastPlayedTime);
+    info.iLastSkipped = unixTimeOf(track->sLastSkipped);
+    info.iSkipCount = track->iSkipCount;
+    info.iBookmarkMs = track->iBookmarkTime;
+    info.iRecentPlays = 0;
 
     for (const MHOD_S& record : validEntries(track->m_mhod, track->iNumberOfMHODS)) {
         switch (record.iType) {

@@ -38,6 +38,19 @@ struct TrackInfo {
     // disc number (the track record's fields at offsets 44 and 92; 0 when unknown).
     std::int32_t iTrackNumber = 0;
     std::int32_t iDiscNumber = 0;
+    // Beyond the record as it first was: the album's track and disc counts (offsets
+    // 48 and 96), and what the device recorded of the track. The device notes plays,
+    // skips, ratings and bookmarks since its last sync in a file beside the database;
+    // these are the record's values merged with those notes, as a person sees them
+    // on the device. iPlayCount above is the merged count too.
+    std::int32_t iTrackCount = 0;
+    std::int32_t iDiscCount = 0;
+    std::int32_t iRating = 0;         // 0-100, 20 per star
+    std::int64_t iLastPlayed = 0;     // Unix seconds; 0 when never played
+    std::int64_t iLastSkipped = 0;    // Unix seconds; 0 when never skipped
+    std::int32_t iSkipCount = 0;
+    std::int32_t iBookmarkMs = 0;     // where playback resumes, in milliseconds
+    std::int32_t iRecentPlays = 0;    // plays since the last sync (already in iPlayCount)
 
     friend bool operator==(const TrackInfo&, const TrackInfo&) = default;
 };

@@ -27,6 +27,13 @@ SONARCHIVE_EXPORT int trackYear(const TrackInfo& info);
 // GetTrackInfo hands out, as they are; anything else, no year (zero bytes).
 SONARCHIVE_EXPORT std::string yearField(std::u16string_view year);
 
+// The device's clock: seconds since 1904-01-01, unsigned 32-bit, 0 for "never".
+// As Unix seconds (0 stays 0), and back (a time before 1904 or past 2040 is 0).
+SONARCHIVE_EXPORT std::int64_t unixTimeOf(std::uint32_t deviceTime);
+SONARCHIVE_EXPORT std::uint32_t deviceTimeOf(std::int64_t unixTime);
+// The same for a time stamp held as its four bytes, little-endian.
+SONARCHIVE_EXPORT std::int64_t unixTimeOf(std::string_view fourBytes);
+
 // The media file's size: the 32-bit field is unsigned, so a file of 2 to 4 GiB
 // is not negative.
 inline std::uint32_t trackFileSize(const TrackInfo& info) { return static_cast<std::uint32_t>(info.iFileSize); }
