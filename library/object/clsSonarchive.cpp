@@ -11,6 +11,8 @@ namespace sonarchive {
 
 namespace {
 std::atomic<bool> g_cancelRequested{false};
+// Past the decoded fields of a track header: the image of the artwork database it shows.
+constexpr std::size_t kArtworkLinkOffset = 352;
 }
 
 bool cancelRequested() { return g_cancelRequested.load(); }
@@ -156,6 +158,16 @@ void clsSonarchive::fillTrackInfo(const MHIT& source, TrackInfo& info) const
     info.iSkipCount = track->iSkipCount;
     info.iBookmarkMs = track->iBookmarkTime;
     info.iRecentPlays = 0;
+    info.iDatabaseID = track->iDB_ID;
+    info.iHasArtwork = track->iHasArtwork;
+    info.iArtworkID = 0;
+    if (track->iHeaderSize >= static_cast<std::int32_t>(kArtworkLinkOffset + 4)) {
+        const std::string_view link = track->sAllData.view().substr(std::min<std::size_t>(kArtworkLinkOffset, track->sAllData.size()));
+        if (link.size() >= 4)
+            info.iArtworkID = static_cast<std::int32_t>(static_cast<std::uint8_t>(link[0]) | static_cast<std::uint8_t>(link[1]) << 8 |
+                                                        static_cast<std::uint8_t>(link[2]) << 16 |
+                                                        static_cast<std::uint32_t>(static_cast<std::uint8_t>(link[3])) << 24);
+    }
 
     for (const MHOD_S& record : validEntries(track->m_mhod, track->iNumberOfMHODS)) {
         switch (record.iType) {

@@ -51,6 +51,13 @@ struct TrackInfo {
     std::int32_t iSkipCount = 0;
     std::int32_t iBookmarkMs = 0;     // where playback resumes, in milliseconds
     std::int32_t iRecentPlays = 0;    // plays since the last sync (already in iPlayCount)
+    // The track's cover in the device's artwork database: its 64-bit database
+    // identifier (offset 112), the image it links to (the 32-bit field at offset
+    // 352 when the header holds it, else 0) and its artwork flag (offset 164: 1
+    // when it has a cover).
+    std::int64_t iDatabaseID = 0;
+    std::int32_t iArtworkID = 0;
+    std::uint8_t iHasArtwork = 0;
 
     friend bool operator==(const TrackInfo&, const TrackInfo&) = default;
 };
