@@ -135,7 +135,9 @@ FileCopyOutcome copyToNewFile(const fs::path& source, const fs::path& destinatio
     return FileCopyOutcome::Copied;
 }
 
-FileCopyOutcome copyReplacing(const fs::path& source, const fs::path& destination, const FileCopyCallbacks& callbacks)
+namespace {
+
+FileCopyOutcome copyBeside(const fs::path& source, const fs::path& destination, const FileCopyCallbacks& callbacks)
 {
     std::uint64_t total = 0;
     const FileDescriptor in = openSource(source, total);
@@ -159,10 +161,29 @@ FileCopyOutcome copyReplacing(const fs::path& source, const fs::path& destinatio
         return FileCopyOutcome::Cancelled;
     if (out.close() != 0)
         fail(errno, "cannot write " + destination.string());
+    if (callbacks.finish)
+        callbacks.finish(temporary);
     if (::rename(temporary.c_str(), destination.c_str()) != 0)
         fail(errno, "cannot write " + destination.string());
     cleanup.kept = true;
     return FileCopyOutcome::Copied;
+}
+
+}  // namespace
+
+FileCopyOutcome copyReplacing(const fs::path& source, const fs::path& destination, const FileCopyCallbacks& callbacks)
+{
+    try {
+        return copyBeside(source, destination, callbacks);
+    } catch (const Error& e) {
+        // The plain words for a full or read-only disk speak of the iPod; here the
+        // copy is written elsewhere, so they name the file.
+        if (e.code() == FailureCode::NoSpace)
+            throw Error(e.code(), "cannot write " + destination.string() + ": there is no room left on the disk", e.number());
+        if (e.code() == FailureCode::ReadOnly)
+            throw Error(e.code(), "cannot write " + destination.string() + ": the disk is read-only", e.number());
+        throw;
+    }
 }
 
 }  // namespace sonarchive

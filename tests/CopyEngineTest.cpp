@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <system_error>
 #include <random>
 #include <sys/stat.h>
 
@@ -369,4 +370,154 @@ TEST(BatchCopy, UpdatingSkipsCopiesOfTheSameSizeAndReplacesTheOthers)
     ASSERT_EQ(result.items.size(), 3u);
     EXPECT_EQ(result.items[0].outcome, ItemOutcome::Skipped);
     EXPECT_EQ(result.items[1].outcome, ItemOutcome::Copied);
+}
+
+TEST(BatchCopy, TracksOfOneNameAreAllKeptUnderNumberedNames)
+{
+    TempDir dir;
+    for (const char* name : {"a", "b", "c", "d"})
+        writeFile(dir.path() / name, name);
+    const fs::path out = dir.path() / "out";
+    // "song.mp3" is "Song.mp3" on the disks music is often copied to; "Song (2).mp3" is a title of its own.
+    BatchCopy batch({{dir.path() / "a", out / "Song.mp3"}, {dir.path() / "b", out / "song.mp3"},
+                     {dir.path() / "c", out / "Song (2).mp3"}, {dir.path() / "d", out / "Song.mp3."}});
+    const std::vector<fs::path> planned = {out / "Song.mp3", out / "song (3).mp3", out / "Song (2).mp3", out / "Song (4).mp3"};
+    EXPECT_EQ(batch.plannedDestinations(), planned);
+    Script script;
+    const CopyResult result = batch.run(script, script.cancel);
+    EXPECT_TRUE(script.asked.empty());
+    EXPECT_EQ(result.copied, 4u);
+    for (std::size_t i = 0; i < planned.size(); ++i) {
+        EXPECT_EQ(result.items[i].destination, planned[i]);
+        EXPECT_EQ(readFile(planned[i]), std::string(1, static_cast<char>('a' + i)));
+    }
+}
+
+TEST(BatchCopy, OnlyFilesThatWereThereBeforeMeetTheReplaceQuestion)
+{
+    TempDir dir;
+    writeFile(dir.path() / "new", "new");
+    const fs::path out = dir.path() / "out";
+    writeFile(out / "Song.mp3", "old");
+    writeFile(out / "Song (3).mp3", "old three");
+    const std::vector<CopyItem> items = {{dir.path() / "new", out / "Song.mp3"}, {dir.path() / "new", out / "Song.mp3"},
+                                         {dir.path() / "new", out / "Song (2).mp3"}};
+    // The second track of that name goes to the next name ("Song (2)" is the third
+    // track's own), which was there before too: both are asked about, and kept.
+    Script script;
+    CopyResult result = BatchCopy(items).run(script, script.cancel);
+    EXPECT_EQ(script.asked, (std::vector<fs::path>{out / "Song.mp3", out / "Song (3).mp3"}));
+    EXPECT_EQ(result.items[1].destination, out / "Song (3).mp3");
+    EXPECT_EQ(readFile(out / "Song.mp3"), "old");
+    EXPECT_EQ(readFile(out / "Song (3).mp3"), "old three");
+    EXPECT_EQ(result.copied, 1u);
+
+    // Keep Both: a name neither on the disk nor planned for another track.
+    Script again;
+    again.answers = {ReplaceAnswer::KeepBoth, ReplaceAnswer::Yes, ReplaceAnswer::Yes};
+    result = BatchCopy(items).run(again, again.cancel);
+    EXPECT_EQ(again.asked, (std::vector<fs::path>{out / "Song.mp3", out / "Song (3).mp3", out / "Song (2).mp3"}));
+    EXPECT_EQ(result.items[0].destination, out / "Song (4).mp3");
+    EXPECT_EQ(readFile(out / "Song.mp3"), "old");
+    EXPECT_EQ(result.copied, 3u);
+}
+
+namespace {
+
+// A finishing step that does what the test tells it, and records what it saw.
+class Finisher final : public CopyFinisher {
+public:
+    enum class Act { Append, Decline, Spoil, FailFull };
+    std::optional<std::string> finish(std::size_t item, const fs::path& source, const fs::path& temporary) override
+    {
+        seen.push_back({item, source, temporary, readFile(temporary), fs::exists(finals.at(item))});
+        switch (act) {
+        case Act::Append: writeFile(temporary, readFile(temporary) + "+tags"); return std::nullopt;
+        case Act::Decline: return "cannot tag it";
+        case Act::Spoil: writeFile(temporary, "half"); throw CopySpoiled("the save gave up");
+        case Act::FailFull: throw std::system_error(ENOSPC, std::generic_category(), "cannot write the tags");
+        }
+        return std::nullopt;
+    }
+    bool isCurrentCopy(std::size_t item, const fs::path&, std::uint64_t, const fs::path& existing) override
+    {
+        return readFile(existing) == current.at(item);
+    }
+
+    struct Seen {
+        std::size_t item;
+        fs::path source, temporary;
+        std::string bytes;
+        bool finalNameExists;
+    };
+    Act act = Act::Append;
+    std::vector<fs::path> finals;
+    std::vector<std::string> current;
+    std::vector<Seen> seen;
+};
+
+}  // namespace
+
+TEST(BatchCopy, EachCopyIsFinishedUnderItsTemporaryNameBeforeItGetsItsOwn)
+{
+    TempDir dir;
+    writeFile(dir.path() / "a", "alpha");
+    const fs::path out = dir.path() / "out";
+    BatchCopy batch({{dir.path() / "a", out / "A.mp3"}});
+    auto finisher = std::make_unique<Finisher>();
+    Finisher& f = *finisher;
+    f.finals = {out / "A.mp3"};
+    batch.setFinisher(std::move(finisher));
+    Script script;
+    CopyResult result = batch.run(script, script.cancel);
+    ASSERT_EQ(f.seen.size(), 1u);
+    EXPECT_EQ(f.seen[0].bytes, "alpha");  // complete
+    EXPECT_FALSE(f.seen[0].finalNameExists);
+    EXPECT_EQ(f.seen[0].temporary.parent_path(), out);
+    EXPECT_NE(f.seen[0].temporary, out / "A.mp3");
+    EXPECT_EQ(readFile(out / "A.mp3"), "alpha+tags");
+    EXPECT_TRUE(result.untagged.empty());
+
+    // Declined: copied as it is, with why; spoiled: made again as it is, with why.
+    for (const auto act : {Finisher::Act::Decline, Finisher::Act::Spoil}) {
+        f.act = act;
+        script.answers = {ReplaceAnswer::Yes};
+        result = batch.run(script, script.cancel);
+        EXPECT_EQ(result.copied, 1u);
+        ASSERT_EQ(result.untagged.size(), 1u);
+        EXPECT_EQ(result.untagged[0].reason, act == Finisher::Act::Decline ? "cannot tag it" : "the save gave up");
+        EXPECT_EQ(readFile(out / "A.mp3"), "alpha");
+        EXPECT_TRUE(onlyExpectedFiles(out, 1));
+    }
+
+    // A full disk while finishing: the item fails, the earlier copy stays, nothing else is left.
+    f.act = Finisher::Act::FailFull;
+    writeFile(out / "A.mp3", "earlier copy");
+    script.answers = {ReplaceAnswer::Yes};
+    result = batch.run(script, script.cancel);
+    ASSERT_EQ(result.failures.size(), 1u);
+    EXPECT_EQ(result.failures[0].reason, "cannot write " + (out / "A.mp3").string() + ": there is no room left on the disk");
+    EXPECT_EQ(readFile(out / "A.mp3"), "earlier copy");
+    EXPECT_TRUE(onlyExpectedFiles(out, 1));
+}
+
+TEST(BatchCopy, UpdatingAsksTheFinishingStepWhichCopiesAreCurrent)
+{
+    TempDir dir;
+    writeFile(dir.path() / "a", "alpha");
+    const fs::path out = dir.path() / "out";
+    writeFile(out / "A.mp3", "alpha+tags");
+    writeFile(out / "B.mp3", "alpha");  // the source's size, yet not what this batch makes
+    BatchCopy batch({{dir.path() / "a", out / "A.mp3"}, {dir.path() / "a", out / "B.mp3"}});
+    auto finisher = std::make_unique<Finisher>();
+    finisher->finals = {out / "A.mp3", out / "B.mp3"};
+    finisher->current = {"alpha+tags", "alpha+tags"};
+    batch.setFinisher(std::move(finisher));
+    batch.setSkipSameSize(true);
+    Script script;
+    script.answers = {ReplaceAnswer::Yes};
+    const CopyResult result = batch.run(script, script.cancel);
+    EXPECT_EQ(result.items[0].outcome, ItemOutcome::Skipped);
+    EXPECT_EQ(result.items[1].outcome, ItemOutcome::Copied);
+    EXPECT_EQ(readFile(out / "B.mp3"), "alpha+tags");
 }

@@ -1,6 +1,7 @@
 #include "FixtureDevice.h"
 #include "TrackliftTestCase.h"
 
+#include <CopyDialogs.h>
 #include <QtDialogs.h>
 #include <TrackCopier.h>
 #include <TrackList.h>
@@ -155,17 +156,25 @@ private slots:
         QVERIFY(fs::exists(w.destination.path() / "Three.mp3"));
     }
 
-    void sameTitlesMeetTheReplacePrompt()
+    void sameTitlesAreAllKeptAndOnlyEarlierFilesMeetTheReplacePrompt()
     {
-        LoadedWindow w(m_dialogs, {track(1, u"Same"), track(2, u"Same"), track(3, u"Same")});
+        LoadedWindow w(m_dialogs, {track(1, u"Same"), track(2, u"Same"), track(3, u"Same"), track(4, u"Other")});
+        writeFile(w.destination.path() / "Other.mp3", "there before");
         w.checkAll();
         m_dialogs.folders.push_back(w.folder());
-        m_dialogs.replaceAnswers = {ReplaceAnswer::KeepBoth, ReplaceAnswer::No};
+        m_dialogs.replaceAnswers = {ReplaceAnswer::No};
+        QString summary;
+        m_dialogs.dialogSteps.push_back([&](QDialog& d) {
+            summary = static_cast<CopySummaryDialog&>(d).summaryText();
+            return int(QDialog::Accepted);
+        });
         w.window.copier().CopyCheckedTracks();
-        QCOMPARE(m_dialogs.replacePrompts.size(), std::size_t(2));
+        QCOMPARE(m_dialogs.replacePrompts, std::vector<fs::path>{w.destination.path() / "Other.mp3"});
         QVERIFY(readFile(w.destination.path() / "Same.mp3") == readFile(w.device.file(location(1))));
         QVERIFY(readFile(w.destination.path() / "Same (2).mp3") == readFile(w.device.file(location(2))));
-        QVERIFY(!fs::exists(w.destination.path() / "Same (3).mp3"));
+        QVERIFY(readFile(w.destination.path() / "Same (3).mp3") == readFile(w.device.file(location(3))));
+        QCOMPARE(readFile(w.destination.path() / "Other.mp3"), std::string("there before"));
+        QCOMPARE(summary, QStringLiteral("The copy is finished.\nCopied: 3 files\nSkipped: 1 file\nFailed: 0 files"));
     }
 
     void cancelMidCopyLeavesNoPartialFile()
