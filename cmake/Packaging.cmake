@@ -20,8 +20,10 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${CPACK_PACKAGE_HOMEPAGE_URL}")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Each package's description: its synopsis on the first line, then paragraphs.
-# Dependencies on system libraries from the binaries themselves; our own library,
-# in no installed package yet, is found in the build folder and named below.
+# Dependencies on system libraries from the binaries themselves (TagLib's
+# libtag1v5 for the tool and the program, which write tags into the copies);
+# our own library, in no installed package yet, is found in the build folder and
+# named below.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_LIBRARY_OUTPUT_DIRECTORY})
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)

@@ -145,6 +145,21 @@ CopyPlan CopyPlan::forPlaylists(const std::vector<TrackInfo>& tracks, const std:
     return plan;
 }
 
+BatchCopy CopyPlan::batch(TagMode tags, CopyTagger::CoverLookup cover) const
+{
+    BatchCopy copy(m_items);
+    if (tags == TagMode::None)
+        return copy;
+    std::vector<TrackTags> values;
+    values.reserve(m_itemInfos.size());
+    for (const TrackInfo* info : m_itemInfos)
+        values.push_back(TrackTags::of(*info));
+    auto tagger = std::make_unique<CopyTagger>(tags, std::move(values));
+    tagger->setCoverLookup(std::move(cover));
+    copy.setFinisher(std::move(tagger));
+    return copy;
+}
+
 std::string CopyPlan::playlistText(const PlaylistFile& file, const CopyResult& result) const
 {
     std::string text = "#EXTM3U\n";
