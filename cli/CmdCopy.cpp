@@ -35,6 +35,7 @@ struct CopyOptions {
     std::string artist, album, genre;
     bool m3u = false;
     bool overwrite = false, skipExisting = false, keepBoth = false, update = false;
+    std::string tags = "fill";
 };
 
 std::atomic<bool> g_interrupted{false};
@@ -112,6 +113,12 @@ public:
     {
         endLine();
         std::cerr << "sonarchive: not copied: " << failure.reason << '\n';
+    }
+
+    void untagged(const trackcopy::CopyFailure& note) override
+    {
+        endLine();
+        std::cerr << "sonarchive: copied without tags: " << note.item.destination.string() << " (" << note.reason << ")\n";
     }
 
     void endLine()
@@ -201,7 +208,7 @@ int runCopy(const CliContext& context, const CopyOptions& options)
     TerminalObserver observer(existing);
     g_interrupted = false;
     auto previous = std::signal(SIGINT, onInterrupt);
-    BatchCopy batch(copies.items());
+    BatchCopy batch = copies.batch(*trackcopy::tagModeNamed(options.tags));
     batch.setSkipSameSize(options.update);
     const trackcopy::CopyResult result = batch.run(observer, g_interrupted);
     std::signal(SIGINT, previous);
@@ -217,6 +224,8 @@ int runCopy(const CliContext& context, const CopyOptions& options)
         std::cerr << ", " << result.skipped << " skipped";
     if (!result.failures.empty())
         std::cerr << ", " << result.failures.size() << " failed";
+    if (!result.untagged.empty())
+        std::cerr << ", copied without tags: " << result.untagged.size();
     if (!copies.playlistFiles().empty()) {
         const std::size_t written = copies.playlistFiles().size() - playlistFailures.size();
         std::cerr << ", " << written << (written == 1 ? " playlist file" : " playlist files") << " written";
@@ -254,7 +263,14 @@ void registerCopyCommand(CLI::App& app, CliContext& context)
     auto* skip = command->add_flag("--skip-existing", options->skipExisting, "Leave files that exist alone");
     auto* keepBoth = command->add_flag("--keep-both", options->keepBoth, "Write \"Title (2).ext\" beside files that exist");
     auto* update = command->add_flag("--update", options->update,
-                                     "Skip files whose copy exists with the same size; replace the others");
+                                     "Skip files already copied (the same size, or a tagged copy of the same file and "
+                                     "values); replace the others");
+    command->add_option("--tags", options->tags,
+                        "What the copies carry of the database: fill (add the title, artist, album, genre, composer, "
+                        "comment, year, track and disc numbers, rating and play count where the file has none), db (the "
+                        "database's values replace the file's) or none (the device files byte for byte)")
+        ->check(CLI::IsMember({"fill", "db", "none"}))
+        ->default_str("fill");
     overwrite->excludes(skip)->excludes(keepBoth)->excludes(update);
     skip->excludes(keepBoth)->excludes(update);
     keepBoth->excludes(update);

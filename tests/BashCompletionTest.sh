@@ -33,6 +33,7 @@ done
 [[ $(offered sonarchive --repair "") == $'no\nrebuild\nreset' ]] || fail "--repair values"
 [[ $(offered sonarchive --repair = re) == $'rebuild\nreset' ]] || fail "--repair=re"
 [[ $(offered sonarchive modify dev 5 --skip-when-shuffle "") == $'0\n1' ]] || fail "0 or 1"
+[[ $(offered sonarchive copy dev out --tags "") == $'db\nfill\nnone' ]] || fail "--tags values"
 [[ -z $(offered sonarchive copy dev out --artist "") ]] || fail "a text value offers nothing"
 mkdir "$work/ipod" "$work/out"
 touch "$work/song.mp3"

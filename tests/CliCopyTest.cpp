@@ -1,10 +1,12 @@
 #include "DatabaseBuilder.h"
+#include "TagReadBack.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <initializer_list>
+#include <map>
 #include <utility>
 #include <sys/wait.h>
 
@@ -202,4 +204,133 @@ TEST(CliCopy, UpdateCopiesOnlyWhatChangedAndFiltersNarrowTheTracks)
     d.expectFiles({{"One.mp3", "one, longer now"}, {"Three.mp3", "THREE"}});
     EXPECT_NE(update.errors.find("copied 1 of 1 file"), std::string::npos) << update.errors;
     EXPECT_EQ(d.copy("--all --update --overwrite").exitCode, 2);
+}
+
+TEST(CliCopy, TwoTracksOfOneNameAreBothKept)
+{
+    PlaylistDevice d;
+    const CopyRun run = d.copy("--playlist 'Road: trip' --m3u --name '{album}' --tags none");
+    EXPECT_EQ(run.exitCode, 0) << run.errors;
+    EXPECT_EQ(run.errors.find("exists"), std::string::npos) << run.errors;
+    EXPECT_NE(run.errors.find("copied 2 of 2 files"), std::string::npos) << run.errors;
+    // Three comes first in the playlist and takes the name; One, of the same album, the next.
+    d.expectFiles({{"Alpha.mp3", "three"}, {"Alpha (2).mp3", "one"}});
+    EXPECT_EQ(d.file("Road trip.m3u8"), "#EXTM3U\n#EXTINF:250,Cy - Three\nAlpha.mp3\n#EXTINF:62,Ann - One\nAlpha (2).mp3\n"
+                                        "#EXTINF:250,Cy - Three\nAlpha.mp3\n");
+
+    // Copied again, both were there before: the choices for existing files apply to both.
+    const CopyRun again = d.copy("--playlist 'Road: trip' --name '{album}' --tags none");
+    EXPECT_EQ(again.exitCode, 0);
+    EXPECT_NE(again.errors.find("Alpha.mp3 exists, skipped"), std::string::npos) << again.errors;
+    EXPECT_NE(again.errors.find("Alpha (2).mp3 exists, skipped"), std::string::npos) << again.errors;
+}
+
+namespace {
+
+std::string le32(std::int32_t value)
+{
+    return testsupport::le32(value);
+}
+
+// A device whose tracks have real media made with ffmpeg: a tagged MP3, an
+// untagged M4A and a raw AAC file, the first rated and played.
+struct MediaDevice {
+    TempDir dir;
+    TempDir out;
+    std::vector<TrackFixture> tracks;
+
+    MediaDevice()
+    {
+        TrackFixture harbour = makeTrack(1, u"Harbour", u"The Lanterns", u"First Album", u":iPod_Control:Music:F00:AAAA.mp3");
+        harbour.patches = {{31, std::string(1, '\x50')}, {44, le32(2)}, {48, le32(10)}, {92, le32(1)}, {96, le32(2)}};
+        harbour.playCount = 17;
+        harbour.strings.push_back({.type = 12, .text = u"Cole"});
+        tracks = {harbour, makeTrack(2, u"Tide", u"The Lanterns", u"First Album", u":iPod_Control:Music:F01:BBBB.m4a"),
+                  makeTrack(3, u"Chime", u"", u"", u":iPod_Control:Music:F02:CCCC.aac")};
+        install();
+        const std::string tone = "-f lavfi -i sine=duration=1 ";
+        make("F00/AAAA.mp3", tone + "-metadata title=\"File Title\" -metadata artist=\"File Artist\" -c:a libmp3lame -b:a 64k");
+        make("F01/BBBB.m4a", tone + "-c:a aac -b:a 64k -map_metadata -1");
+        make("F02/CCCC.aac", tone + "-c:a aac -b:a 64k -f adts");
+    }
+    void install() const { installDatabase(dir.path(), buildDatabase(typicalDatabase(tracks))); }
+    void make(const std::string& file, const std::string& options) const
+    {
+        const fs::path path = dir.path() / "iPod_Control/Music" / file;
+        fs::create_directories(path.parent_path());
+        const std::string command = "ffmpeg -nostdin -hide_banner -loglevel error -y " + options + " '" + path.string() + "'";
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    }
+    fs::path device(const std::string& file) const { return dir.path() / "iPod_Control/Music" / file; }
+    CopyRun copy(const std::string& arguments) const
+    {
+        const fs::path errors = out.path().parent_path() / (out.path().filename().string() + ".err");
+        const std::string command = std::string(SONARCHIVE_CLI) + " copy '" + dir.path().string() + "' '" + out.path().string() +
+                                    "' " + arguments + " </dev/null >/dev/null 2>'" + errors.string() + "'";
+        const int status = std::system(command.c_str());
+        CopyRun run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(errors)};
+        fs::remove(errors);
+        return run;
+    }
+};
+
+}  // namespace
+
+TEST(CliCopy, CopiesCarryTheDatabasesTagsRatingAndPlayCount)
+{
+    MediaDevice d;
+    CopyRun run = d.copy("--all");
+    EXPECT_EQ(run.exitCode, 0) << run.errors;
+    const std::string out = d.out.path().string();
+    EXPECT_EQ(run.errors, "sonarchive: copied without tags: " + out + "/Chime.aac (no tags can be written into a .aac file)\n"
+                          "copied 3 of 3 files to " + out + ", copied without tags: 1\n");
+
+    // fill: the file's own title and artist stay; what it lacks comes from the database.
+    const ReadBack harbour(d.out.path() / "Harbour.mp3");
+    EXPECT_EQ(harbour.common(), (std::map<std::string, std::string>{
+                                    {"TITLE", "File Title"}, {"ARTIST", "File Artist"}, {"ALBUM", "First Album"},
+                                    {"GENRE", "Rock"}, {"COMPOSER", "Cole"}, {"DATE", "1999"}, {"TRACKNUMBER", "2/10"},
+                                    {"DISCNUMBER", "1/2"}}));
+    EXPECT_EQ(harbour.userTexts.at("FMPS_Rating"), "0.8");
+    EXPECT_EQ(harbour.userTexts.at("FMPS_Playcount"), "17");
+    EXPECT_EQ(harbour.popularimeters, (std::vector{std::make_tuple(std::string("Windows Media Player 9 Series"), 196, 17u)}));
+    const ReadBack tide(d.out.path() / "Tide.m4a");
+    EXPECT_EQ(tide.field("TITLE"), "Tide");
+    EXPECT_EQ(tide.field("ARTIST"), "The Lanterns");
+    EXPECT_EQ(tide.userTexts.count("FMPS_Rating"), 0u);  // unrated
+    EXPECT_TRUE(readFile(d.out.path() / "Chime.aac") == readFile(d.device("F02/CCCC.aac")));
+
+    // db: the database's values replace the file's.
+    run = d.copy("--all --tags db --overwrite");
+    EXPECT_EQ(run.exitCode, 0) << run.errors;
+    EXPECT_EQ(ReadBack(d.out.path() / "Harbour.mp3").field("TITLE"), "Harbour");
+    EXPECT_EQ(ReadBack(d.out.path() / "Harbour.mp3").field("ARTIST"), "The Lanterns");
+
+    // none: the device files byte for byte.
+    run = d.copy("--all --tags none --overwrite");
+    EXPECT_EQ(run.errors, "copied 3 of 3 files to " + out + "\n");
+    EXPECT_TRUE(readFile(d.out.path() / "Harbour.mp3") == readFile(d.device("F00/AAAA.mp3")));
+    EXPECT_TRUE(readFile(d.out.path() / "Tide.m4a") == readFile(d.device("F01/BBBB.m4a")));
+
+    EXPECT_EQ(d.copy("--all --tags some").exitCode, 2);
+}
+
+TEST(CliCopy, UpdateSkipsTaggedCopiesUntilTheirTrackChanges)
+{
+    MediaDevice d;
+    ASSERT_EQ(d.copy("--all").exitCode, 0);
+    const std::string out = d.out.path().string();
+    CopyRun run = d.copy("--all --update");
+    EXPECT_EQ(run.errors, "copied 0 of 3 files to " + out + ", 3 skipped\n");
+
+    // Played once more on the device: that copy is made again, with the new count.
+    d.tracks[0].playCount = 18;
+    d.install();
+    run = d.copy("--all --update");
+    EXPECT_EQ(run.errors, "copied 1 of 3 files to " + out + ", 2 skipped\n");
+    EXPECT_EQ(ReadBack(d.out.path() / "Harbour.mp3").userTexts.at("FMPS_Playcount"), "18");
+
+    // Another mode makes the tagged copies again; the AAC file, copied as it is, stays.
+    run = d.copy("--all --update --tags db");
+    EXPECT_EQ(run.errors, "copied 2 of 3 files to " + out + ", 1 skipped\n");
 }
