@@ -3,11 +3,13 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFile>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QVBoxLayout>
 
 namespace tracklift {
@@ -60,6 +62,15 @@ CopyOptionsDialog::CopyOptionsDialog(const CopyOptions& options, Preview preview
     m_playlistFile->setChecked(options.playlistFile);
     m_playlistFile->setVisible(playlistShown);
 
+    auto* tagsLabel = new QLabel(QStringLiteral("Tags of the copies:"), this);
+    const char* const tagNames[] = {"optTagsFill", "optTagsReplace", "optTagsNone"};
+    for (const CopyOptions::TagChoice& choice : CopyOptions::tagChoices()) {
+        auto* button = new QRadioButton(choice.caption, this);
+        button->setObjectName(QLatin1String(tagNames[m_tagChoices.size()]));
+        button->setChecked(choice.mode == options.tags);
+        m_tagChoices.push_back(button);
+    }
+
     m_buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(m_buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(m_buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -74,6 +85,10 @@ CopyOptionsDialog::CopyOptionsDialog(const CopyOptions& options, Preview preview
     layout->addSpacing(8);
     layout->addWidget(m_skipSameSize);
     layout->addWidget(m_playlistFile);
+    layout->addSpacing(8);
+    layout->addWidget(tagsLabel);
+    for (QRadioButton* button : m_tagChoices)
+        layout->addWidget(button);
     layout->addStretch();
     layout->addWidget(m_buttons);
 
@@ -117,6 +132,9 @@ CopyOptions CopyOptionsDialog::options() const
     options.pattern = m_pattern->text().trimmed();
     options.skipSameSize = m_skipSameSize->isChecked();
     options.playlistFile = m_playlistFile->isChecked();
+    for (std::size_t i = 0; i < m_tagChoices.size(); ++i)
+        if (m_tagChoices[i]->isChecked())
+            options.tags = CopyOptions::tagChoices()[i].mode;
     return options;
 }
 
@@ -138,6 +156,8 @@ CopySummaryDialog::CopySummaryDialog(const CopyResult& result, const std::vector
     QString text = result.cancelled ? QStringLiteral("The copy was cancelled.\n") : QStringLiteral("The copy is finished.\n");
     text += QStringLiteral("Copied: %1\nSkipped: %2\nFailed: %3")
                 .arg(plural(result.copied, "file", "files"), plural(result.skipped, "file", "files"), plural(failed, "file", "files"));
+    if (!result.untagged.empty())
+        text += QStringLiteral("\nCopied without tags: %1").arg(plural(result.untagged.size(), "file", "files"));
     m_summary = new QLabel(text, this);
     m_summary->setObjectName(QStringLiteral("lblCopySummary"));
 
@@ -148,7 +168,12 @@ CopySummaryDialog::CopySummaryDialog(const CopyResult& result, const std::vector
         m_failures->appendPlainText(QString::fromStdString(failure.reason));
     for (const std::string& failure : otherFailures)
         m_failures->appendPlainText(QString::fromStdString(failure));
-    m_failures->setVisible(failed > 0);
+    for (const CopyFailure& note : result.untagged)
+        m_failures->appendPlainText(QStringLiteral("Copied without tags: %1 (%2)")
+                                        .arg(QFile::decodeName(QByteArray::fromStdString(note.item.destination.string())),
+                                             QString::fromStdString(note.reason)));
+    const bool listed = failed > 0 || !result.untagged.empty();
+    m_failures->setVisible(listed);
 
     auto* buttons = new QDialogButtonBox(this);
     QPushButton* open = buttons->addButton(QStringLiteral("Open Destination Folder"), QDialogButtonBox::ActionRole);
@@ -166,7 +191,7 @@ CopySummaryDialog::CopySummaryDialog(const CopyResult& result, const std::vector
     layout->addWidget(m_summary);
     layout->addWidget(m_failures, 1);
     layout->addWidget(buttons);
-    resize(failed > 0 ? 560 : 380, failed > 0 ? 320 : 140);
+    resize(listed ? 560 : 380, listed ? 320 : 140);
 }
 
 QString CopySummaryDialog::summaryText() const

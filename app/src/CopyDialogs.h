@@ -16,11 +16,13 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QRadioButton;
 
 namespace tracklift {
 
-// The copy options: a name pattern with its presets and a live preview, and the
-// two switches. The playlist-file switch shows only while a playlist is shown.
+// The copy options: a name pattern with its presets and a live preview, the
+// two switches, and what the copies carry of the database (three choices). The
+// playlist-file switch shows only while a playlist is shown.
 class CopyOptionsDialog final : public QDialog {
     Q_OBJECT
 public:
@@ -42,11 +44,13 @@ private:
     QLabel* m_previewLabel;
     QCheckBox* m_skipSameSize;
     QCheckBox* m_playlistFile;
+    std::vector<QRadioButton*> m_tagChoices;  // in the order of CopyOptions::tagChoices()
     QDialogButtonBox* m_buttons;
 };
 
 // What became of a copy: how many files were copied, skipped and failed, each
-// failure with its reason, and a button that opens the destination folder.
+// failure with its reason (and the copies that could not carry tags, with
+// why), and a button that opens the destination folder.
 class CopySummaryDialog final : public QDialog {
     Q_OBJECT
 public:

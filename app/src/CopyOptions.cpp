@@ -25,6 +25,16 @@ const std::vector<CopyOptions::Preset>& CopyOptions::presets()
     return list;
 }
 
+const std::vector<CopyOptions::TagChoice>& CopyOptions::tagChoices()
+{
+    static const std::vector<TagChoice> list = {
+        {trackcopy::TagMode::Fill, QStringLiteral("Add the iPod's tags, rating and play count where the file has none")},
+        {trackcopy::TagMode::Database, QStringLiteral("Replace the file's tags with the iPod's")},
+        {trackcopy::TagMode::None, QStringLiteral("Copy files unchanged")},
+    };
+    return list;
+}
+
 std::optional<trackcopy::TrackNamePattern> CopyOptions::parsedPattern(QString* error) const
 {
     if (pattern.trimmed() == titlePattern())
@@ -53,6 +63,8 @@ CopyOptions CopyOptions::load(const CRegister& store)
         options.pattern = titlePattern();  // a damaged setting falls back to the plain copy
     options.skipSameSize = get("SkipSameSize", boolText(options.skipSameSize)) == QLatin1String("1");
     options.playlistFile = get("WritePlaylistFile", boolText(options.playlistFile)) == QLatin1String("1");
+    const QString tags = get("Tags", QString::fromUtf8(trackcopy::tagModeName(options.tags)));
+    options.tags = trackcopy::tagModeNamed(tags.toStdString()).value_or(options.tags);  // a damaged setting: the default
     return options;
 }
 
@@ -61,6 +73,7 @@ void CopyOptions::save(const CRegister& store) const
     store.REGSaveSetting(CRegister::HKEY_LOCAL_MACHINE, kKey, QStringLiteral("NamePattern"), pattern);
     store.REGSaveSetting(CRegister::HKEY_LOCAL_MACHINE, kKey, QStringLiteral("SkipSameSize"), boolText(skipSameSize));
     store.REGSaveSetting(CRegister::HKEY_LOCAL_MACHINE, kKey, QStringLiteral("WritePlaylistFile"), boolText(playlistFile));
+    store.REGSaveSetting(CRegister::HKEY_LOCAL_MACHINE, kKey, QStringLiteral("Tags"), QString::fromUtf8(trackcopy::tagModeName(tags)));
 }
 
 }  // namespace tracklift

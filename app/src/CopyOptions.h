@@ -1,6 +1,7 @@
 #pragma once
 
 #include <TrackNamePattern.h>
+#include <TrackTags.h>
 
 #include <QString>
 
@@ -17,6 +18,14 @@ struct CopyOptions {
     QString pattern = titlePattern();  // a name pattern; the title alone is today's flat copy
     bool skipSameSize = false;         // leave a copy of the same size as it is
     bool playlistFile = true;          // with a playlist shown: write DEST/<playlist>.m3u8
+    trackcopy::TagMode tags = trackcopy::TagMode::Fill;  // what the copies carry of the database
+
+    // The three choices of what the copies carry, as the dialog offers them.
+    struct TagChoice {
+        trackcopy::TagMode mode;
+        QString caption;
+    };
+    static const std::vector<TagChoice>& tagChoices();
 
     // The pattern that names a file by its title alone, in one folder.
     static QString titlePattern() { return QStringLiteral("{title}"); }

@@ -145,14 +145,12 @@ ReplaceAnswer CopyProgressDialog::askReplace(QWidget* parent, const std::filesys
     return ReplaceAnswer::Cancel;
 }
 
-CopyResult CopyProgressDialog::run(const std::vector<CopyItem>& items, bool skipSameSize)
+CopyResult CopyProgressDialog::run(BatchCopy& batch)
 {
-    BatchCopy batch(items);
-    batch.setSkipSameSize(skipSameSize);
     CopyResult result;
     m_cancel = false;
     m_running = true;
-    m_count->setText(QStringLiteral("File 0 of %1").arg(items.size()));
+    m_count->setText(QStringLiteral("File 0 of %1").arg(batch.items().size()));
     DialogObserver observer(
         this, [this](const CopyProgress& p) { showProgress(p); }, [this](const CopyFailure& f) { addFailure(f); });
     std::thread worker([&] {

@@ -37,9 +37,8 @@ public:
                                      MessageIcon icon) = 0;
     // The chosen folder, or empty when cancelled.
     virtual QString browseForFolder(QWidget* owner, const QString& title) = 0;
-    // Copies the batch with one progress display; returns when it is done. With
-    // skipSameSize a destination of the source's size is left as it is.
-    virtual CopyResult copyFiles(QWidget* owner, const std::vector<CopyItem>& items, bool skipSameSize) = 0;
+    // Runs the batch with one progress display; returns when it is done.
+    virtual CopyResult copyFiles(QWidget* owner, BatchCopy& batch) = 0;
     // Shows one of the program's own dialogs modally; its result code.
     virtual int execDialog(QDialog& dialog) = 0;
 };

@@ -40,10 +40,10 @@ QString QtDialogs::browseForFolder(QWidget* owner, const QString& title)
     return QFileDialog::getExistingDirectory(owner, title, QDir::homePath(), QFileDialog::ShowDirsOnly);
 }
 
-CopyResult QtDialogs::copyFiles(QWidget* owner, const std::vector<CopyItem>& items, bool skipSameSize)
+CopyResult QtDialogs::copyFiles(QWidget* owner, BatchCopy& batch)
 {
     CopyProgressDialog dialog(owner);
-    return dialog.run(items, skipSameSize);
+    return dialog.run(batch);
 }
 
 int QtDialogs::execDialog(QDialog& dialog)

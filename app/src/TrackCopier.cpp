@@ -82,8 +82,12 @@ void TrackCopier::CopyCheckedTracks()
     if (!batch)
         return;
     // With nothing to copy (no ticked track has a file) the summary still says why.
-    const CopyResult result = batch->items().empty() ? CopyResult{}
-                                                     : m_dialogs.copyFiles(m_owner, batch->items(), m_options.skipSameSize);
+    CopyResult result;
+    if (!batch->items().empty()) {
+        BatchCopy copy = batch->batch(m_options.tags);
+        copy.setSkipSameSize(m_options.skipSameSize);
+        result = m_dialogs.copyFiles(m_owner, copy);
+    }
     std::vector<std::string> otherFailures = batch->problems();
     if (!batch->items().empty())
         for (std::string& failure : batch->writePlaylistFiles(result))

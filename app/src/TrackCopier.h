@@ -22,7 +22,8 @@ class TrackList;
 
 // Copies the ticked tracks into a folder the user picks, in one batch, named as
 // the copy options say (by default each under its cleaned title and the
-// extension of its file on the device), then says what became of them.
+// extension of its file on the device) and carrying the database's tags as
+// they say, then says what became of them.
 class TrackCopier final : public QObject {
     Q_OBJECT
 public:

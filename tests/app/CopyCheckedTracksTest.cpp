@@ -3,6 +3,7 @@
 
 #include <CopyDialogs.h>
 #include <QtDialogs.h>
+#include <TagWriter.h>
 #include <TrackCopier.h>
 #include <TrackList.h>
 #include <frmMain.h>
@@ -63,6 +64,13 @@ struct LoadedWindow {
     }
     QString folder() const { return QString::fromStdString(destination.path().string()); }
     void check(GridRow row) { window.trackList().grid().setCellValue(row, C::CheckBox, 1); }
+    // "Copy files unchanged": copies byte for byte.
+    void copyUnchanged()
+    {
+        CopyOptions options = window.copier().options();
+        options.tags = TagMode::None;
+        window.copier().setOptions(options);
+    }
     void checkAll() { child<QCheckBox>(window, "chkSelectAll")->setChecked(true); }
 };
 
@@ -109,9 +117,11 @@ private slots:
         QCOMPARE(m_dialogs.copyRequests[0].size(), std::size_t(1));
         const fs::path copied = w.destination.path() / "Three.mp3";
         QCOMPARE(m_dialogs.copyRequests[0][0].destination, copied);
-        QVERIFY(fs::exists(copied));
-        QVERIFY(!readFile(copied).empty());
-        QVERIFY(readFile(copied) == readFile(w.device.file(location(3))));
+        // By default the copy carries the database's tags: a tagged copy of the device file.
+        QCOMPARE(m_dialogs.copyTagModes, std::vector<TagMode>{TagMode::Fill});
+        const std::string source = "T3.mp3, " + std::to_string(fs::file_size(w.device.file(location(3)))) + " bytes; tags fill";
+        QVERIFY(TagWriter::marker(copied, TagKind::Mpeg).value_or("").find(source) != std::string::npos);
+        QVERIFY(m_dialogs.lastResult.untagged.empty());
         QCOMPARE(std::distance(fs::directory_iterator(w.destination.path()), fs::directory_iterator()), 1);
     }
 
@@ -120,6 +130,7 @@ private slots:
         const std::u16string cyrillic(250, u'\u0416');
         LoadedWindow w(m_dialogs, {track(1, u"AC/DC: Live?"), track(2, u" :? "), track(3, u" Leading"),
                                    track(4, u"Bare", ""), track(5, cyrillic), track(6, u"Clip", ".m4v")});
+        w.copyUnchanged();
         w.checkAll();
         m_dialogs.folders.push_back(w.folder() + "/");  // a folder already ending in "/" gets no second one
         w.window.copier().CopyCheckedTracks();
@@ -159,6 +170,7 @@ private slots:
     void sameTitlesAreAllKeptAndOnlyEarlierFilesMeetTheReplacePrompt()
     {
         LoadedWindow w(m_dialogs, {track(1, u"Same"), track(2, u"Same"), track(3, u"Same"), track(4, u"Other")});
+        w.copyUnchanged();
         writeFile(w.destination.path() / "Other.mp3", "there before");
         w.checkAll();
         m_dialogs.folders.push_back(w.folder());
@@ -209,9 +221,8 @@ private slots:
             }
         });
         answerer.start(20);
-        const CopyResult result = dialogs.copyFiles(nullptr, {{dir.path() / "a", dir.path() / "out/a copy"},
-                                                              {dir.path() / "b", dir.path() / "out/b copy"}},
-                                                    false);
+        BatchCopy batch({{dir.path() / "a", dir.path() / "out/a copy"}, {dir.path() / "b", dir.path() / "out/b copy"}});
+        const CopyResult result = dialogs.copyFiles(nullptr, batch);
         QCOMPARE(result.copied, std::size_t(2));
         QCOMPARE(readFile(dir.path() / "out/a copy"), std::string(100000, 'a'));
         QCOMPARE(readFile(dir.path() / "out/b copy"), std::string("old"));

@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTableView>
 #include <QTest>
 #include <QUrl>
@@ -283,6 +284,46 @@ private slots:
         QVERIFY(again.window.copier().options().skipSameSize);
     }
 
+    void theTagChoiceIsOfferedKeptAndUsed()
+    {
+        {
+            LoadedWindow w(m_dialogs);
+            QCOMPARE(w.window.copier().options().tags, trackcopy::TagMode::Fill);
+            QStringList captions;
+            m_dialogs.dialogSteps.push_back([&](QDialog& d) {
+                for (const char* name : {"optTagsFill", "optTagsReplace", "optTagsNone"})
+                    captions << child<QRadioButton>(d, name)->text();
+                if (!child<QRadioButton>(d, "optTagsFill")->isChecked())
+                    return int(QDialog::Rejected);
+                child<QRadioButton>(d, "optTagsReplace")->setChecked(true);
+                return int(QDialog::Accepted);
+            });
+            w.window.cmdCopyOptions_Click();
+            QCOMPARE(captions, QStringList({QStringLiteral("Add the iPod's tags, rating and play count where the file has none"),
+                                            QStringLiteral("Replace the file's tags with the iPod's"),
+                                            QStringLiteral("Copy files unchanged")}));
+            QCOMPARE(w.window.copier().options().tags, trackcopy::TagMode::Database);
+        }
+        // Kept for the next run, and the copy carries the tags so.
+        LoadedWindow again(m_dialogs);
+        QCOMPARE(again.window.copier().options().tags, trackcopy::TagMode::Database);
+        bool replaceChecked = false;
+        m_dialogs.dialogSteps.push_back([&](QDialog& d) {
+            replaceChecked = child<QRadioButton>(d, "optTagsReplace")->isChecked();
+            child<QRadioButton>(d, "optTagsNone")->setChecked(true);
+            return int(QDialog::Accepted);
+        });
+        again.window.cmdCopyOptions_Click();
+        QVERIFY(replaceChecked);
+        again.grid().setCellValue(0, C::CheckBox, 1);
+        TempDir destination;
+        m_dialogs.folders.push_back(QString::fromStdString(destination.path().string()));
+        again.window.CopyCheckedTracks();
+        QCOMPARE(m_dialogs.copyTagModes, std::vector<trackcopy::TagMode>{trackcopy::TagMode::None});
+        QCOMPARE(readFile(destination.path() / "One.mp3"), std::string(100, 'b'));
+        QVERIFY(m_dialogs.lastResult.untagged.empty());
+    }
+
     void playlistCopyWritesItsPlaylistFileAndSaysWhatHappened()
     {
         LoadedWindow w(m_dialogs);
@@ -318,7 +359,9 @@ private slots:
         QCOMPARE(readFile(destination.path() / "Road Trip.m3u8"),
                  std::string("#EXTM3U\n#EXTINF:125,Band - Three\n01 Three.mp3\n#EXTINF:59,Band - One\n02 One.mp3\n"
                              "#EXTINF:125,Band - Three\n01 Three.mp3\n"));
-        QCOMPARE(summary, QStringLiteral("The copy is finished.\nCopied: 2 files\nSkipped: 0 files\nFailed: 0 files"));
+        // The device files here are no MP3s: copied as they are, and said so.
+        QCOMPARE(summary, QStringLiteral("The copy is finished.\nCopied: 2 files\nSkipped: 0 files\nFailed: 0 files\n"
+                                         "Copied without tags: 2 files"));
         QCOMPARE(opened, QList<QUrl>({QUrl::fromLocalFile(folder)}));
 
         // Again: the copies of the same size stay, and the playlist file still names them.
@@ -345,8 +388,12 @@ private slots:
             return int(QDialog::Accepted);
         });
         w.window.CopyCheckedTracks();
-        QCOMPARE(summary, QStringLiteral("The copy is finished.\nCopied: 3 files\nSkipped: 0 files\nFailed: 1 file"));
+        QCOMPARE(summary, QStringLiteral("The copy is finished.\nCopied: 3 files\nSkipped: 0 files\nFailed: 1 file\n"
+                                         "Copied without tags: 3 files"));
         QVERIFY2(failures.contains(QStringLiteral("T2.mp3")), qPrintable(failures));
+        const QString untagged = QStringLiteral("Copied without tags: %1 (no MPEG audio found in it)")
+                                     .arg(QString::fromStdString((destination.path() / "One.mp3").string()));
+        QVERIFY2(failures.contains(untagged), qPrintable(failures));
     }
 
     void aTrackWithoutAFileIsReportedNotSkippedSilently()

@@ -1,5 +1,7 @@
 #include "ScriptedDialogs.h"
 
+#include <CopyTagger.h>
+
 #include <QDialog>
 
 #include <atomic>
@@ -64,14 +66,14 @@ QString ScriptedDialogs::browseForFolder(QWidget*, const QString& title)
     return folder;
 }
 
-CopyResult ScriptedDialogs::copyFiles(QWidget*, const std::vector<CopyItem>& items, bool skipSameSize)
+CopyResult ScriptedDialogs::copyFiles(QWidget*, BatchCopy& batch)
 {
-    copyRequests.push_back(items);
-    copySkipSameSize.push_back(skipSameSize);
+    copyRequests.push_back(batch.items());
+    copySkipSameSize.push_back(batch.skipSameSize());
+    const auto* tagger = dynamic_cast<const trackcopy::CopyTagger*>(batch.finisher());
+    copyTagModes.push_back(tagger ? tagger->mode() : trackcopy::TagMode::None);
     std::atomic<bool> cancel{false};
     ScriptedObserver observer(*this, cancel);
-    BatchCopy batch(items);
-    batch.setSkipSameSize(skipSameSize);
     lastResult = batch.run(observer, cancel);
     return lastResult;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <Dialogs.h>
+#include <TrackTags.h>
 
 #include <QString>
 
@@ -28,7 +29,7 @@ public:
     tracklift::MessageResult messageBox(QWidget* owner, const QString& text, const QString& title,
                                         tracklift::MessageButtons buttons, tracklift::MessageIcon icon) override;
     QString browseForFolder(QWidget* owner, const QString& title) override;
-    trackcopy::CopyResult copyFiles(QWidget* owner, const std::vector<trackcopy::CopyItem>& items, bool skipSameSize) override;
+    trackcopy::CopyResult copyFiles(QWidget* owner, trackcopy::BatchCopy& batch) override;
     // Records the dialog's name, then runs the next scripted step on it (which
     // may fill its controls and accept it); without one the dialog is rejected.
     int execDialog(QDialog& dialog) override;
@@ -42,6 +43,7 @@ public:
     std::uint64_t cancelAfterBytes = 0;  // 0: never cancel
     std::vector<std::vector<trackcopy::CopyItem>> copyRequests;
     std::vector<bool> copySkipSameSize;
+    std::vector<trackcopy::TagMode> copyTagModes;  // None for a batch without tagging
     std::vector<QString> dialogsShown;
     std::deque<std::function<int(QDialog&)>> dialogSteps;
     trackcopy::CopyResult lastResult;
