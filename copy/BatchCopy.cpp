@@ -245,9 +245,9 @@ BatchCopy::FileOutcome BatchCopy::copyOne(std::size_t index, const fs::path& des
                                                 run.observer.progress(progress);
                                             },
                                             .cancelled = [&] { return run.cancel.load(); },
-                                            .finish = {}};
+                                            .complete = {}};
     if (m_finisher)
-        callbacks.finish = [&](const fs::path& temporary) {
+        callbacks.complete = [&](int, const fs::path& temporary) {
             try {
                 untagged = m_finisher->finish(index, source, temporary);
             } catch (const std::system_error& e) {
@@ -260,7 +260,7 @@ BatchCopy::FileOutcome BatchCopy::copyOne(std::size_t index, const fs::path& des
             outcome = sonarchive::copyReplacing(source, destination, callbacks);
         } catch (const CopySpoiled& spoiled) {
             untagged = spoiled.what();  // made again as it is on the device
-            callbacks.finish = nullptr;
+            callbacks.complete = nullptr;
             outcome = sonarchive::copyReplacing(source, destination, callbacks);
         }
         if (outcome == sonarchive::FileCopyOutcome::Cancelled) {

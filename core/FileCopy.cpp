@@ -159,10 +159,10 @@ FileCopyOutcome copyBeside(const fs::path& source, const fs::path& destination, 
 
     if (!copyContents(in.get(), out.get(), total, source, callbacks))
         return FileCopyOutcome::Cancelled;
+    if (callbacks.complete)
+        callbacks.complete(out.get(), temporary);
     if (out.close() != 0)
         fail(errno, "cannot write " + destination.string());
-    if (callbacks.finish)
-        callbacks.finish(temporary);
     if (::rename(temporary.c_str(), destination.c_str()) != 0)
         fail(errno, "cannot write " + destination.string());
     cleanup.kept = true;

@@ -15,10 +15,10 @@ struct FileCopyCallbacks {
     std::function<void(std::uint64_t done, std::uint64_t total)> progress;
     // Asked after each chunk; true stops the copy.
     std::function<bool()> cancelled;
-    // copyReplacing only: work on the complete copy under its temporary name,
-    // before it gets its final name. What it throws leaves the destination as
-    // it was and no temporary file.
-    std::function<void(const std::filesystem::path& temporary)> finish;
+    // copyReplacing only: called when every byte is in the new file, before it
+    // gets its name: the open file and its temporary name. It may change the
+    // file; what it throws leaves the destination as it was and no temporary file.
+    std::function<void(int fd, const std::filesystem::path& temporary)> complete;
 };
 
 enum class FileCopyOutcome { Copied, Cancelled };
