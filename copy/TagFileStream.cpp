@@ -33,6 +33,12 @@ TagFileStream::TagFileStream(const std::filesystem::path& path, Access access)
         return;
     }
     m_size = static_cast<long>(info.st_size);
+    if (m_writable && m_size <= kInMemoryLimit) {
+        m_bytes.resize(static_cast<std::size_t>(m_size));
+        m_inMemory = getAt(m_bytes.data(), m_bytes.size(), 0);
+        if (!m_inMemory)
+            m_bytes.clear();
+    }
 }
 
 TagFileStream::~TagFileStream()
@@ -49,6 +55,12 @@ void TagFileStream::fail(int error)
 
 bool TagFileStream::getAt(char* data, std::size_t size, long offset)
 {
+    if (m_inMemory) {
+        if (offset < 0 || offset + static_cast<long>(size) > m_size)
+            return false;
+        std::copy_n(m_bytes.data() + offset, size, data);
+        return true;
+    }
     std::size_t done = 0;
     while (done < size) {
         const ssize_t got = ::pread(m_fd, data + done, size - done, static_cast<off_t>(offset) + static_cast<off_t>(done));
@@ -67,10 +79,24 @@ bool TagFileStream::getAt(char* data, std::size_t size, long offset)
 
 bool TagFileStream::putAt(const char* data, std::size_t size, long offset)
 {
-    if (m_error || !m_writable) {
-        fail(EBADF);
+    if (m_error || !m_writable || offset < 0 || offset > m_size) {  // a write never leaves a hole
+        fail(m_writable ? EINVAL : EBADF);
         return false;
     }
+    if (m_inMemory) {
+        const std::size_t end = static_cast<std::size_t>(offset) + size;
+        if (end > m_bytes.size())
+            m_bytes.resize(end, '\0');
+        std::copy_n(data, size, m_bytes.data() + offset);
+        m_size = std::max(m_size, static_cast<long>(end));
+        changedInMemory(static_cast<std::size_t>(offset), end);
+        return true;
+    }
+    return putOnDisk(data, size, offset);
+}
+
+bool TagFileStream::putOnDisk(const char* data, std::size_t size, long offset)
+{
     m_written = true;
     std::size_t done = 0;
     while (done < size) {
@@ -98,6 +124,11 @@ TagLib::ByteVector TagFileStream::readBlock(unsigned long length)
         return {};
     const unsigned long available = static_cast<unsigned long>(m_size - m_position);
     const unsigned long wanted = std::min({length, available, static_cast<unsigned long>(std::numeric_limits<unsigned int>::max())});
+    if (m_inMemory) {
+        TagLib::ByteVector bytes(m_bytes.data() + m_position, static_cast<unsigned int>(wanted));
+        m_position += static_cast<long>(wanted);
+        return bytes;
+    }
     TagLib::ByteVector bytes(static_cast<unsigned int>(wanted), '\0');
     std::size_t done = 0;
     while (done < wanted) {
@@ -150,6 +181,14 @@ bool TagFileStream::moveTail(long from, long to)
 
 void TagFileStream::insert(const TagLib::ByteVector& data, unsigned long start, unsigned long replace)
 {
+    if (m_inMemory && !m_error && m_writable) {
+        const auto at = std::min(static_cast<std::size_t>(start), m_bytes.size());
+        m_bytes.replace(at, std::min(static_cast<std::size_t>(replace), m_bytes.size() - at), data.data(), data.size());
+        m_size = static_cast<long>(m_bytes.size());
+        m_position = static_cast<long>(at + data.size());
+        changedInMemory(at, data.size() == replace ? at + data.size() : std::string::npos);
+        return;
+    }
     const long at = static_cast<long>(start);
     const long size = static_cast<long>(data.size());
     const long replaced = static_cast<long>(replace);
@@ -164,11 +203,43 @@ void TagFileStream::insert(const TagLib::ByteVector& data, unsigned long start, 
 
 void TagFileStream::removeBlock(unsigned long start, unsigned long length)
 {
+    if (m_inMemory && !m_error && m_writable) {
+        const auto at = std::min(static_cast<std::size_t>(start), m_bytes.size());
+        m_bytes.erase(at, std::min(static_cast<std::size_t>(length), m_bytes.size() - at));
+        m_size = static_cast<long>(m_bytes.size());
+        changedInMemory(at, std::string::npos);
+        return;
+    }
     const long from = static_cast<long>(start + length);
     const long to = static_cast<long>(start);
     const long newSize = std::max(to, m_size - static_cast<long>(length));
     if (moveTail(from, to))
         truncate(newSize);
+}
+
+void TagFileStream::changedInMemory(std::size_t from, std::size_t to)
+{
+    m_dirtyFrom = std::min(m_dirtyFrom, from);
+    m_dirtyTo = std::max(m_dirtyTo, to);  // npos: to the end, wherever that is now
+}
+
+bool TagFileStream::flush()
+{
+    if (!m_inMemory || m_dirtyFrom == std::string::npos)
+        return !m_error;
+    const std::size_t from = std::min(m_dirtyFrom, m_bytes.size());
+    const std::size_t to = std::min(m_dirtyTo, m_bytes.size());
+    const bool resized = m_dirtyTo == std::string::npos;
+    m_dirtyFrom = std::string::npos;
+    m_dirtyTo = 0;
+    if (to > from && !putOnDisk(m_bytes.data() + from, to - from, static_cast<long>(from)))
+        return false;
+    if (resized && ::ftruncate(m_fd, static_cast<off_t>(m_bytes.size())) != 0) {
+        m_written = true;
+        fail(errno);
+        return false;
+    }
+    return true;
 }
 
 bool TagFileStream::readOnly() const
@@ -201,6 +272,13 @@ void TagFileStream::truncate(long length)
 {
     if (m_error || !m_writable) {
         fail(EBADF);
+        return;
+    }
+    if (m_inMemory) {
+        const std::size_t before = m_bytes.size();
+        m_bytes.resize(static_cast<std::size_t>(std::max(0L, length)), '\0');
+        m_size = static_cast<long>(m_bytes.size());
+        changedInMemory(std::min(before, m_bytes.size()), std::string::npos);
         return;
     }
     m_written = true;

@@ -275,8 +275,10 @@ TagWriteResult unchanged(std::string reason)
 
 // What a save did: a write that failed throws, a save given up on after some
 // writes leaves a damaged file.
-TagWriteResult saved(bool ok, const TagFileStream& stream)
+TagWriteResult saved(bool ok, TagFileStream& stream)
 {
+    if (ok)
+        stream.flush();
     if (stream.error() && stream.written())
         throw std::system_error(stream.error(), std::generic_category(), "cannot write the tags");
     if (!ok)
