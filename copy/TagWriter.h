@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace trackcopy {
 
@@ -49,7 +50,7 @@ public:
     // The owner named in the POPM frame: the frame of its 0-255 scale.
     static constexpr const char* kPopularimeterEmail = "Windows Media Player 9 Series";
 
-    TagWriter(const TrackTags& tags, TagMode mode) : m_tags(tags), m_mode(mode) {}
+    TagWriter(TrackTags tags, TagMode mode) : m_tags(std::move(tags)), m_mode(mode) {}
     void setMarker(std::string marker) { m_marker = std::move(marker); }
     void setCover(CoverSource cover) { m_cover = std::move(cover); }
 
@@ -62,7 +63,7 @@ public:
     static std::optional<std::string> marker(const std::filesystem::path& file, TagKind kind);
 
 private:
-    const TrackTags& m_tags;
+    TrackTags m_tags;
     TagMode m_mode;
     std::string m_marker;
     CoverSource m_cover;
