@@ -104,6 +104,8 @@ CopyPlan CopyPlan::forTracks(const std::vector<TrackInfo>& tracks, const std::ve
             plan.m_problems.push_back("no track with id " + std::to_string(id));
             continue;
         }
+        if (plan.m_itemOfTrack.count(id))
+            continue;  // named twice: copied once
         if (plan.kept(*found->second, options))
             plan.add({found->second, {}, 0}, options);
     }

@@ -346,6 +346,7 @@ TEST(CopyPlan, EachTrackOnceAndPlaylistFilesWithEveryEntry)
     EXPECT_EQ(all.problems(), (std::vector<std::string>{"track 4 has no file"}));
     EXPECT_EQ(all.playlistFiles().size(), 2u);
     EXPECT_EQ(CopyPlan::forTracks(tracks, {9}, options).problems(), (std::vector<std::string>{"no track with id 9"}));
+    EXPECT_EQ(CopyPlan::forTracks(tracks, {1, 1}, options).items().size(), 1u);  // a track named twice is copied once
 }
 
 TEST(BatchCopy, UpdatingSkipsCopiesOfTheSameSizeAndReplacesTheOthers)

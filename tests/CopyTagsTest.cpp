@@ -337,6 +337,19 @@ TEST_F(CopyTags, ABatchTagsEachCopyAndSaysWhichItCouldNot)
     EXPECT_TRUE(readFile(out / "Two.aac") == readFile(source("raw.aac")));
     EXPECT_EQ(namesIn(out), (std::vector<std::string>{"Four.m4a", "One.mp3", "Three.mp3", "Two.aac"}));
 
+    // The batch asks for the covers of the copies without a picture, by item.
+    std::vector<std::size_t> asked;
+    const std::string jpeg = readFile(source("cover.jpg"));
+    auto* cover = dynamic_cast<CopyTagger*>(batch.finisher());
+    cover->setCoverLookup([&](std::size_t item) {
+        asked.push_back(item);
+        return item == 0 ? jpeg : std::string();
+    });
+    EXPECT_EQ(batch.run(observer, observer.cancel).copied, 4u);
+    EXPECT_EQ(asked, (std::vector<std::size_t>{0, 3}));
+    EXPECT_EQ(ReadBack(out / "One.mp3").pictures, std::vector<std::string>{jpeg});
+    EXPECT_TRUE(ReadBack(out / "Four.m4a").pictures.empty());
+
     // The marker names the source, its size, the mode and the values.
     const auto* tagger = dynamic_cast<const CopyTagger*>(batch.finisher());
     const std::string marker = *TagWriter::marker(out / "One.mp3", TagKind::Mpeg);
