@@ -48,13 +48,21 @@ fs::path childNoCase(const fs::path& folder, const std::string& name)
 std::optional<Device> chooseiPod(DeviceLister& lister, bool mount)
 {
     const std::vector<Device> found = lister.devices();
-    if (found.empty())
-        return std::nullopt;
-    const auto mounted = std::find_if(found.rbegin(), found.rend(), [](const Device& d) { return d.isMounted(); });
-    Device chosen = mounted != found.rend() ? *mounted : found.back();
-    if (mount && !chosen.isMounted())
-        chosen.mountPoint = lister.mount(chosen);
-    return chosen;
+    const auto last = [&](auto&& test) {
+        const auto it = std::find_if(found.rbegin(), found.rend(), test);
+        return it == found.rend() ? std::optional<Device>() : std::optional<Device>(*it);
+    };
+    if (auto ready = last([](const Device& d) { return d.isMounted() && hasDatabaseFolder(d.mountPoint); }))
+        return ready;
+    if (mount) {
+        if (auto device = last([](const Device& d) { return !d.isMounted(); })) {
+            device->mountPoint = lister.mount(*device);
+            return device;
+        }
+    }
+    if (auto mounted = last([](const Device& d) { return d.isMounted(); }))
+        return mounted;
+    return last([](const Device&) { return true; });
 }
 
 const Device* deviceHolding(const std::vector<Device>& devices, const fs::path& path)

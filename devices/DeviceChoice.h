@@ -10,9 +10,10 @@ namespace devices {
 
 class DeviceLister;
 
-// The iPod automatic detection takes from a lister: the last one mounted, else
-// the last one (as the library takes the last drive it finds), mounted first
-// when `mount` is set. Nothing when the lister sees no iPod; DeviceError when
+// The iPod automatic detection takes from a lister (the last of a kind, as the
+// library takes the last drive it finds): one mounted with its database
+// folder; else, when `mount` is set, one not mounted, which is mounted; else
+// one mounted; else any. Nothing when the lister sees no iPod; DeviceError when
 // it can't be asked or mounting fails.
 std::optional<Device> chooseiPod(DeviceLister& lister, bool mount);
 

@@ -106,15 +106,14 @@ TEST_F(UDisksListerTest, FindsTheiPodsFileSystemsAndPassesOverOtherDisks)
     EXPECT_TRUE(service().journal().empty());  // looking changes nothing
 }
 
-TEST_F(UDisksListerTest, AutomaticDetectionPrefersAMountediPodAndMountsOnlyWhenAsked)
+TEST_F(UDisksListerTest, AutomaticDetectionTakesAMountediPodWithItsDatabaseElseMountsOneWhenAsked)
 {
-    EXPECT_EQ(chooseiPod(m_lister, true)->deviceFile, "/dev/sdd2");  // mounted already
-    service().unplug("mac-ipod");
-    EXPECT_FALSE(chooseiPod(m_lister, false)->isMounted());
+    EXPECT_EQ(chooseiPod(m_lister, false)->deviceFile, "/dev/sdd2");  // mounted, though without a database
     EXPECT_TRUE(service().journal().empty());
 
     const std::optional<Device> mounted = chooseiPod(m_lister, true);
     ASSERT_TRUE(mounted);
+    EXPECT_EQ(mounted->deviceFile, "/dev/sdb2");
     EXPECT_EQ(mounted->mountPoint, service().mountFolder("IPOD").string());
     EXPECT_EQ(service().journal(), std::vector<std::string>{"Mount " + kIpodBlock});
     EXPECT_EQ(only("/dev/sdb2").mountPoint, mounted->mountPoint);
@@ -124,7 +123,11 @@ TEST_F(UDisksListerTest, AutomaticDetectionPrefersAMountediPodAndMountsOnlyWhenA
     stale.mountPoint.clear();
     EXPECT_EQ(m_lister.mount(stale), mounted->mountPoint);
 
+    // An iPod holding its database comes first, mounted or not the others.
+    fs::create_directories(service().mountFolder("MAC IPOD") / "iPod_Control/iTunes");
+    EXPECT_EQ(chooseiPod(m_lister, true)->deviceFile, "/dev/sdd2");
     service().unplug("ipod");
+    service().unplug("mac-ipod");
     EXPECT_FALSE(chooseiPod(m_lister, true));
 }
 
