@@ -8,6 +8,7 @@
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <iostream>
 
 namespace cli {
@@ -64,22 +65,24 @@ std::optional<int> detectThroughService(TerminalHost& host, const DetectOptions&
     }
     if (!device)
         return std::nullopt;
-    if (!device->isMounted()) {
-        std::cerr << "sonarchive: " << device->name << " (" << device->deviceFile
-                  << ") is not mounted; 'sonarchive detect --mount' mounts it\n";
-        return kExitFailure;
-    }
     const std::string root = device->driveRoot();
-    if (!devices::hasDatabaseFolder(root)) {
+    if (device->isMounted() && devices::hasDatabaseFolder(root)) {
+        if (options.confirm)
+            host.messageBox(u"iPod Drive is detect as " + fromUtf8(root) + u", If this is incorrect, so please Manually specify the iPod Drive",
+                            u"sonarchive", MessageButtons::OK, MessageIcon::Information);
+        std::cout << root << '\n';
+        return kExitOk;
+    }
+    if (device->isMounted())
         std::cerr << "sonarchive: " << device->name << " is mounted at " << device->mountPoint
                   << ", but it holds no iPod_Control/iTunes folder\n";
-        return kExitFailure;
-    }
-    if (options.confirm)
-        host.messageBox(u"iPod Drive is detect as " + fromUtf8(root) + u", If this is incorrect, so please Manually specify the iPod Drive",
-                        u"sonarchive", MessageButtons::OK, MessageIcon::Information);
-    std::cout << root << '\n';
-    return kExitOk;
+    // An iPod not mounted may be the one meant.
+    const std::vector<devices::Device> found = lister.devices();
+    const auto unmounted = std::find_if(found.rbegin(), found.rend(), [](const devices::Device& d) { return !d.isMounted(); });
+    if (unmounted != found.rend())
+        std::cerr << "sonarchive: " << unmounted->name << " (" << unmounted->deviceFile
+                  << ") is not mounted; 'sonarchive detect --mount' mounts it\n";
+    return kExitFailure;
 }
 
 // Prints the root of the iPod's drive: the one the desktop's disk service

@@ -88,6 +88,19 @@ TEST_F(CliDevicesTest, DetectListsTheiPodsTheServiceKnowsAsJson)
     EXPECT_EQ(nlohmann::json::parse(mounted.out)[0]["mountPoint"], service().mountFolder("IPOD").string());
 }
 
+TEST_F(CliDevicesTest, DetectPointsAtTheUnmountediPodWhenTheMountedOneHoldsNoDatabase)
+{
+    start({"ipod", "mac-ipod"});
+    if (IsSkipped())
+        return;
+    const Result r = run("detect");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "sonarchive: Apple iPod USB Device is mounted at " + service().mountFolder("MAC IPOD").string()
+                         + ", but it holds no iPod_Control/iTunes folder\n"
+                           "sonarchive: Apple iPod USB Device (/dev/sdb2) is not mounted; 'sonarchive detect --mount' mounts it\n");
+    EXPECT_EQ(run("detect --mount").out, ipodRoot() + "\n");
+}
+
 TEST_F(CliDevicesTest, DetectMountsAnUnmountediPodOnlyWhenAsked)
 {
     start({"ipod", "stick"});
