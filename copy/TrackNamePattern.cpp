@@ -2,6 +2,7 @@
 
 #include "CleanFileName.h"
 #include "FileNameFit.h"
+#include "Trimmed.h"
 
 #include <sonarchive/ByteText.h>
 #include <sonarchive/TrackInfo.h>
@@ -173,8 +174,7 @@ std::filesystem::path TrackNamePattern::path(const TrackNameFields& fields, cons
             element += text;
         if (last) {
             // What the separators leave at either end of the name.
-            const auto first = element.find_first_not_of(' ');
-            element = first == std::string::npos ? std::string() : element.substr(first, element.find_last_not_of(' ') - first + 1);
+            element = std::string(sonarchive::trimmed(element));
         }
         // Nothing left, or "." and ".." (they would lead out of the destination folder).
         if (element.find_first_not_of('.') == std::string::npos)
