@@ -20,6 +20,7 @@ enum class FailureCode {
     NotLoaded,     // no database has been loaded whole
     Cancelled,     // the user cancelled
     Other,
+    Media,         // the analysis of a media file failed (its own number and words)
 };
 
 // The last failure of an operation, as the library reports it beside the
@@ -27,9 +28,9 @@ enum class FailureCode {
 // the byte where decoding stopped.
 struct Failure {
     FailureCode code = FailureCode::None;
-    int number = 0;            // the system's error number, where there was one
+    int number = 0;            // the system's error number where there was one; a media failure's own number
     std::string message;       // UTF-8, for example "at byte 2,944: track header size 0"
-    std::int64_t offset = -1;  // format failures: zero-based byte offset in the file
+    std::int64_t offset = -1;  // where it applies: the zero-based byte offset in the file, else -1
 
     explicit operator bool() const { return code != FailureCode::None; }
 };
