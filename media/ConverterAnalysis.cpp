@@ -3,8 +3,8 @@
 #include "AsciiCase.h"
 #include "MediaError.h"
 #include "MediaFormat.h"
+#include "Blanks.h"
 #include "PipeRunner.h"
-#include "Trimmed.h"
 
 #include <sonarchive/ByteText.h>
 
@@ -58,9 +58,10 @@ std::vector<std::u16string_view> splitAt(std::u16string_view text, std::u16strin
 }
 
 // Whole number with optional blanks around it and an optional sign.
-std::int32_t wholeNumber(std::u16string_view text)
+std::int32_t wholeNumber(std::u16string_view number)
 {
-    text = trimmed(text);
+    const std::u16string digits = trimmedBlanks(number);
+    std::u16string_view text = digits;
     if (text.empty())
         throw mediaerror::typeMismatch();
     bool negative = false;
@@ -177,7 +178,7 @@ void readMetadataEntry(CaptureReading& r, std::u16string_view line)
     const auto colon = line.find(u':');
     if (colon == npos)
         return;
-    const std::u16string key = upperAscii(std::u16string(trimmed(line.substr(4, colon - 4))));
+    const std::u16string key = upperAscii(trimmedBlanks(line.substr(4, colon - 4)));
     const std::u16string_view value = line.substr(std::min(line.size(), colon + 2));
     if (key.empty() && r.lastTag) {
         (*r.lastTag += u"\r\n") += value;
@@ -300,9 +301,10 @@ std::u16string converterErrorText(const Error& error)
     return u"Error occured while parsing media file\r\n" + numberedText(error);
 }
 
-float ParseClockText(std::u16string_view text)
+float ParseClockText(std::u16string_view clock)
 {
-    text = trimmed(text);
+    const std::u16string trimmedClock = trimmedBlanks(clock);
+    const std::u16string_view text = trimmedClock;
     if (text.substr(0, 3) == u"N/A")
         return 0;
     const auto field = [&](std::size_t from, std::size_t count) {

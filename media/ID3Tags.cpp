@@ -1,6 +1,6 @@
 #include "ID3Tags.h"
 
-#include "Trimmed.h"
+#include "Blanks.h"
 
 #include <sonarchive/ByteText.h>
 
@@ -91,7 +91,7 @@ std::u16string latin1(std::string_view bytes)
 std::u16string fixedField(std::string_view block, std::size_t from, std::size_t count)
 {
     const std::string_view bytes = block.substr(from, count);
-    return withLineBreaks(latin1(trimmed(bytes.substr(0, bytes.find('\0')))));
+    return withLineBreaks(latin1(trimmedBlanks(bytes.substr(0, bytes.find('\0')))));
 }
 
 // Where the comment text starts: after the description and its terminator.

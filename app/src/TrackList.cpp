@@ -2,7 +2,7 @@
 
 #include "DeviceConnection.h"
 #include "FormatText.h"
-#include "Trimmed.h"
+#include "Blanks.h"
 
 #include <sonarchive/Sonarchive.h>
 
@@ -277,7 +277,7 @@ bool TrackList::AddTrackRow(const TrackInfo& info)
     m_table.setField(row, C::Album, orUnknown(info.sAlbum));
     m_table.setField(row, C::Artist, orUnknown(info.sArtist));
     m_table.setField(row, C::Length, FormatTrackLength(info.iTrackTimLength));
-    m_table.setField(row, C::Type, text(std::u16string(trimmed(type))));  // blanks only
+    m_table.setField(row, C::Type, text(trimmedBlanks(type)));  // blanks only
     m_table.setField(row, C::PlayCount, info.iPlayCount);
     m_table.setField(row, C::Rating, FormatRating(info.iRating));
     m_table.setField(row, C::Quality, QString::number(info.iBitrateInKbs) + QStringLiteral(" kbs"));

@@ -3,6 +3,7 @@
 #include "clsSonarchive.h"
 
 #include "AsciiCase.h"
+#include "Blanks.h"
 #include "ByteSource.h"
 #include "ConverterAnalysis.h"
 #include "ID3Tags.h"
@@ -11,7 +12,6 @@
 #include "MediaFormat.h"
 #include "MpegAudio.h"
 #include "PcmAudio.h"
-#include "Trimmed.h"
 
 #include <limits>
 #include <utility>
@@ -58,9 +58,9 @@ const KnownExtension* knownExtension(const std::u16string& fileName)
 }
 
 // "3/12" -> 3; 0 for no number.
-std::int32_t leadingNumber(std::u16string_view text)
+std::int32_t leadingNumber(std::u16string_view number)
 {
-    text = trimmed(text);
+    const std::u16string text = trimmedBlanks(number);
     std::int64_t value = 0;
     for (std::size_t i = 0; i < text.size() && text[i] >= u'0' && text[i] <= u'9' && value < 100000; ++i)
         value = value * 10 + (text[i] - u'0');
