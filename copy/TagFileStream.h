@@ -17,8 +17,10 @@ namespace trackcopy {
 class TagFileStream final : public TagLib::IOStream {
 public:
     enum class Access { Read, ReadWrite };
-    // Files up to this size are worked on in memory.
-    static constexpr long kInMemoryLimit = 16L << 20;
+    // Files up to this size are worked on in memory. A larger one is edited in
+    // place: a tag that fits its old room (as those of most ripped music do)
+    // then costs a write of the tag alone.
+    static constexpr long kInMemoryLimit = 1L << 20;
 
     TagFileStream(const std::filesystem::path& path, Access access);
     ~TagFileStream() override;

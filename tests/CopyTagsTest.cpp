@@ -75,6 +75,8 @@ protected:
                                      "-metadata date=2004 -metadata track=3 ";
         make("tagged.mp3", tone + fileTags + "-c:a libmp3lame -b:a 64k");
         make("bare.mp3", tone + "-c:a libmp3lame -b:a 64k -id3v2_version 0");
+        // Larger than what is edited in memory: its tags are written in place.
+        make("long.mp3", "-f lavfi -i sine=frequency=440:duration=70 " + fileTags + "-c:a libmp3lame -b:a 160k");
         make("tagged.m4a", tone + fileTags + "-c:a aac -b:a 64k");
         make("bare.m4a", tone + "-c:a aac -b:a 64k -map_metadata -1 -fflags +bitexact");
         make("film.mp4", "-f lavfi -i testsrc=size=64x48:rate=10:duration=1 " + tone + "-c:v libx264 -c:a aac -shortest "
@@ -129,7 +131,7 @@ const Fields kDatabase = {{"TITLE", "Titre de la base"}, {"ARTIST", "DB Artist"}
 
 TEST_F(CopyTags, FillAddsOnlyWhatTheFileLacks)
 {
-    for (const char* name : {"tagged.mp3", "tagged.m4a", "tagged.aiff"}) {
+    for (const char* name : {"tagged.mp3", "long.mp3", "tagged.m4a", "tagged.aiff"}) {
         SCOPED_TRACE(name);
         EXPECT_EQ(ReadBack(tagged(name, TagMode::Fill)).common(), kFilled);
     }
@@ -218,7 +220,8 @@ TEST_F(CopyTags, FillKeepsARatingTheFileHasAndDbReplacesIt)
 
 TEST_F(CopyTags, TheSoundAndPicturesStayAsTheyWere)
 {
-    for (const char* name : {"tagged.mp3", "bare.mp3", "tagged.m4a", "bare.m4a", "tagged.wav", "tagged.aiff"}) {
+    ASSERT_GT(fs::file_size(source("long.mp3")), 1u << 20);
+    for (const char* name : {"tagged.mp3", "bare.mp3", "long.mp3", "tagged.m4a", "bare.m4a", "tagged.wav", "tagged.aiff"}) {
         for (const TagMode mode : {TagMode::Fill, TagMode::Database}) {
             SCOPED_TRACE(std::string(name) + " " + tagModeName(mode).data());
             const std::string before = streamMd5(source(name));
@@ -419,41 +422,53 @@ private:
 
 }  // namespace
 
-TEST_F(CopyTags, AFullDiskLeavesNoFileUnderAFinalName)
+// An MP3 of `seconds` that leaves 60 bytes free in its last page (its comment
+// makes it so): its plain copy fits on a disk of its pages, its tags do not.
+fs::path tightMp3(const fs::path& folder, int seconds)
 {
-    // An MP3 that leaves 60 bytes free in its last page (its comment makes it
-    // so): its plain copy fits on a disk of its pages, its tags do not.
-    const fs::path tight = m_dir.path() / "tight.mp3";
-    const auto makeTight = [&](std::size_t commentBytes) {
-        const std::string command = "ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i sine=duration=1 -c:a libmp3lame "
-                                    "-b:a 64k -metadata comment=" + std::string(commentBytes, 'c') + " '" + tight.string() + "'";
+    const fs::path tight = folder / ("tight" + std::to_string(seconds) + ".mp3");
+    const auto make = [&](std::size_t commentBytes) {
+        const std::string command = "ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi -i sine=duration=" +
+                                    std::to_string(seconds) + " -c:a libmp3lame -b:a 128k -metadata comment=" +
+                                    std::string(commentBytes, 'c') + " '" + tight.string() + "'";
         EXPECT_EQ(std::system(command.c_str()), 0);
         return fs::file_size(tight);
     };
-    const std::uint64_t first = makeTight(1);
-    const std::uint64_t size = makeTight(1 + (4096 + 4036 - first % 4096) % 4096);
-    ASSERT_EQ(size % 4096, 4036u);
-    const fs::path disk = m_dir.path() / "disk";
-    fs::create_directories(disk);
-    SmallVolume volume(disk, size + 60);
-    if (!volume.mounted())
-        GTEST_SKIP() << "mounting a small file system needs privileges this run does not have";
+    const std::uint64_t first = make(1);
+    make(1 + (4096 + 4036 - first % 4096) % 4096);
+    return tight;
+}
 
-    Observer observer;
-    const CopyResult result = taggedBatch({{tight, disk / "One.mp3"}, {tight, disk / "Two.mp3"}}).run(observer, observer.cancel);
-    EXPECT_EQ(result.copied, 0u);
-    ASSERT_EQ(result.failures.size(), 2u);
-    EXPECT_EQ(result.failures[0].reason, "cannot write " + (disk / "One.mp3").string() + ": there is no room left on the disk");
-    EXPECT_EQ(result.failures[1].reason, "cannot write " + (disk / "Two.mp3").string() + ": there is no room left on the disk");
-    EXPECT_TRUE(namesIn(disk).empty());
+TEST_F(CopyTags, AFullDiskLeavesNoFileUnderAFinalName)
+{
+    for (const int seconds : {1, 70}) {  // edited in memory, and in place
+        SCOPED_TRACE(seconds);
+        const fs::path tight = tightMp3(m_dir.path(), seconds);
+        const std::uint64_t size = fs::file_size(tight);
+        ASSERT_EQ(size % 4096, 4036u);
+        const fs::path disk = m_dir.path() / ("disk" + std::to_string(seconds));
+        fs::create_directories(disk);
+        SmallVolume volume(disk, size + 60);
+        if (!volume.mounted())
+            GTEST_SKIP() << "mounting a small file system needs privileges this run does not have";
 
-    // Without tags the copy fits, and then a second one does not.
-    Observer plain;
-    const CopyResult plainResult = BatchCopy({{tight, disk / "One.mp3"}, {tight, disk / "Two.mp3"}}).run(plain, plain.cancel);
-    EXPECT_EQ(plainResult.copied, 1u);
-    ASSERT_EQ(plainResult.failures.size(), 1u);
-    EXPECT_EQ(plainResult.failures[0].reason, "cannot write " + (disk / "Two.mp3").string() + ": there is no room left on the disk");
-    EXPECT_EQ(namesIn(disk), std::vector<std::string>{"One.mp3"});
+        Observer observer;
+        const CopyResult result = taggedBatch({{tight, disk / "One.mp3"}, {tight, disk / "Two.mp3"}}).run(observer, observer.cancel);
+        EXPECT_EQ(result.copied, 0u);
+        ASSERT_EQ(result.failures.size(), 2u);
+        EXPECT_EQ(result.failures[0].reason, "cannot write " + (disk / "One.mp3").string() + ": there is no room left on the disk");
+        EXPECT_EQ(result.failures[1].reason, "cannot write " + (disk / "Two.mp3").string() + ": there is no room left on the disk");
+        EXPECT_TRUE(namesIn(disk).empty());
+
+        // Without tags the copy fits, and then a second one does not.
+        Observer plain;
+        const CopyResult plainResult = BatchCopy({{tight, disk / "One.mp3"}, {tight, disk / "Two.mp3"}}).run(plain, plain.cancel);
+        EXPECT_EQ(plainResult.copied, 1u);
+        ASSERT_EQ(plainResult.failures.size(), 1u);
+        EXPECT_EQ(plainResult.failures[0].reason,
+                  "cannot write " + (disk / "Two.mp3").string() + ": there is no room left on the disk");
+        EXPECT_EQ(namesIn(disk), std::vector<std::string>{"One.mp3"});
+    }
 }
 
 TEST_F(CopyTags, ACancelledCopyLeavesNoFileUnderAFinalName)
