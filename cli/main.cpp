@@ -6,7 +6,7 @@
 void cli::registerCommands(CLI::App& app, CliContext& context)
 {
     for (RegisterCommand* add : {registerListCommand, registerPlaylistsCommand, registerDumpCommand, registerCopyCommand,
-                         registerDetectCommand, registerProbeCommand, registerRewriteCommand, registerDeleteCommand,
+                         registerCoverCommand, registerDetectCommand, registerProbeCommand, registerRewriteCommand, registerDeleteCommand,
                          registerModifyCommand, registerAddCommand, registerResetCommand, registerRebuildCommand})
         add(app, context);
 }

@@ -49,6 +49,7 @@ public:
     const std::vector<CopyItem>& items() const { return m_items; }
     // The track each item copies, item by item.
     const std::vector<std::int32_t>& itemTracks() const { return m_itemTracks; }
+    const std::vector<const sonarchive::TrackInfo*>& itemInfos() const { return m_itemInfos; }
     // Tracks that could not be planned, with why ("no track with id 7").
     const std::vector<std::string>& problems() const { return m_problems; }
 
