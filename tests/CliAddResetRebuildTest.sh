@@ -13,7 +13,7 @@ device=$work/device
 [[ $("$cli" list "$device" | wc -l) -eq 14 ]] || fail "14 tracks expected after add"
 "$cli" list "$device" | grep -q $'Morning Light\tThe Lanterns\tFirst Album' || fail "tags of an added track"
 "$cli" list "$device" | grep -q $'夜の街\t青い鳥\t東京\t2020' || fail "tags in Japanese"
-[[ $("$cli" playlists "$device" | cut -f2-4 | tr '\t\n' ' |') == "master 14 iPod|normal 4 Road Trip|normal 5 Quiet Evenings|" ]] ||
+[[ $("$cli" playlists "$device" | cut -f2-4 | tr '\t\n' ' |') == "master 14 iPod|normal 4 Road Trip|normal 5 Quiet Evenings|onthego 3 On-The-Go 1|" ]] ||
   fail "the demo playlists: $("$cli" playlists "$device")"
 
 # The twelve album tracks have covers; the AAC file and the film have none.

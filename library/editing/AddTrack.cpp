@@ -104,12 +104,14 @@ MHYP& firstPlaylist(MHSD_P& section, const char* what)
 }
 
 // The item that puts a track into a playlist, and its data record. Items of
-// early devices have no data record; a playlist whose items are all of that
-// kind gets one more of the same kind.
-void appendItem(MHSD_P& section, MHYP& playlist, std::int32_t trackId, std::int32_t position)
+// early devices have no data record; a playlist whose items (or those of
+// `formOf`, for a new playlist: its section's master) are all of that kind gets
+// one more of the same kind.
+void appendItem(MHSD_P& section, MHYP& playlist, std::int32_t trackId, std::int32_t position, const MHYP* formOf = nullptr)
 {
     const auto n = static_cast<std::size_t>(std::max(playlist.iPlaylistItemsCount, 0));
-    const auto known = validEntries(playlist.m_mhip, playlist.iPlaylistItemsCount);
+    const MHYP& model = formOf ? *formOf : playlist;
+    const auto known = validEntries(model.m_mhip, model.iPlaylistItemsCount);
     const bool withoutRecords = !known.empty() && std::all_of(known.begin(), known.end(), [](const MHIP& item) { return item.iChildCount == 0; });
     MHIP item;
     item.sID = u"mhip";
@@ -384,13 +386,32 @@ std::int32_t clsSonarchive::addPlaylist(const std::u16string& name, const std::v
         std::u16string title = cut(trimmed(name));
         if (title.empty())
             throw AddError("a playlist needs a name");
-        const MHYP& master = firstPlaylist(m_playlists, "playlist");
+        firstPlaylist(m_playlists, "playlist");
         for (const std::int32_t id : trackIds)
             if (!findTrack(id))
                 throw AddError("no track with identifier " + std::to_string(id));
+        return appendPlaylist(std::move(title), trackIds);
+    } catch (const std::exception& e) {
+        m_lastFailure = failureOf(e);
+        return -1;
+    }
+}
 
+std::int32_t clsSonarchive::appendPlaylist(std::u16string title, const std::vector<std::int32_t>& trackIds)
+{
+    // Every reader sees it: devices of the newer generations and other software
+    // read the type 3 section when the file has one. One identifier wherever it stands.
+    std::string identifier;
+    for (int k = 0; k < 2; ++k)
+        identifier += LongToBytes(RandomPosition());
+    std::int32_t index = -1;
+    for (MHSD_P* section : {&m_playlists, &m_podcasts}) {
+        MHLP& list = section->m_mhlp;
+        if (section->sID.empty() || list.iNumberOfPlaylists < 1 || list.m_mhyp.empty())
+            continue;
         // The header as the master playlist's, but for its flags, its own
         // identifier and a title record alone.
+        const MHYP& master = list.m_mhyp.front();
         MHYP playlist;
         playlist.sID = u"mhyp";
         playlist.iHeaderSize = master.iHeaderSize;
@@ -398,29 +419,24 @@ std::int32_t clsSonarchive::addPlaylist(const std::u16string& name, const std::v
         playlist.sUnk1 = master.sUnk1;
         playlist.sTimeStamp = master.sTimeStamp;
         playlist.iListSortOrder = master.iListSortOrder;
-        std::string identifier;
-        for (int k = 0; k < 2; ++k)
-            identifier += LongToBytes(RandomPosition());
         playlist.sPerPlayListID = identifier;
         playlist.iMHODCount = 1;
-        playlist.m_mhod_s = stringRecord(kMhodTitle, std::move(title));
+        playlist.m_mhod_s = stringRecord(kMhodTitle, title);
         playlist.iChildsCount = 1;
         playlist.iTotlaSize = playlist.iHeaderSize + playlist.m_mhod_s.iTotalSize;
 
-        MHLP& list = m_playlists.m_mhlp;
-        const auto index = static_cast<std::size_t>(std::max(list.iNumberOfPlaylists, 0));
-        list.m_mhyp.resize(index);
+        const auto at = static_cast<std::size_t>(list.iNumberOfPlaylists);
+        list.m_mhyp.resize(at);
         list.m_mhyp.push_back(std::move(playlist));
-        list.iNumberOfPlaylists = static_cast<std::int32_t>(index + 1);
-        m_playlists.iTotalSize += list.m_mhyp.back().iTotlaSize;
+        list.iNumberOfPlaylists = static_cast<std::int32_t>(at + 1);
+        section->iTotalSize += list.m_mhyp.back().iTotlaSize;
         std::int32_t position = 0;
         for (const std::int32_t id : trackIds)
-            appendItem(m_playlists, list.m_mhyp.back(), id, ++position);
-        return static_cast<std::int32_t>(index);
-    } catch (const std::exception& e) {
-        m_lastFailure = failureOf(e);
-        return -1;
+            appendItem(*section, list.m_mhyp.back(), id, ++position, &list.m_mhyp.front());
+        if (section == &m_playlists)
+            index = static_cast<std::int32_t>(at);
     }
+    return index;
 }
 
 }  // namespace sonarchive

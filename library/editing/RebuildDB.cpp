@@ -115,6 +115,11 @@ bool clsSonarchive::RestoreDatabaseFile()
         }
         replaceFileAtomically(target, bytes);
         m_paths.clear();
+        // What the device recorded about the old track list means nothing for the new one.
+        SinceLastSync notes;
+        notes.load(devicePath(u"iPod_Control/iTunes"), 0);
+        notes.setAside();
+        m_sinceSync.clear();
         return fs::is_regular_file(databasePath(), ec);
     } catch (const std::exception& e) {
         m_paths.clear();

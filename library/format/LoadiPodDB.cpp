@@ -471,6 +471,7 @@ void clsSonarchive::decodeDatabase(const std::shared_ptr<const ByteBuffer>& file
 bool clsSonarchive::decodeImage(const std::shared_ptr<const ByteBuffer>& image, bool indexOnly)
 {
     tracksChanged();
+    m_sinceSync.clear();
     try {
         iFilePos = 1;
         m_databaseLoaded = false;
@@ -537,6 +538,7 @@ bool clsSonarchive::LoadiPodDB()
     m_loadedImage.reset();
     m_index.reset();
     m_lastFailure = {};
+    m_sinceSync.clear();
     LoadFailure failure = LoadFailure::Other;
     try {
         std::error_code ec;
@@ -565,6 +567,7 @@ bool clsSonarchive::LoadiPodDB()
         m_index = std::move(index);
         m_loadedImage = file;
         m_databaseLoaded = true;
+        m_sinceSync.load(devicePath(u"iPod_Control/iTunes"), trackCount());
         return true;
     } catch (const std::exception& e) {
         m_lastFailure = failureOf(e);

@@ -364,14 +364,15 @@ bool clsSonarchive::writeDatabase()
 {
     m_lastFailure = {};
     try {
+        foldSinceLastSync();
         writeOrFail();
-        return true;
     } catch (const SectionWriteError& e) {
         // The section's own message; the whole write is abandoned, so the old file stays.
         m_lastFailure = e.failure();
         message(u"Error Occured while writing Database[" + e.section() + u"].\r\n" +
                     errorText(std::to_string(e.number() ? e.number() : EIO) + ":" + e.what()),
                 {}, MessageButtons::OK, MessageIcon::None);
+        return false;
     } catch (const std::exception& e) {
         m_lastFailure = failureOf(e);
         if (m_lastFailure.code == FailureCode::Signed) {
@@ -385,8 +386,18 @@ bool clsSonarchive::writeDatabase()
                         errorText(m_lastFailure.message),
                     {}, MessageButtons::OK, MessageIcon::Critical);
         }
+        return false;
     }
-    return false;
+    // The notes are in the new database now: read again, they would count twice.
+    try {
+        m_sinceSync.setAside();
+        m_sinceSync.clear();
+        return true;
+    } catch (const std::exception& e) {
+        m_lastFailure = failureOf(e);
+        message(fromUtf8(m_lastFailure.message), {}, MessageButtons::OK, MessageIcon::Critical);
+        return false;
+    }
 }
 
 void clsSonarchive::WriteiPodDB()

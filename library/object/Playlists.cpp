@@ -30,6 +30,7 @@ const char* playlistKindName(PlaylistKind kind)
     case PlaylistKind::Master: return "master";
     case PlaylistKind::Podcasts: return "podcasts";
     case PlaylistKind::Smart: return "smart";
+    case PlaylistKind::OnTheGo: return "onthego";
     case PlaylistKind::Normal: break;
     }
     return "normal";
@@ -60,12 +61,33 @@ std::vector<PlaylistView> clsSonarchive::playlists() const
             decodePlaylistAt(offset, m_scratchPlaylist);
             view(m_scratchPlaylist);
         }
-        return views;
+    } else {
+        const MHSD_P& section = m_playlists.sID.empty() ? m_podcasts : m_playlists;
+        for (const MHYP& playlist : validEntries(section.m_mhlp.m_mhyp, section.m_mhlp.iNumberOfPlaylists))
+            view(playlist);
     }
-    const MHSD_P& section = m_playlists.sID.empty() ? m_podcasts : m_playlists;
-    for (const MHYP& playlist : validEntries(section.m_mhlp.m_mhyp, section.m_mhlp.iNumberOfPlaylists))
-        view(playlist);
+    if (!m_sinceSync.folded())
+        for (const OnTheGoFile& list : m_sinceSync.notes().onTheGo)
+            views.push_back(onTheGoView(list, static_cast<std::int32_t>(views.size())));
     return views;
+}
+
+// An On-The-Go list made on the device, until a write makes it a playlist of the
+// database: its entries name places in the track list; those past it were
+// reported when it was loaded.
+PlaylistView clsSonarchive::onTheGoView(const OnTheGoFile& list, std::int32_t index) const
+{
+    PlaylistView v;
+    v.index = index;
+    v.name = onTheGoName(static_cast<std::size_t>(list.number));
+    v.kind = PlaylistKind::OnTheGo;
+    v.trackIds.reserve(list.trackIndices.size());
+    for (const std::uint32_t position : list.trackIndices) {
+        const std::int32_t id = trackIdAt(position);
+        if (id != 0 && id != -1 && knownTrack(id))
+            v.trackIds.push_back(id);
+    }
+    return v;
 }
 
 bool clsSonarchive::knownTrack(std::int32_t iTrackID) const

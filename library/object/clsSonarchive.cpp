@@ -78,24 +78,44 @@ MHIT* clsSonarchive::findTrack(std::int32_t iTrackID)
     return const_cast<MHIT*>(std::as_const(*this).findTrack(iTrackID));
 }
 
-const MHIT* clsSonarchive::trackForReading(std::int32_t iTrackID) const
+const MHIT* clsSonarchive::trackForReading(std::int32_t iTrackID, std::size_t& position) const
 {
-    if (!m_index)
-        return findTrack(iTrackID);
+    if (!m_index) {
+        const std::int64_t index = m_trackIndex.find(m_MHSD_T.m_mhlt, iTrackID);
+        position = static_cast<std::size_t>(std::max<std::int64_t>(index, 0));
+        return index < 0 ? nullptr : &m_MHSD_T.m_mhlt.m_mhit[position];
+    }
     const auto found = m_index->firstOfId.find(iTrackID);
     if (found == m_index->firstOfId.end())
         return nullptr;
-    decodeTrackAt(m_index->tracks[found->second], m_scratchTrack);
+    position = found->second;
+    decodeTrackAt(m_index->tracks[position], m_scratchTrack);
     return &m_scratchTrack;
+}
+
+std::size_t clsSonarchive::trackCount() const
+{
+    if (m_index)
+        return m_index->tracks.size();
+    return validEntries(m_MHSD_T.m_mhlt.m_mhit, m_MHSD_T.m_mhlt.iNumberOfllTracks).size();
+}
+
+std::int32_t clsSonarchive::trackIdAt(std::size_t position) const
+{
+    if (m_index)
+        return position < m_index->ids.size() ? m_index->ids[position] : 0;
+    const auto tracks = validEntries(m_MHSD_T.m_mhlt.m_mhit, m_MHSD_T.m_mhlt.iNumberOfllTracks);
+    return position < tracks.size() ? tracks[position].iUniqueID : 0;
 }
 
 TrackInfo clsSonarchive::GetTrackInfo(std::int32_t iTrackID) const
 {
-    const MHIT* track = trackForReading(iTrackID);
+    std::size_t position = 0;
+    const MHIT* track = trackForReading(iTrackID, position);
     if (!track)
         throw std::out_of_range("Subscript out of range: no track with identifier " + std::to_string(iTrackID));
     TrackInfo info;
-    fillTrackInfo(*track, info);
+    fillTrackInfo(*track, position, info);
     return info;
 }
 
@@ -104,19 +124,21 @@ void clsSonarchive::forEachTrackInfo(const std::function<void(const TrackInfo&)>
     TrackInfo info;  // one record for every track: its texts keep their room
     if (m_index) {
         for (const std::int32_t id : m_index->ids) {
-            decodeTrackAt(m_index->tracks[m_index->firstOfId.at(id)], m_scratchTrack);
-            fillTrackInfo(m_scratchTrack, info);
+            const std::size_t position = m_index->firstOfId.at(id);
+            decodeTrackAt(m_index->tracks[position], m_scratchTrack);
+            fillTrackInfo(m_scratchTrack, position, info);
             visit(info);
         }
         return;
     }
     for (const MHIT& track : validEntries(m_MHSD_T.m_mhlt.m_mhit, m_MHSD_T.m_mhlt.iNumberOfllTracks)) {
-        fillTrackInfo(*findTrack(track.iUniqueID), info);
+        std::size_t position = 0;
+        fillTrackInfo(*trackForReading(track.iUniqueID, position), position, info);
         visit(info);
     }
 }
 
-void clsSonarchive::fillTrackInfo(const MHIT& source, TrackInfo& info) const
+void clsSonarchive::fillTrackInfo(const MHIT& source, std::size_t position, TrackInfo& info) const
 {
     const MHIT* track = &source;
     if (m_driveRootOf != siPodDrive) {  // the drive root as text, converted once
@@ -189,6 +211,26 @@ void clsSonarchive::fillTrackInfo(const MHIT& source, TrackInfo& info) const
         default: break;
         }
     }
+    m_sinceSync.merge(position, info);
+}
+
+void clsSonarchive::foldSinceLastSync()
+{
+    const DeviceNotes& notes = m_sinceSync.notes();
+    if (m_sinceSync.folded() || (!notes.playCounts && notes.onTheGo.empty()))
+        return;
+    ensureRecords();
+    // The On-The-Go lists name places in the track list as it was loaded.
+    std::vector<PlaylistView> lists;
+    for (const OnTheGoFile& list : notes.onTheGo)
+        lists.push_back(onTheGoView(list, 0));
+    const auto tracks = validEntries(m_MHSD_T.m_mhlt.m_mhit, m_MHSD_T.m_mhlt.iNumberOfllTracks);
+    for (std::size_t position = 0; position < tracks.size(); ++position)
+        if (tracks[position].iUniqueID != -1)
+            m_sinceSync.fold(position, tracks[position]);
+    m_sinceSync.setFolded();
+    for (PlaylistView& list : lists)
+        appendPlaylist(std::move(list.name), list.trackIds);
 }
 
 }  // namespace sonarchive

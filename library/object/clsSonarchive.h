@@ -2,6 +2,7 @@
 
 #include "DevicePathResolver.h"
 #include "ImageBuffer.h"
+#include "SinceLastSync.h"
 #include "TrackIdentity.h"
 #include "TrackIndex.h"
 
@@ -66,6 +67,8 @@ public:
     std::vector<PlaylistView> playlists() const override;
     void forEachTrackInfo(const std::function<void(const TrackInfo&)>& visit) const override;
     std::int32_t addPlaylist(const std::u16string& name, const std::vector<std::int32_t>& trackIds) override;
+    DeviceNotes deviceNotes() const override { return m_sinceSync.notes(); }
+    std::vector<std::string> loadWarnings() const override { return m_sinceSync.warnings(); }
 
     // Decodes a database image without touching the disk or asking anything:
     // true when it decodes to its end. With `indexOnly` the records are left to
@@ -111,10 +114,16 @@ private:
     // A copy of this object's records with those of the loaded file decoded, for accessors.
     std::unique_ptr<clsSonarchive> decodedCopy() const;
     // The track GetTrackInfo describes for an identifier, decoded from the file when
-    // the records are not; null when there is none. Valid until the next call.
-    const MHIT* trackForReading(std::int32_t iTrackID) const;
+    // the records are not, and its place in the track list; null when there is
+    // none. Valid until the next call.
+    const MHIT* trackForReading(std::int32_t iTrackID, std::size_t& position) const;
     bool knownTrack(std::int32_t iTrackID) const;
-    void fillTrackInfo(const MHIT& track, TrackInfo& info) const;
+    // `position` is the track's place in the track list, where the device's notes find it.
+    void fillTrackInfo(const MHIT& track, std::size_t position, TrackInfo& info) const;
+    std::size_t trackCount() const;
+    PlaylistView onTheGoView(const OnTheGoFile& list, std::int32_t index) const;
+    // The identifier of the track at a place of the track list; 0 when there is none.
+    std::int32_t trackIdAt(std::size_t position) const;
     // One track or playlist of the loaded file, decoded from where the index says it starts.
     void decodeTrackAt(std::int64_t offset, MHIT& into) const;
     void decodePlaylistAt(std::int64_t offset, MHYP& into) const;
@@ -123,6 +132,12 @@ private:
 
     // Writer.
     void writeOrFail();
+    // Puts what the device recorded since its last sync into the records, once:
+    // counts, ratings and times into the tracks, each On-The-Go list as a playlist.
+    void foldSinceLastSync();
+    // A playlist of these tracks appended to every playlist section, as its
+    // neighbours there; returns its index in the type 2 section.
+    std::int32_t appendPlaylist(std::u16string title, const std::vector<std::int32_t>& trackIds);
     void WriteMHBD(ImageBuffer& image);
     void WriteMHSD_T(ImageBuffer& image);
     // With `offsets`, the playlists are decoded from the loaded file one by one.
@@ -207,6 +222,7 @@ private:
     mutable TrackIndex m_trackIndex;
     mutable DevicePathResolver m_paths;
     TrackIdentity m_trackIds;
+    SinceLastSync m_sinceSync;
     std::mt19937_64 m_random;
     std::filesystem::path m_templateDatabase;
 };

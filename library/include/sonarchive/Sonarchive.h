@@ -4,6 +4,7 @@
 #include <sonarchive/ByteText.h>
 #include <sonarchive/Failure.h>
 #include "Artwork.h"
+#include "DeviceNotes.h"
 #include "PlaylistRecords.h"
 #include "PlaylistView.h"
 #include "TrackInfo.h"
