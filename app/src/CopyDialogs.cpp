@@ -59,6 +59,10 @@ CopyOptionsDialog::CopyOptionsDialog(const CopyOptions& options, Preview preview
     m_playlistFile->setObjectName(QStringLiteral("chkPlaylistFile"));
     m_playlistFile->setChecked(options.playlistFile);
     m_playlistFile->setVisible(playlistShown);
+    m_saveCovers = new QCheckBox(QStringLiteral("Save album covers as cover.jpg"), this);
+    m_saveCovers->setObjectName(QStringLiteral("chkSaveCovers"));
+    m_saveCovers->setToolTip(QStringLiteral("Into each folder that holds the tracks of one album, the cover the iPod keeps for it"));
+    m_saveCovers->setChecked(options.saveCovers);
 
     m_buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(m_buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
@@ -74,6 +78,7 @@ CopyOptionsDialog::CopyOptionsDialog(const CopyOptions& options, Preview preview
     layout->addSpacing(8);
     layout->addWidget(m_skipSameSize);
     layout->addWidget(m_playlistFile);
+    layout->addWidget(m_saveCovers);
     layout->addStretch();
     layout->addWidget(m_buttons);
 
@@ -117,6 +122,7 @@ CopyOptions CopyOptionsDialog::options() const
     options.pattern = m_pattern->text().trimmed();
     options.skipSameSize = m_skipSameSize->isChecked();
     options.playlistFile = m_playlistFile->isChecked();
+    options.saveCovers = m_saveCovers->isChecked();
     return options;
 }
 

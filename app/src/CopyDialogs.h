@@ -20,7 +20,7 @@ class QPushButton;
 namespace tracklift {
 
 // The copy options: a name pattern with its presets and a live preview, and the
-// two switches. The playlist-file switch shows only while a playlist is shown.
+// switches. The playlist-file switch shows only while a playlist is shown.
 class CopyOptionsDialog final : public QDialog {
     Q_OBJECT
 public:
@@ -42,6 +42,7 @@ private:
     QLabel* m_previewLabel;
     QCheckBox* m_skipSameSize;
     QCheckBox* m_playlistFile;
+    QCheckBox* m_saveCovers;
     QDialogButtonBox* m_buttons;
 };
 

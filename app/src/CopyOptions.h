@@ -17,6 +17,7 @@ struct CopyOptions {
     QString pattern = titlePattern();  // a name pattern; the title alone is today's flat copy
     bool skipSameSize = false;         // leave a copy of the same size as it is
     bool playlistFile = true;          // with a playlist shown: write DEST/<playlist>.m3u8
+    bool saveCovers = false;           // cover.jpg into each folder that holds one album's tracks
 
     // The pattern that names a file by its title alone, in one folder.
     static QString titlePattern() { return QStringLiteral("{title}"); }

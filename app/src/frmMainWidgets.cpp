@@ -293,7 +293,15 @@ void frmMain::buildTrackPanel()
     layout->addWidget(heading);
     layout->addWidget(note);
     layout->addSpacing(px(6));
-    layout->addLayout(trackFieldsLayout());
+    // The cover beside the texts, at the size the device shows it.
+    m_infoControls.lblCover = panelLabel("No cover", "lblCover");
+    m_infoControls.lblCover->setFixedSize(px(150), px(150));
+    m_infoControls.lblCover->setAlignment(Qt::AlignCenter);
+    auto* top = new QHBoxLayout;
+    top->setSpacing(px(16));
+    top->addLayout(trackFieldsLayout(), 1);
+    top->addWidget(m_infoControls.lblCover, 0, Qt::AlignTop);
+    layout->addLayout(top);
     layout->addSpacing(px(8));
     layout->addWidget(panelLabel("On the iPod", "lblSection"));
     layout->addLayout(recordedPlaysLayout());
