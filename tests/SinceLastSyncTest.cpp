@@ -300,8 +300,9 @@ TEST(Playlists, ANewPlaylistGoesIntoEveryPlaylistSection)
     TestDevice d;
     d.install(otherSoftwareShape(syncedTracks()));
     ASSERT_TRUE(d.reload());
-    const std::int32_t index = d.db.addPlaylist(u"Mix", {13, 11});
-    ASSERT_GE(index, 0);
+    const std::optional<std::int32_t> added = d.db.addPlaylist(u"Mix", {13, 11});
+    ASSERT_TRUE(added);
+    const std::int32_t index = *added;
     ASSERT_TRUE(d.db.writeDatabase());
     ASSERT_TRUE(d.reload());
     const MHSD_P playlists = d.db.GetAllPlayLists();

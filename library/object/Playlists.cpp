@@ -55,17 +55,7 @@ std::vector<PlaylistView> clsSonarchive::playlists() const
         }
         views.push_back(std::move(v));
     };
-    if (m_index) {
-        // Straight from the file, one playlist at a time.
-        for (const std::int64_t offset : m_index->hasPlaylistSection ? m_index->playlists : m_index->podcasts) {
-            decodePlaylistAt(offset, m_scratchPlaylist);
-            view(m_scratchPlaylist);
-        }
-    } else {
-        const MHSD_P& section = m_playlists.sID.empty() ? m_podcasts : m_playlists;
-        for (const MHYP& playlist : validEntries(section.m_mhlp.m_mhyp, section.m_mhlp.iNumberOfPlaylists))
-            view(playlist);
-    }
+    forEachPlaylist(m_db.playlists.sID.empty() ? m_db.podcasts : m_db.playlists, view);
     if (!m_sinceSync.folded())
         for (const OnTheGoFile& list : m_sinceSync.notes().onTheGo)
             views.push_back(onTheGoView(list, static_cast<std::int32_t>(views.size())));
@@ -90,9 +80,5 @@ PlaylistView clsSonarchive::onTheGoView(const OnTheGoFile& list, std::int32_t in
     return v;
 }
 
-bool clsSonarchive::knownTrack(std::int32_t iTrackID) const
-{
-    return m_index ? m_index->firstOfId.contains(iTrackID) : findTrack(iTrackID) != nullptr;
-}
 
 }  // namespace sonarchive
