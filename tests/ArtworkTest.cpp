@@ -309,7 +309,7 @@ TEST(Covers, PictureFileNamesAreKeptInsideTheArtworkFolder)
     const auto at = [&](std::size_t k) { return "at byte " + groupedNumber(d.files.thumbnailAt[0][k]) + ": "; };
     expectWarnings(d.covers,
                    {{d.path("ArtworkDB"), d.files.thumbnailAt[0][0],
-                     at(0) + "the picture file name \":..:iTunes:F1029_1.ithmb\" leads outside iPod_Control/Artwork/; its pictures are skipped"},
+                     at(0) + "the picture file name \":..:iTunes:F1029_1.ithmb\" names no file inside iPod_Control/Artwork/; its pictures are skipped"},
                     {d.path("ArtworkDB"), d.files.thumbnailAt[0][1], at(1) + "a thumbnail names no picture file; it is skipped"},
                     {d.path("ArtworkDB"), d.files.thumbnailAt[0][2], at(2) + "a picture file name in an unknown encoding (7) is skipped"}});
 }

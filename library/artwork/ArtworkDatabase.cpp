@@ -161,7 +161,7 @@ ArtworkDatabase::Impl::PictureFile* ArtworkDatabase::Impl::pictureFile(const Thu
     }
     if (file.path.empty()) {
         warn("name " + thumbnail.fileName, {databaseFile, thumbnail.recordAt, atByte(thumbnail.recordAt) + "the picture file name \"" +
-                                                thumbnail.fileName + "\" leads outside " + kArtworkFolder + "; its pictures are skipped"});
+                                                thumbnail.fileName + "\" names no file inside " + kArtworkFolder + "; its pictures are skipped"});
         return nullptr;
     }
     if (file.size < 0) {
