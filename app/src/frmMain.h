@@ -52,6 +52,7 @@ public:
     void SaveSettings();
     bool ConnectLibrary();
     void cmdDrive_Click();
+    void cmdEject_Click();
 
     // Track list.
     void cmdLoadiPod_Click();
@@ -182,6 +183,7 @@ private:
     QPushButton* cmdCopyOptions;
     QPushButton* cmdCancel;
     QPushButton* cmdEditTrack;
+    QLabel* lblDisconnected;  // while the loaded iPod is gone
 
     QWidget* frPlayer;
 

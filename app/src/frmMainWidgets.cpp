@@ -58,9 +58,12 @@ void frmMain::buildStartPage()
     cmdHelp->setObjectName(QStringLiteral("cmdHelp"));
     cmdAbout = new QPushButton(QStringLiteral("About"), frTopHeader);
     cmdAbout->setObjectName(QStringLiteral("cmdAbout"));
-    for (QPushButton* b : {cmdHelp, cmdAbout})
+    c.cmdEject = new QPushButton(QStringLiteral("Eject iPod"), frTopHeader);
+    c.cmdEject->setObjectName(QStringLiteral("cmdEject"));
+    c.cmdEject->setToolTip(QStringLiteral("Unmount the iPod and power it off, so that it can be unplugged"));
+    for (QPushButton* b : {c.cmdEject, cmdHelp, cmdAbout})
         b->setProperty("headerText", true);
-    for (QPushButton* b : {cmdHelp, cmdAbout, cmdMinimize, cmdMaximize, cmdClose})
+    for (QPushButton* b : {c.cmdEject, cmdHelp, cmdAbout, cmdMinimize, cmdMaximize, cmdClose})
         b->setFocusPolicy(Qt::NoFocus);
     auto* header = new QHBoxLayout(frTopHeader);
     header->setContentsMargins(px(20), 0, px(6), 0);
@@ -68,6 +71,7 @@ void frmMain::buildStartPage()
     header->addWidget(lblTitle);
     header->addWidget(subtitle);
     header->addStretch();
+    header->addWidget(c.cmdEject);
     header->addWidget(cmdHelp);
     header->addWidget(cmdAbout);
     header->addSpacing(px(8));
@@ -113,9 +117,14 @@ void frmMain::buildStartPage()
     manualRow->addWidget(c.cmdDrive);
     manualRow->addStretch();
     connectionLayout->addLayout(manualRow);
+    c.lblDeviceNotice = new QLabel(connection);
+    c.lblDeviceNotice->setObjectName(QStringLiteral("lblDeviceNotice"));
+    c.lblDeviceNotice->setMinimumHeight(c.lblDeviceNotice->fontMetrics().height());  // its line is kept while empty
+    connectionLayout->addWidget(c.lblDeviceNotice);
 
     cmdLoadiPod = new QPushButton(QStringLiteral("Load iPod Contents"), frMainFrame);
     cmdLoadiPod->setObjectName(QStringLiteral("cmdLoadiPod"));
+    c.cmdLoadiPod = cmdLoadiPod;
     cmdViewContents = new QPushButton(frMainFrame);
     cmdViewContents->setObjectName(QStringLiteral("cmdViewContents"));
     cmdViewContents->setFixedWidth(0);
@@ -166,11 +175,15 @@ void frmMain::buildContentsPage()
     cboPlaylist->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     cboPlaylist->setMinimumContentsLength(24);
     playlistLabel->setBuddy(cboPlaylist);
+    lblDisconnected = new QLabel(QStringLiteral("The iPod was disconnected; copying is off until it is back."), frContents);
+    lblDisconnected->setObjectName(QStringLiteral("lblDisconnected"));
+    lblDisconnected->hide();
     auto* choice = new QHBoxLayout;
     choice->setSpacing(px(8));
     choice->addWidget(playlistLabel);
     choice->addWidget(cboPlaylist);
     choice->addStretch();
+    choice->addWidget(lblDisconnected);
     frTools = new QWidget(frContents);
     auto* tools = new QHBoxLayout(frTools);
     tools->setContentsMargins(0, 0, 0, 0);

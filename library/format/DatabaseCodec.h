@@ -73,6 +73,8 @@ std::int64_t encodeWholeSection(ImageBuffer& image, std::int64_t at, const RawBy
 // The database header as read; the section count and total size are filled in
 // once the sections are written.
 std::int64_t encodeDatabaseHeader(ImageBuffer& image, const MHBD& header);
+// The header bytes of a database the library makes: its fields, zeros up to its size.
+void fillHeaderBytes(MHBD& header);
 void finishDatabaseHeader(ImageBuffer& image, std::int32_t sections);
 
 // Records the library makes, in the layout its neighbours have.

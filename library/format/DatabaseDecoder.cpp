@@ -89,6 +89,8 @@ std::int32_t recordSizeHere(const ByteReader& r, const char* chunk, const char* 
 // the bytes it has, one past the end reads 0.
 std::int32_t fieldAt(const ByteReader& r, std::int64_t start, std::int64_t taken, std::int64_t offset)
 {
+    if (taken >= offset + 4)  // the usual case: the whole field is the chunk's
+        return r.i32At(start + offset);
     const std::string_view own = r.clipped(start + offset, taken - offset);
     std::uint32_t value = 0;
     for (std::size_t i = std::min<std::size_t>(own.size(), 4); i-- > 0;)
@@ -126,7 +128,7 @@ void walkStringRecord(ByteReader& r, const File& file, MHOD_S* record)
     const std::int32_t length = checkedSize(start, fieldAt(r, start, taken, 28), 0, "string record text length");
     if (record) {
         readOwnFields(r, *record, kMHOD_SFields, total, "string record");
-        record->sString = r.utf16leClipped(start + 40, length);
+        r.utf16leClipped(start + 40, length, record->sString);
         // Records of other layouts keep their bytes so a rewrite reproduces them;
         // the usual ones are written again from their fields.
         record->sAllMHOD = hasStandardLayout(*record) ? RawBytes() : slice(file, start, total);

@@ -201,6 +201,14 @@ std::int64_t encodeDatabaseHeader(ImageBuffer& image, const MHBD& header)
     return header.iHeaderSize;
 }
 
+void fillHeaderBytes(MHBD& header)
+{
+    ImageBuffer bytes;
+    writeFields(bytes, 0, header, kMHBDFields);
+    bytes.at(0, static_cast<std::size_t>(std::max(header.iHeaderSize, 0)));
+    header.sHeaderData = RawBytes(bytes.view().substr(0, static_cast<std::size_t>(std::max(header.iHeaderSize, 0))));
+}
+
 void finishDatabaseHeader(ImageBuffer& image, std::int32_t sections)
 {
     // Other readers reject a file whose section count disagrees with its sections.

@@ -35,8 +35,9 @@ void readFields(ByteReader& reader, Record& record, const Fields& fields)
         } else if constexpr (std::is_same_v<T, std::string>) {
             value.assign(bytes.data() + at, width);
         } else {
+            // An integer field is as wide as its type (the tables are checked for it).
             std::uint64_t bits = 0;
-            for (std::size_t i = width; i-- > 0;)
+            for (std::size_t i = sizeof(T); i-- > 0;)
                 bits = bits << 8 | byte(at + i);
             value = static_cast<T>(static_cast<std::make_unsigned_t<T>>(bits));
         }
@@ -109,7 +110,7 @@ void writeFields(ImageBuffer& image, std::int64_t pos, const Record& record, con
         } else {
             using Unsigned = std::make_unsigned_t<T>;
             const auto bits = static_cast<std::uint64_t>(static_cast<Unsigned>(value));
-            for (std::size_t i = 0; i < width; ++i)
+            for (std::size_t i = 0; i < sizeof(T); ++i)
                 out[i] = static_cast<char>(bits >> (8 * i) & 0xFF);
         }
         out += width;

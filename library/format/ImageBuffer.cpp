@@ -1,5 +1,6 @@
 #include "ImageBuffer.h"
 
+#include "Error.h"
 #include "FileWrites.h"
 
 #include <algorithm>
@@ -28,7 +29,7 @@ char* ImageBuffer::at(std::int64_t pos, std::size_t count)
 {
     applyPatch();
     if (pos < 0 || pos + static_cast<std::int64_t>(count) > kLimit)
-        throw std::out_of_range("database record placed outside the file: offset " + std::to_string(pos));
+        throw Error(FailureCode::TooLarge, "database record placed outside the file: offset " + std::to_string(pos));
     const std::int64_t end = pos + static_cast<std::int64_t>(count);
     if (!streamed()) {
         if (static_cast<std::size_t>(end) > m_block.size)

@@ -1,8 +1,11 @@
 #include "SysfsDiskInventory.h"
 
+#include "Error.h"
+
 #include <sonarchive/ByteText.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -89,11 +92,11 @@ std::vector<BlockDisk> listDisks(const fs::path& sysfsRoot)
     std::error_code ec;
     fs::directory_iterator it(blockFolder, ec);
     if (ec)
-        throw std::runtime_error("cannot list the disks in " + blockFolder.string() + ": " + ec.message());
+        throw systemError(ec.value(), "cannot list the disks in " + blockFolder.string());
     std::vector<BlockDisk> disks;
     for (; it != fs::directory_iterator(); it.increment(ec)) {
         if (ec)
-            throw std::runtime_error("cannot list the disks in " + blockFolder.string() + ": " + ec.message());
+            throw systemError(ec.value(), "cannot list the disks in " + blockFolder.string());
         std::error_code statError;
         if (fs::is_directory(it->path() / "device", statError))
             disks.push_back({it->path().filename().string(), it->path()});
@@ -165,10 +168,10 @@ std::vector<Mount> readMounts(const fs::path& mountInfo, const PartitionMap& par
     std::error_code ec;
     const std::uintmax_t size = fs::file_size(mountInfo, ec);
     if (!ec && size > kMaxMountTableSize)
-        throw std::runtime_error("the mount table " + mountInfo.string() + " is too large");
+        throw Error(FailureCode::TooLarge, "the mount table " + mountInfo.string() + " is too large");
     std::ifstream in(mountInfo, std::ios::binary);
     if (!in)
-        throw std::runtime_error("cannot read the mount table " + mountInfo.string());
+        throw systemError(errno ? errno : EIO, "cannot read the mount table " + mountInfo.string());
 
     std::vector<Mount> mounts;
     for (std::string line; std::getline(in, line);) {
