@@ -1,6 +1,10 @@
 #include "UDisks2Objects.h"
 
+#include "Blanks.h"
+
 namespace devices {
+
+using sonarchive::trimmedBlanks;
 
 namespace {
 
@@ -62,13 +66,6 @@ void readFilesystem(const PropertyMap& p, BlockProperties& block)
     block.mountPoints.clear();
     for (const auto& point : found->second.get<std::vector<std::vector<std::uint8_t>>>())
         block.mountPoints.push_back(byteText(point));
-}
-
-std::string trimmed(const std::string& text)
-{
-    const auto first = text.find_first_not_of(' ');
-    const auto last = text.find_last_not_of(' ');
-    return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
 }
 
 // The drive's own identity (kept when it is plugged in again, unlike its object
@@ -140,13 +137,13 @@ void ObjectTable::replace(const ManagedObjects& objects)
 
 bool isiPodDrive(const DriveProperties& drive)
 {
-    return trimmed(drive.vendor) == "Apple" && trimmed(drive.model).starts_with("iPod");
+    return trimmedBlanks(drive.vendor) == "Apple" && trimmedBlanks(drive.model).starts_with("iPod");
 }
 
 std::string driveCaption(const DriveProperties& drive)
 {
-    std::string caption = trimmed(drive.vendor);
-    const std::string model = trimmed(drive.model);
+    std::string caption = trimmedBlanks(drive.vendor);
+    const std::string model = trimmedBlanks(drive.model);
     if (!model.empty())
         caption += (caption.empty() ? "" : " ") + model;
     if (drive.connectionBus == "usb")

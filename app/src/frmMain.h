@@ -12,6 +12,9 @@
 #include <QRect>
 #include <QWidget>
 
+#include <initializer_list>
+#include <utility>
+
 #include <functional>
 #include <memory>
 
@@ -131,6 +134,7 @@ private:
     QGridLayout* recordedPlaysLayout();
     QGridLayout* trackPlaybackLayout();
     QGridLayout* panelGrid();
+    void addPanelRow(QGridLayout* grid, int row, std::initializer_list<std::pair<const char*, QWidget*>> fields);
     QLabel* panelLabel(const char* text, const char* objectName);
     void buildPlayer();
     void buildAboutPanel();

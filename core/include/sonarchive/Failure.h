@@ -21,6 +21,7 @@ enum class FailureCode {
     Cancelled,     // the user cancelled
     Usage,         // the caller asked for what can't be done: an unknown track, a playlist without a name
     Other,
+    Media,         // the analysis of a media file failed (its own number and words)
 };
 
 // The last failure of an operation, as the library reports it beside the
@@ -28,9 +29,9 @@ enum class FailureCode {
 // the byte where decoding stopped.
 struct Failure {
     FailureCode code = FailureCode::None;
-    int number = 0;            // the system's error number, where there was one
+    int number = 0;            // the system's error number where there was one; a media failure's own number
     std::string message;       // UTF-8, for example "at byte 2,944: track header size 0"
-    std::int64_t offset = -1;  // format failures: zero-based byte offset in the file
+    std::int64_t offset = -1;  // where it applies: the zero-based byte offset in the file, else -1
 
     explicit operator bool() const { return code != FailureCode::None; }
 };
