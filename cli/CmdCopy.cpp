@@ -1,5 +1,6 @@
 #include "CliContext.h"
 #include "Commands.h"
+#include "Covers.h"
 
 #include <BatchCopy.h>
 #include <CopyPlan.h>
@@ -35,6 +36,7 @@ struct CopyOptions {
     std::string artist, album, genre;
     int minRating = 0;
     bool m3u = false;
+    bool covers = false;
     bool overwrite = false, skipExisting = false, keepBoth = false, update = false;
     std::string tags = "fill";
 };
@@ -218,6 +220,8 @@ int runCopy(const CliContext& context, const CopyOptions& options)
     const std::vector<std::string> playlistFailures = copies.writePlaylistFiles(result);
     for (const std::string& failure : playlistFailures)
         std::cerr << "sonarchive: " << failure << '\n';
+    const trackcopy::AlbumCoverResult covers =
+        options.covers ? writeAlbumCoverFiles(session, copies, result, options.overwrite) : trackcopy::AlbumCoverResult{};
 
     const std::size_t count = copies.items().size();
     std::cerr << "copied " << result.copied << " of " << count << (count == 1 ? " file" : " files") << " to "
@@ -232,10 +236,12 @@ int runCopy(const CliContext& context, const CopyOptions& options)
         const std::size_t written = copies.playlistFiles().size() - playlistFailures.size();
         std::cerr << ", " << written << (written == 1 ? " playlist file" : " playlist files") << " written";
     }
+    if (options.covers)
+        std::cerr << ", " << covers.written << (covers.written == 1 ? " album cover" : " album covers") << " written";
     if (result.cancelled)
         std::cerr << " (cancelled)";
     std::cerr << '\n';
-    const bool problems = !copies.problems().empty() || !playlistFailures.empty();
+    const bool problems = !copies.problems().empty() || !playlistFailures.empty() || !covers.failures.empty();
     return problems || result.cancelled || !result.failures.empty() ? kExitFailure : kExitOk;
 }
 
@@ -259,6 +265,9 @@ void registerCopyCommand(CLI::App& app, CliContext& context)
                         "pads a number");
     command->add_flag("--m3u", options->m3u,
                       "Write DEST_DIR/<playlist>.m3u8 for each playlist copied (with --all: every playlist but the master)");
+    command->add_flag("--covers", options->covers,
+                      "Write the album's cover as cover.jpg into each folder that holds the tracks of one album "
+                      "(one there already stays, unless --overwrite)");
     command->add_option("--artist", options->artist, "Only tracks whose artist contains this text (letter case ignored)");
     command->add_option("--album", options->album, "Only tracks whose album contains this text");
     command->add_option("--genre", options->genre, "Only tracks whose genre contains this text");

@@ -1,5 +1,6 @@
 #include "CliContext.h"
 #include "Commands.h"
+#include "Covers.h"
 #include "JsonRecords.h"
 
 #include <CLI/CLI.hpp>
@@ -30,8 +31,9 @@ int runList(const CliContext& context, const std::string& root, bool json)
         return kExitFailure;
     std::fflush(stdout);
     if (json) {
+        const ArtworkDatabase covers = loadCovers(session);
         TrackJsonStream out(stdout);
-        session.library->forEachTrackInfo([&](const TrackInfo& info) { out.add(info); });
+        session.library->forEachTrackInfo([&](const TrackInfo& info) { out.add(info, covers.hasCover(info)); });
         out.finish();
         return std::fflush(stdout) == 0 ? kExitOk : kExitFailure;
     }
@@ -69,7 +71,7 @@ void registerListCommand(CLI::App& app, CliContext& context)
     auto* command = app.add_subcommand("list", "List every track of the device: id, title, artist, album, year, plays, stars, file");
     auto root = addDeviceRoot(*command);
     auto json = std::make_shared<bool>(false);
-    command->add_flag("--json", *json, "Print every track's full information as JSON");
+    command->add_flag("--json", *json, "Print every track's full information as JSON, with whether it has a cover (hasCover)");
     onChosen(*command, context, [&context, root, json] { return runList(context, *root, *json); });
 }
 

@@ -16,7 +16,7 @@ using RegisterCommand = void(CLI::App& app, CliContext& context);
 RegisterCommand registerCommands;
 
 // Reading the device's database
-RegisterCommand registerListCommand, registerPlaylistsCommand, registerDumpCommand, registerCopyCommand;
+RegisterCommand registerListCommand, registerPlaylistsCommand, registerDumpCommand, registerCopyCommand, registerCoverCommand;
 // Finding devices and looking at media files
 RegisterCommand registerDetectCommand, registerEjectCommand, registerProbeCommand;
 // Changing the database

@@ -177,7 +177,7 @@ TrackJsonStream::~TrackJsonStream()
     finish();
 }
 
-void TrackJsonStream::add(const TrackInfo& info)
+void TrackJsonStream::add(const TrackInfo& info, std::optional<bool> hasCover)
 {
     // What goes before each value: the line break, the indent and the key, made once.
     static const std::vector<std::string> keys = [] {
@@ -202,6 +202,8 @@ void TrackJsonStream::add(const TrackInfo& info)
             m_buffer.append(digits, end);
         }
     });
+    if (hasCover)
+        m_buffer += *hasCover ? ",\n    \"hasCover\": true"sv : ",\n    \"hasCover\": false"sv;
     m_buffer += "\n  }";
     if (m_buffer.size() >= kFlushAt)
         flush();

@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include <cstdio>
+#include <optional>
 #include <string>
 
 namespace cli {
@@ -24,7 +25,8 @@ public:
     TrackJsonStream(const TrackJsonStream&) = delete;
     TrackJsonStream& operator=(const TrackJsonStream&) = delete;
 
-    void add(const sonarchive::TrackInfo& info);
+    // With `hasCover`, the key "hasCover" follows the track's fields.
+    void add(const sonarchive::TrackInfo& info, std::optional<bool> hasCover = std::nullopt);
     // Ends the array and writes what is left; also done when the stream goes.
     void finish();
 

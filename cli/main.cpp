@@ -6,8 +6,9 @@
 void cli::registerCommands(CLI::App& app, CliContext& context)
 {
     for (RegisterCommand* add : {registerListCommand, registerPlaylistsCommand, registerDumpCommand, registerCopyCommand,
-                         registerDetectCommand, registerEjectCommand, registerProbeCommand, registerRewriteCommand, registerDeleteCommand,
-                         registerModifyCommand, registerAddCommand, registerResetCommand, registerRebuildCommand})
+                         registerCoverCommand, registerDetectCommand, registerEjectCommand, registerProbeCommand,
+                         registerRewriteCommand, registerDeleteCommand, registerModifyCommand, registerAddCommand,
+                         registerResetCommand, registerRebuildCommand})
         add(app, context);
 }
 

@@ -58,14 +58,16 @@ if(SONARCHIVE_BUILD_CLI)
   list(APPEND CPACK_COMPONENTS_ALL cli)
   set(CPACK_DEBIAN_CLI_PACKAGE_NAME sonarchive)
   set(CPACK_DEBIAN_CLI_PACKAGE_SECTION sound)
-  set(CPACK_DEBIAN_CLI_PACKAGE_DEPENDS "${same_library}, ffmpeg")
+  # Covers are written as JPEG and PNG.
+  set(CPACK_DEBIAN_CLI_PACKAGE_DEPENDS "${same_library}, ffmpeg, libjpeg62-turbo, libpng16-16")
   # detect --mount and eject ask the desktop's disk service; without it the
   # tool finds mounted iPods itself. (libsdbus-c++1 comes from shlibdeps.)
   set(CPACK_DEBIAN_CLI_PACKAGE_RECOMMENDS "udisks2")
   set(CPACK_DEBIAN_CLI_DESCRIPTION "command-line tool for the track database of an iPod
 sonarchive lists the tracks and playlists of an iPod mounted as a disk,
-copies them to a folder named after their tags, adds media files, changes
-and deletes tracks, and resets or rebuilds the device's database.")
+copies them to a folder named after their tags (with the album covers the
+device keeps), adds media files, changes and deletes tracks, and resets or
+rebuilds the device's database.")
 endif()
 
 if(SONARCHIVE_BUILD_APP)
@@ -73,7 +75,7 @@ if(SONARCHIVE_BUILD_APP)
   set(CPACK_DEBIAN_APP_PACKAGE_NAME tracklift)
   set(CPACK_DEBIAN_APP_PACKAGE_SECTION sound)
   # Qt's platform plugins and the playback plugins are loaded, not linked.
-  set(CPACK_DEBIAN_APP_PACKAGE_DEPENDS "${same_library}, ffmpeg, qt6-qpa-plugins")
+  set(CPACK_DEBIAN_APP_PACKAGE_DEPENDS "${same_library}, ffmpeg, qt6-qpa-plugins, libjpeg62-turbo, libpng16-16")
   # The disk service mounts, ejects and reports plugged iPods.
   set(CPACK_DEBIAN_APP_PACKAGE_RECOMMENDS "gstreamer1.0-plugins-good, gstreamer1.0-libav, xdg-utils, udisks2")
   set(CPACK_DEBIAN_APP_DESCRIPTION "copy the tracks of an iPod to this computer

@@ -52,11 +52,13 @@ public:
     // The track each item copies, item by item.
     const std::vector<std::int32_t>& itemTracks() const { return m_itemTracks; }
     const sonarchive::TrackInfo& itemInfo(std::size_t item) const { return *m_itemInfos.at(item); }
+    const std::vector<const sonarchive::TrackInfo*>& itemInfos() const { return m_itemInfos; }
 
     // The batch that copies the items. Unless `tags` is None each copy carries
     // the database's values of its track (CopyTagger), and `cover` gives the
     // front covers of copies without a picture.
     BatchCopy batch(TagMode tags, CopyTagger::CoverLookup cover = {}) const;
+
     // Tracks that could not be planned, with why ("no track with id 7").
     const std::vector<std::string>& problems() const { return m_problems; }
 

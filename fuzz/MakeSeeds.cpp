@@ -1,5 +1,6 @@
 // Writes a handful of databases of different shapes, made by the test builder,
-// as the starting corpus of the reader fuzzer.
+// as the starting corpus of the reader fuzzers.
+#include "ArtworkBuilder.h"
 #include "DatabaseBuilder.h"
 #include "TempDir.h"
 
@@ -40,5 +41,12 @@ int main(int argc, char** argv)
     DatabaseFixture empty;
     empty.sections = {TrackSection{}, PlaylistSection{.type = 2, .playlists = {PlaylistFixture{.master = 1}}}};
     writeFile(folder / "empty.db", buildDatabase(empty));
+
+    // Artwork databases: one image per track, and one per album of four formats.
+    writeFile(folder / "artwork-per-track.db",
+              buildArtwork({.images = {{.imageId = 100, .songId = 7, .pictures = smallFormats()}}}).database);
+    writeFile(folder / "artwork-per-album.db",
+              buildArtwork({.images = {{.imageId = 200, .songId = 8, .pictures = albumFormats()},
+                                       {.imageId = 201, .songId = 9, .pictures = {picture(1061, 56, 56)}}}}).database);
     return 0;
 }

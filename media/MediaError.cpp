@@ -33,12 +33,15 @@ Error divisionByZero(std::int64_t offset)
     return media(kDivisionByZero, "Division by zero", offset);
 }
 
+std::string tooLargeForDatabase(std::uint64_t bytes)
+{
+    return "the file is " + groupedNumber(static_cast<std::int64_t>(bytes)) +
+           " bytes, and the iPod's database holds only files smaller than 4 GiB (4,294,967,296 bytes)";
+}
+
 Error fileTooLarge(std::uint64_t bytes)
 {
-    return Error(FailureCode::TooLarge,
-                 "Overflow: the file is " + groupedNumber(static_cast<std::int64_t>(bytes)) +
-                     " bytes, and the iPod's database holds only files smaller than 4 GiB (4,294,967,296 bytes)",
-                 kOverflow);
+    return Error(FailureCode::TooLarge, "Overflow: " + tooLargeForDatabase(bytes), kOverflow);
 }
 
 Error typeMismatch()

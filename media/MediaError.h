@@ -29,6 +29,8 @@ Error overflow(std::int64_t offset = -1);
 Error divisionByZero(std::int64_t offset = -1);
 // A file the database's 32-bit size field can't describe.
 Error fileTooLarge(std::uint64_t bytes);
+// Why a file that size can't be added: "the file is 4,294,967,296 bytes, and ...".
+std::string tooLargeForDatabase(std::uint64_t bytes);
 Error typeMismatch();
 Error subscriptOutOfRange();
 // The runner's own failures, with the system's error code in their words.

@@ -1,4 +1,5 @@
 // The command-line tool end to end, on devices built in temporary folders.
+#include "ArtworkBuilder.h"
 #include "DatabaseBuilder.h"
 #include "MediaFixtures.h"
 #include "TempDir.h"
@@ -57,7 +58,8 @@ TEST(Cli, ListsTracksAsJsonWithTheFieldNames)
     EXPECT_EQ(tracks[0]["sTrackType"], "3PM");
     EXPECT_EQ(tracks[1]["sLocation"], device.string() + "/iPod_Control/Music/F00/ABCD.mp3");
     EXPECT_EQ(tracks[0]["year"], 1999);
-    EXPECT_EQ(tracks[0].size(), 35u);
+    EXPECT_EQ(tracks[0]["hasCover"], false);
+    EXPECT_EQ(tracks[0].size(), 36u);
 }
 
 TEST(Cli, JsonIsStreamedExactlyAsTheDocumentWouldBeDumped)
@@ -289,4 +291,57 @@ TEST(Cli, ShowsCopiesAndFoldsWhatTheDeviceRecordedSinceItsLastSync)
     EXPECT_EQ(nlohmann::json::parse(run("list " + quoted(device) + " --json").out)[1]["iPlayCount"], 5);
     const auto folded = nlohmann::json::parse(run("playlists " + quoted(device) + " --json").out);
     EXPECT_EQ(folded[1], nlohmann::json::parse(R"({"index": 1, "name": "On-The-Go 1", "kind": "normal", "ids": [7, 8, 7]})"));
+}
+
+// Covers from the device's artwork database: listed, written as PNG or JPEG,
+// and damage reported in one line that names the file and the byte.
+TEST(Cli, CoversAreListedAndWrittenAndDamageIsOneWarning)
+{
+    TempDir dir;
+    const auto device = dir.path() / "ipod";
+    TrackFixture withCover = makeTrack(1, u"One"), without = makeTrack(2, u"Two");
+    linkArtwork(withCover, 0x1234567890, 1);
+    linkArtwork(without, 77, 2);
+    installDatabase(device, buildDatabase(typicalDatabase({withCover, without})));
+    const ArtworkFiles artwork = buildArtwork({.images = {{.imageId = 9, .songId = 0x1234567890, .pictures = nanoFormats()}}});
+    installArtwork(device, artwork);
+
+    const auto listed = nlohmann::json::parse(run("list " + quoted(device) + " --json").out);
+    EXPECT_EQ(listed[0]["hasCover"], true);
+    EXPECT_EQ(listed[1]["hasCover"], false);
+
+    const Result png = run("cover " + quoted(device) + " 1 " + quoted(dir.path() / "one.png"));
+    EXPECT_EQ(png.status, 0);
+    EXPECT_EQ(png.out, (dir.path() / "one.png").string() + ": the 200x200 cover of track 1\n");
+    EXPECT_EQ(readFile(dir.path() / "one.png").substr(0, 8), "\x89PNG\r\n\x1a\n");
+    ASSERT_EQ(run("cover " + quoted(device) + " 1 " + quoted(dir.path() / "one.JPG")).status, 0);
+    EXPECT_EQ(readFile(dir.path() / "one.JPG").substr(0, 3), "\xFF\xD8\xFF");
+
+    EXPECT_EQ(run("cover " + quoted(device) + " 2 " + quoted(dir.path() / "two.png"), true).out, "sonarchive: track 2 has no cover\n");
+    EXPECT_EQ(run("cover " + quoted(device) + " 2 " + quoted(dir.path() / "two.png")).status, 1);
+    EXPECT_EQ(run("cover " + quoted(device) + " 1 " + quoted(dir.path() / "one.gif")).status, 2);
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "two.png"));
+
+    // The large picture's file cut short: the smaller one is shown, with one warning.
+    const auto large = device / "iPod_Control/Artwork/F1029_1.ithmb";
+    std::filesystem::resize_file(large, 1000);
+    const Result shortFile = run("cover " + quoted(device) + " 1 " + quoted(dir.path() / "small.png"), true);
+    EXPECT_EQ(shortFile.status, 0);
+    EXPECT_EQ(shortFile.out, "sonarchive: warning: " + large.string() +
+                                 ": at byte 0: a picture of 80,000 bytes runs past the end of the file (1,000 bytes); the covers "
+                                 "stored past its end are left out\n" +
+                                 (dir.path() / "small.png").string() + ": the 100x100 cover of track 1\n");
+
+    // A damaged database: the tracks are listed all the same, without covers.
+    std::string database = artwork.database;
+    database.replace(static_cast<std::size_t>(artwork.imageAt[0]) + 4, 4, le32(3));
+    writeFile(device / "iPod_Control/Artwork/ArtworkDB", database);
+    const Result damaged = run("list " + quoted(device) + " --json", true);
+    EXPECT_EQ(damaged.status, 0);
+    const std::string warning = "sonarchive: warning: " + (device / "iPod_Control/Artwork/ArtworkDB").string() + ": at byte " +
+                                std::to_string(artwork.imageAt[0]) + ": image item header size 3; covers are left out\n";
+    ASSERT_EQ(damaged.out.substr(0, warning.size()), warning);
+    const auto tracks = nlohmann::json::parse(damaged.out.substr(warning.size()));
+    ASSERT_EQ(tracks.size(), 2u);
+    EXPECT_EQ(tracks[0]["hasCover"], false);
 }

@@ -61,6 +61,10 @@ CopyOptionsDialog::CopyOptionsDialog(const CopyOptions& options, Preview preview
     m_playlistFile->setObjectName(QStringLiteral("chkPlaylistFile"));
     m_playlistFile->setChecked(options.playlistFile);
     m_playlistFile->setVisible(playlistShown);
+    m_saveCovers = new QCheckBox(QStringLiteral("Save album covers as cover.jpg"), this);
+    m_saveCovers->setObjectName(QStringLiteral("chkSaveCovers"));
+    m_saveCovers->setToolTip(QStringLiteral("Into each folder that holds the tracks of one album, the cover the iPod keeps for it"));
+    m_saveCovers->setChecked(options.saveCovers);
 
     auto* tagsLabel = new QLabel(QStringLiteral("Tags of the copies:"), this);
     const char* const tagNames[] = {"optTagsFill", "optTagsReplace", "optTagsNone"};
@@ -85,6 +89,7 @@ CopyOptionsDialog::CopyOptionsDialog(const CopyOptions& options, Preview preview
     layout->addSpacing(8);
     layout->addWidget(m_skipSameSize);
     layout->addWidget(m_playlistFile);
+    layout->addWidget(m_saveCovers);
     layout->addSpacing(8);
     layout->addWidget(tagsLabel);
     for (QRadioButton* button : m_tagChoices)
@@ -132,6 +137,7 @@ CopyOptions CopyOptionsDialog::options() const
     options.pattern = m_pattern->text().trimmed();
     options.skipSameSize = m_skipSameSize->isChecked();
     options.playlistFile = m_playlistFile->isChecked();
+    options.saveCovers = m_saveCovers->isChecked();
     for (std::size_t i = 0; i < m_tagChoices.size(); ++i)
         if (m_tagChoices[i]->isChecked())
             options.tags = CopyOptions::tagChoices()[i].mode;

@@ -21,7 +21,7 @@ class QRadioButton;
 namespace tracklift {
 
 // The copy options: a name pattern with its presets and a live preview, the
-// two switches, and what the copies carry of the database (three choices). The
+// switches, and what the copies carry of the database (three choices). The
 // playlist-file switch shows only while a playlist is shown.
 class CopyOptionsDialog final : public QDialog {
     Q_OBJECT
@@ -44,6 +44,7 @@ private:
     QLabel* m_previewLabel;
     QCheckBox* m_skipSameSize;
     QCheckBox* m_playlistFile;
+    QCheckBox* m_saveCovers;
     std::vector<QRadioButton*> m_tagChoices;  // in the order of CopyOptions::tagChoices()
     QDialogButtonBox* m_buttons;
 };

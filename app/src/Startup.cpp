@@ -1,5 +1,6 @@
 #include "Startup.h"
 
+#include "PanelSlides.h"
 #include "TrackList.h"
 
 #include "QtDialogs.h"
@@ -40,13 +41,16 @@ struct Options {
     QCommandLineOption playlist{QStringLiteral("playlist"), QStringLiteral("With --load: show the playlist named <name>."),
                                 QStringLiteral("name")};
     QCommandLineOption copyOptions{QStringLiteral("copy-options"), QStringLiteral("With --load: open the copy options.")};
+    QCommandLineOption trackInfo{QStringLiteral("track-info"),
+                                 QStringLiteral("With --load: highlight the track with id <id> and show its information."),
+                                 QStringLiteral("id")};
     QCommandLineOption maximized{QStringLiteral("maximized"), QStringLiteral("Start with the window maximized.")};
     QCommandLineOption version{{QStringLiteral("v"), QStringLiteral("version")}, QStringLiteral("Displays the version.")};
 
     Options()
     {
         parser.setApplicationDescription(QStringLiteral("Copies the tracks of an iPod to this computer."));
-        parser.addOptions({help, version, device, load, playlist, copyOptions, maximized});
+        parser.addOptions({help, version, device, load, playlist, copyOptions, trackInfo, maximized});
     }
 
     // --help and --version: prints what they ask for and returns the exit code.
@@ -70,6 +74,25 @@ struct Options {
     }
 };
 
+// --track-info: the track's first row highlighted and its information shown, as a click would,
+// once the contents page has slid into place.
+void showTrackInformation(frmMain& w, const QString& id)
+{
+    if (w.panels().isSliding()) {
+        QTimer::singleShot(50, &w, [&w, id] { showTrackInformation(w, id); });
+        return;
+    }
+    TrackGrid& grid = w.trackList().grid();
+    for (GridRow row = grid.firstRow(); row != kNoRow; row = grid.nextRow(row)) {
+        if (grid.cellText(row, TrackTableModel::ID) == id) {
+            grid.setActiveCell({row, TrackTableModel::Title});
+            w.cmdEditTrack_Click();
+            return;
+        }
+    }
+    std::fprintf(stderr, "tracklift: the device has no track with id %s\n", qPrintable(id));
+}
+
 }  // namespace
 
 std::optional<int> answerInformationOptions(const QStringList& arguments)
@@ -89,6 +112,7 @@ std::unique_ptr<frmMain> startTracklift(Dialogs& dialogs, const QStringList& arg
     const QCommandLineOption& load = options.load;
     const QCommandLineOption& playlist = options.playlist;
     const QCommandLineOption& copyOptions = options.copyOptions;
+    const QCommandLineOption& trackInfo = options.trackInfo;
     const QCommandLineOption& maximized = options.maximized;
     if (!parser.parse(arguments)) {
         std::fprintf(stderr, "tracklift: %s\n", qPrintable(parser.errorText()));
@@ -122,9 +146,10 @@ std::unique_ptr<frmMain> startTracklift(Dialogs& dialogs, const QStringList& arg
         // Once the view button has grown, open the contents page as its click does.
         const QString shown = parser.value(playlist);
         const bool openOptions = parser.isSet(copyOptions);
+        const QString infoId = parser.value(trackInfo);
         QObject::connect(
             w, &frmMain::viewButtonRevealed, w,
-            [w, shown, openOptions] {
+            [w, shown, openOptions, infoId] {
                 w->cmdViewContents_Click();
                 if (!shown.isEmpty()) {
                     const int choice = w->trackList().choiceOf(shown);
@@ -138,6 +163,8 @@ std::unique_ptr<frmMain> startTracklift(Dialogs& dialogs, const QStringList& arg
                         w->SetAllChecks(true);  // so that the preview shows a name
                         w->cmdCopyOptions_Click();
                     });
+                if (!infoId.isEmpty())
+                    QTimer::singleShot(0, w, [w, infoId] { showTrackInformation(*w, infoId); });
             },
             Qt::SingleShotConnection);
         QTimer::singleShot(0, w, [w] { w->cmdLoadiPod_Click(); });

@@ -1,8 +1,10 @@
 #include "TrackCopier.h"
 
 #include "CopyDialogs.h"
+#include "CoverImage.h"
 #include "TrackList.h"
 
+#include <AlbumCovers.h>
 #include <CopyPlan.h>
 
 #include <QDesktopServices>
@@ -92,6 +94,12 @@ void TrackCopier::CopyCheckedTracks()
     if (!batch->items().empty())
         for (std::string& failure : batch->writePlaylistFiles(result))
             otherFailures.push_back(std::move(failure));
+    if (m_options.saveCovers) {
+        // A cover.jpg already there is the user's: it stays.
+        const trackcopy::AlbumCoverResult covers =
+            trackcopy::writeAlbumCovers(trackcopy::albumFolders(*batch, result), m_tracks.covers(), coverJpegBytes, false);
+        otherFailures.insert(otherFailures.end(), covers.failures.begin(), covers.failures.end());
+    }
     CopySummaryDialog summary(result, otherFailures, [this, folder] { openFolder(folder); }, m_owner);
     m_dialogs.execDialog(summary);
 }

@@ -1,5 +1,6 @@
 #include "TrackInformation.h"
 
+#include "CoverImage.h"
 #include "FormatText.h"
 #include "TrackList.h"
 #include "frmMenus.h"
@@ -10,6 +11,7 @@
 #include <QLabel>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPixmap>
 #include <QWidget>
 
 #include <cstdlib>
@@ -101,6 +103,23 @@ void TrackInformation::FillTrackPanel(std::int32_t id)
     }
     m_w.txtStopTime->setText(FormatStartStopTime(info.iStopTime));
     FillRecordedPlays(info);
+    FillCover(info);
+}
+
+void TrackInformation::FillCover(const TrackInfo& info)
+{
+    const std::optional<Cover> cover = m_tracks.covers().cover(info);
+    const QImage image = cover ? coverImage(*cover) : QImage();
+    if (image.isNull()) {
+        m_w.lblCover->setPixmap({});
+        m_w.lblCover->setText(QStringLiteral("No cover"));
+        m_w.lblCover->setToolTip({});
+        return;
+    }
+    m_w.lblCover->ensurePolished();  // its frame comes from the style sheet
+    const QSize room = m_w.lblCover->contentsRect().size();
+    m_w.lblCover->setPixmap(QPixmap::fromImage(image.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    m_w.lblCover->setToolTip(QStringLiteral("The cover on the iPod, %1 x %2").arg(image.width()).arg(image.height()));
 }
 
 void TrackInformation::FillRecordedPlays(const TrackInfo& info)

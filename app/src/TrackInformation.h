@@ -45,6 +45,8 @@ public:
         QLabel* lblLastPlayed;
         QLabel* lblSkips;
         QLabel* lblBookmark;
+        // The cover the device keeps for the track, or "No cover".
+        QLabel* lblCover;
     };
 
     TrackInformation(const Widgets& widgets, TrackList& tracks, Dialogs& dialogs, frmMenus& menus, QWidget* owner);
@@ -60,6 +62,7 @@ protected:
 
 private:
     void FillRecordedPlays(const sonarchive::TrackInfo& info);
+    void FillCover(const sonarchive::TrackInfo& info);
     bool timeBoxKeyAllowed(const QLineEdit* box, const QKeyEvent* key) const;
     void refuseTextBoxMenu(QLineEdit* box, const QPoint& position);
 

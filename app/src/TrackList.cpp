@@ -51,6 +51,8 @@ void TrackList::cmdLoadiPod_Click()
     if (loaded) {
         m_tickedIds.clear();
         FillTrackList();
+        m_covers = ArtworkDatabase::load(toUtf8(m_library.iPodDriveLetter()));
+        m_covers.takeWarnings();  // a damaged artwork database only leaves tracks without covers
         try {
             m_playlists = m_library.playlists();
         } catch (const std::exception&) {
@@ -348,6 +350,7 @@ QString TrackList::GetTrackLocation(std::int32_t id) const
 void TrackList::dropRecords()
 {
     m_trackInfos.clear();
+    m_covers = {};
     m_trackIndex.clear();
     m_playlists.clear();
     m_tickedIds.clear();

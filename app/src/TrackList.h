@@ -4,6 +4,7 @@
 #include "TrackGrid.h"
 #include "TrackTableModel.h"
 
+#include <sonarchive/Artwork.h>
 #include <sonarchive/PlaylistView.h>
 #include <sonarchive/TrackInfo.h>
 
@@ -80,6 +81,8 @@ public:
     TrackGrid& grid() { return *m_grid; }
     TrackTableModel& TracksRS() { return m_table; }
     const std::vector<sonarchive::TrackInfo>& TrackInfos() const { return m_trackInfos; }
+    // The covers the device keeps for the loaded tracks (none before a load).
+    const sonarchive::ArtworkDatabase& covers() const { return m_covers; }
 
 signals:
     void loadStarted();
@@ -102,6 +105,7 @@ private:
     TrackTableModel m_table;
     TrackGrid* m_grid;
     std::vector<sonarchive::TrackInfo> m_trackInfos;
+    sonarchive::ArtworkDatabase m_covers;
     QHash<std::int32_t, int> m_trackIndex;  // identifier -> first index in m_trackInfos
     std::vector<sonarchive::PlaylistView> m_playlists;
     std::vector<int> m_choices;  // chooser index -> index in m_playlists; -1 for all tracks

@@ -17,11 +17,11 @@ enum class FailureCode {
     Signed,        // a changed database would need a signature the library cannot make
     TooLarge,      // a file or record beyond what the database can hold
     Unsupported,   // a media file the device cannot play
+    Media,         // the analysis of a media file failed (its own number and words)
     NotLoaded,     // no database has been loaded whole
     Cancelled,     // the user cancelled
     Usage,         // the caller asked for what can't be done: an unknown track, a playlist without a name
     Other,
-    Media,         // the analysis of a media file failed (its own number and words)
 };
 
 // The last failure of an operation, as the library reports it beside the

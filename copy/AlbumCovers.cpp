@@ -1,0 +1,96 @@
+#include "AlbumCovers.h"
+
+#include <sonarchive/ByteText.h>
+
+#include <fstream>
+#include <map>
+#include <system_error>
+
+namespace trackcopy {
+
+namespace fs = std::filesystem;
+using sonarchive::TrackInfo;
+
+std::vector<AlbumFolder> albumFolders(const CopyPlan& plan, const CopyResult& result)
+{
+    std::vector<AlbumFolder> folders;
+    std::map<fs::path, std::size_t> byFolder;  // folder -> its entry
+    std::vector<bool> mixed;
+    for (std::size_t i = 0; i < plan.items().size() && i < result.items.size(); ++i) {
+        const ItemResult& item = result.items[i];
+        if (item.outcome != ItemOutcome::Copied && item.outcome != ItemOutcome::Skipped)
+            continue;  // no file of it there
+        const TrackInfo* track = plan.itemInfos()[i];
+        const fs::path folder = item.destination.parent_path();
+        const auto [entry, added] = byFolder.try_emplace(folder, folders.size());
+        if (added) {
+            folders.push_back({folder, {}});
+            mixed.push_back(false);
+        }
+        AlbumFolder& album = folders[entry->second];
+        if (track->sAlbum.empty() || (!album.tracks.empty() && album.tracks.front()->sAlbum != track->sAlbum))
+            mixed[entry->second] = true;
+        album.tracks.push_back(track);
+    }
+    std::vector<AlbumFolder> albums;
+    for (std::size_t i = 0; i < folders.size(); ++i)
+        if (!mixed[i])
+            albums.push_back(std::move(folders[i]));
+    return albums;
+}
+
+bool writeFileWhole(const fs::path& path, const std::string& bytes, std::string& error)
+{
+    const fs::path temporary = path.parent_path() / (".sonarchive-" + path.filename().string() + ".partial");
+    std::error_code ec;
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        out.close();
+        if (!out) {
+            fs::remove(temporary, ec);
+            error = "cannot write " + path.string();
+            return false;
+        }
+    }
+    fs::rename(temporary, path, ec);
+    if (ec) {
+        error = "cannot write " + path.string() + ": " + ec.message();
+        fs::remove(temporary, ec);
+        return false;
+    }
+    return true;
+}
+
+AlbumCoverResult writeAlbumCovers(const std::vector<AlbumFolder>& folders, const sonarchive::ArtworkDatabase& covers,
+                                  const std::function<std::string(const sonarchive::Cover&)>& encode, bool replace)
+{
+    AlbumCoverResult result;
+    for (const AlbumFolder& album : folders) {
+        std::optional<sonarchive::Cover> cover;
+        for (const TrackInfo* track : album.tracks)
+            if ((cover = covers.cover(*track)))
+                break;
+        if (!cover)
+            continue;
+        const fs::path path = album.folder / kAlbumCoverName;
+        std::error_code ec;
+        if (!replace && fs::exists(path, ec)) {
+            ++result.kept;
+            continue;
+        }
+        std::string error;
+        try {
+            if (writeFileWhole(path, encode(*cover), error)) {
+                ++result.written;
+                continue;
+            }
+        } catch (const std::exception& e) {
+            error = "cannot make " + path.string() + ": " + e.what();
+        }
+        result.failures.push_back(error);
+    }
+    return result;
+}
+
+}  // namespace trackcopy
