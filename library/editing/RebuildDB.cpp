@@ -3,6 +3,7 @@
 
 #include "AsciiCase.h"
 #include "AtomicFile.h"
+#include "DatabaseBackup.h"
 #include "Error.h"
 #include "LibraryLocation.h"
 #include "clsSonarchive.h"
@@ -103,16 +104,10 @@ bool clsSonarchive::RestoreDatabaseFile()
         }
         const std::string bytes = readTemplate(source);
 
-        // The database being replaced stays recoverable beside the new one; the
-        // copy is made as safely as the database itself.
+        // The database being replaced stays recoverable beside the new one.
         const fs::path target = databasePath();
-        if (fs::is_regular_file(target, ec)) {
-            const std::string old = readTemplate(target);
-            m_replacedSignatureScheme = signatureSchemeOf(old);
-            fs::path backup = target;
-            backup += ".bak";
-            replaceFileAtomically(backup, old);
-        }
+        if (const auto old = keepDatabaseBackup(target, source))
+            m_replacedSignatureScheme = signatureSchemeOf(old->view());
         replaceFileAtomically(target, bytes);
         m_paths.clear();
         return fs::is_regular_file(databasePath(), ec);

@@ -1,7 +1,9 @@
 // The reader: decodes the device database file into the object's records and,
-// when the file cannot be read, asks the user whether to rebuild or reset it.
+// when the file is missing or damaged, asks the user whether to rebuild or reset
+// it (one the disk cannot read is only reported).
 
 #include "ByteReader.h"
+#include "DeviceFileRead.h"
 #include "Error.h"
 #include "FileDescriptor.h"
 #include "FieldCodec.h"
@@ -27,40 +29,6 @@ namespace {
 // describe millions of records.
 constexpr std::int32_t kSmallestChunk = 12;
 constexpr std::int32_t kSectionHead = 16;  // magic, header size, total size, type
-
-std::shared_ptr<const ByteBuffer> readWholeFile(const fs::path& path)
-{
-    std::error_code ec;
-    const auto status = fs::status(path, ec);
-    if (ec || !fs::exists(status)) {
-        const bool parentMissing = ec && ec != std::errc::no_such_file_or_directory;
-        throw Error(parentMissing ? FailureCode::NotConnected : FailureCode::NotFound,
-                    "there is no database file at " + path.string(), ENOENT);
-    }
-    if (fs::is_directory(status))
-        throw Error(FailureCode::Io, "the database path " + path.string() + " is a folder", EISDIR);
-
-    // Read straight into uninitialised storage: the file is the largest thing a load holds.
-    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd.isOpen())
-        throw systemError(errno, "cannot open " + path.string());
-    struct stat info {};
-    if (::fstat(fd.get(), &info) != 0)
-        throw systemError(errno, "cannot size " + path.string());
-    auto data = std::make_shared<ByteBuffer>(static_cast<std::size_t>(info.st_size));
-    std::size_t done = 0;
-    while (done < data->size()) {
-        const ssize_t got = ::read(fd.get(), data->data() + done, data->size() - done);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            throw systemError(errno, "cannot read " + path.string());
-        if (got == 0)
-            throw Error(FailureCode::Io, "the database file " + path.string() + " became shorter while it was read", EIO);
-        done += static_cast<std::size_t>(got);
-    }
-    return data;
-}
 
 // Sizes and counts are checked where their chunk starts, so a failure names the
 // chunk's first byte.
@@ -542,10 +510,10 @@ bool clsSonarchive::LoadiPodDB()
         std::error_code ec;
         if (siPodDrive.empty() || !fs::is_directory(fs::path(toUtf8(siPodDrive)), ec))
             throw Error(FailureCode::NotConnected, "the drive " + toUtf8(siPodDrive) + " is not there", ENOENT);
-        if (!fs::is_directory(devicePath(u"iPod_Control/iTunes"), ec))
+        if (!deviceFolderExists(devicePath(u"iPod_Control/iTunes")))
             throw Error(FailureCode::NotFound, "the drive has no iPod_Control/iTunes folder", ENOENT);
 
-        const auto file = readWholeFile(databasePath());
+        const auto file = readDeviceFile(databasePath());
         iFilePos = 1;
         m_index.reset();
         auto index = std::make_unique<FileIndex>();
@@ -568,9 +536,11 @@ bool clsSonarchive::LoadiPodDB()
         return true;
     } catch (const std::exception& e) {
         m_lastFailure = failureOf(e);
-        // Format failures, read errors and lack of memory are all "other" failures.
+        // A file the disk could not read is not a damaged one; format failures and
+        // lack of memory are "other" failures.
         failure = m_lastFailure.code == FailureCode::NotConnected ? LoadFailure::PathNotFound
                   : m_lastFailure.code == FailureCode::NotFound   ? LoadFailure::FileNotFound
+                  : m_lastFailure.code == FailureCode::Unreadable ? LoadFailure::Unreadable
                                                                   : LoadFailure::Other;
     }
     tracksChanged();
@@ -588,6 +558,10 @@ bool clsSonarchive::recoverFromLoadFailure(LoadFailure failure)
     };
 
     switch (failure) {
+    case LoadFailure::Unreadable:
+        // A repair would replace a database that may be intact and read on the next try.
+        message(unreadableDatabaseMessage(m_lastFailure), u"iPod Disk Error", MessageButtons::OK, MessageIcon::Critical);
+        return false;
     case LoadFailure::PathNotFound:
         message(u"iPod is Not Connected or Not set as disk use", u"iPod is Not connected", MessageButtons::OK,
                 MessageIcon::Exclamation);

@@ -3,6 +3,7 @@
 // atomically, so a failure never leaves the device without its database.
 
 #include "AtomicFile.h"
+#include "DatabaseBackup.h"
 #include "Error.h"
 #include "FieldCodec.h"
 #include "StringRecordLayout.h"
@@ -349,10 +350,12 @@ void clsSonarchive::writeOrFail()
                         "the database is signed by the iPod's own software, and a changed database would need a new "
                         "signature that cannot be made here: the iPod would show no music, so nothing was written",
                         EPERM);
+        keepDatabaseBackup(path, templateDatabase());
         replaceFileAtomically(path, image.view());
         return;
     }
     // Any other goes to the new file as it is assembled.
+    keepDatabaseBackup(path, templateDatabase());
     replaceFileAtomically(path, [&](int fd, const std::string& name) {
         ImageBuffer image(fd, name);
         assembleInto(image);

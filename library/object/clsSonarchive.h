@@ -89,7 +89,7 @@ private:
     // Reader. A load reads the file whole but keeps only where each track and
     // playlist starts (the index); the records are decoded from the file when an
     // edit, a write or an accessor first needs them.
-    enum class LoadFailure { PathNotFound, FileNotFound, Other };
+    enum class LoadFailure { PathNotFound, FileNotFound, Unreadable, Other };
     struct FileIndex {
         std::vector<std::int64_t> tracks;                          // where each track record starts
         std::vector<std::int32_t> ids;                             // and its identifier

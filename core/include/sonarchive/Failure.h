@@ -20,6 +20,7 @@ enum class FailureCode {
     NotLoaded,     // no database has been loaded whole
     Cancelled,     // the user cancelled
     Other,
+    Unreadable,    // the device's disk could not read a file that is there (tried again, to no avail)
 };
 
 // The last failure of an operation, as the library reports it beside the

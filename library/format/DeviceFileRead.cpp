@@ -1,0 +1,120 @@
+#include "DeviceFileRead.h"
+
+#include "AtomicFile.h"
+#include <sonarchive/ByteText.h>
+#include "Error.h"
+#include "FileDescriptor.h"
+#include "RetryingRead.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <system_error>
+#include <thread>
+#include <unistd.h>
+
+namespace sonarchive {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Three tries, a short pause between them: long enough for a sector that fails
+// once, short enough that a dead disk is reported soon.
+ReadRetry deviceRetry()
+{
+    return {.attempts = 3, .pause = std::chrono::milliseconds(200), .again = {}};
+}
+
+// The failure of a file that is there and can't be read, in the system's words.
+[[noreturn]] void failUnreadable(const Error& e)
+{
+    throw Error(FailureCode::Unreadable, e.what(), e.number());
+}
+
+// The failure a test asked for at the step "open" or "read" (setFileFaultHook); 0 for none.
+int faultAt(const char* step)
+{
+    try {
+        fileFaultPoint(step);
+    } catch (const std::system_error& e) {
+        return e.code().value();
+    }
+    return 0;
+}
+
+}  // namespace
+
+bool deviceFolderExists(const fs::path& folder)
+{
+    for (int tried = 1;; ++tried) {
+        struct stat info {};
+        if (::stat(folder.c_str(), &info) == 0)
+            return S_ISDIR(info.st_mode);
+        const int error = errno;
+        if (error == ENOENT || error == ENOTDIR)
+            return false;
+        if (tried >= deviceRetry().attempts || !isRetryableReadError(error))
+            failUnreadable(systemError(error, "cannot read the folder " + folder.string()));
+        std::this_thread::sleep_for(deviceRetry().pause);
+    }
+}
+
+std::shared_ptr<const ByteBuffer> readDeviceFile(const fs::path& path)
+{
+    const ReadRetry retry = deviceRetry();
+    FileDescriptor fd;
+    const auto open = [](const fs::path& file) {
+        if (const int error = faultAt("open")) {
+            errno = error;
+            return -1;
+        }
+        return ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    };
+    try {
+        fd = FileDescriptor(openRetrying(path, retry, "cannot open " + path.string(), open));
+    } catch (const Error& e) {
+        if (e.number() == ENOENT)
+            throw Error(FailureCode::NotFound, "there is no database file at " + path.string(), ENOENT);
+        if (e.number() == ENOTDIR)
+            throw Error(FailureCode::NotConnected, "there is no database file at " + path.string(), ENOTDIR);
+        failUnreadable(e);
+    }
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0)
+        failUnreadable(systemError(errno, "cannot size " + path.string()));
+    if (S_ISDIR(info.st_mode))
+        throw Error(FailureCode::Io, "the database path " + path.string() + " is a folder", EISDIR);
+
+    // Read straight into uninitialised storage: the file is the largest thing a load holds.
+    auto data = std::make_shared<ByteBuffer>(static_cast<std::size_t>(info.st_size));
+    const ReadFunction read = [](int file, char* buffer, std::size_t size, std::uint64_t offset) -> ssize_t {
+        if (const int error = faultAt("read")) {
+            errno = error;
+            return -1;
+        }
+        return ::pread(file, buffer, size, static_cast<off_t>(offset));
+    };
+    std::size_t done = 0;
+    while (done < data->size()) {
+        std::size_t got = 0;
+        try {
+            got = readRetrying(fd.get(), data->data() + done, data->size() - done, done, retry, "cannot read " + path.string(), read);
+        } catch (const Error& e) {
+            failUnreadable(e);
+        }
+        if (got == 0)
+            throw Error(FailureCode::Unreadable, "the database file " + path.string() + " became shorter while it was read", EIO);
+        done += got;
+    }
+    return data;
+}
+
+std::u16string unreadableDatabaseMessage(const Failure& failure)
+{
+    return u"The iPod's disk could not read its database, so nothing was loaded and nothing was changed (" +
+           fromUtf8(failure.message) + u").";
+}
+
+}  // namespace sonarchive
