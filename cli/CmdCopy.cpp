@@ -108,10 +108,13 @@ public:
         }
     }
 
+    // On a terminal each failure shows as it happens; the summary lists them all.
     void failed(const trackcopy::CopyFailure& failure) override
     {
+        if (!m_bar)
+            return;
         endLine();
-        std::cerr << "sonarchive: not copied: " << failure.reason << '\n';
+        std::cerr << "sonarchive: not copied: " << failure.describe() << '\n';
     }
 
     void endLine()
@@ -127,6 +130,35 @@ private:
     bool m_interactive;
     bool m_drawn = false;
 };
+
+// What became of the copy: each failure, then the counts, and how to finish.
+void reportCopy(const trackcopy::CopyResult& result, const trackcopy::CopyPlan& copies, const std::filesystem::path& destination,
+                std::size_t playlistFailures)
+{
+    for (const trackcopy::CopyFailure& failure : result.failures)
+        std::cerr << "sonarchive: not copied: " << failure.describe() << '\n';
+    const std::size_t count = copies.items().size();
+    if (result.disconnected) {
+        std::cerr << "sonarchive: the iPod was disconnected; " << result.inPlace() << " of " << count
+                  << " files were copied; copy again with the same options to finish\n";
+        return;
+    }
+    std::cerr << "copied " << result.copied << " of " << count << (count == 1 ? " file" : " files") << " to "
+              << destination.string();
+    if (result.skipped)
+        std::cerr << ", " << result.skipped << " skipped";
+    if (!result.failures.empty())
+        std::cerr << ", " << result.failures.size() << " failed";
+    if (!copies.playlistFiles().empty()) {
+        const std::size_t written = copies.playlistFiles().size() - playlistFailures;
+        std::cerr << ", " << written << (written == 1 ? " playlist file" : " playlist files") << " written";
+    }
+    if (result.cancelled)
+        std::cerr << " (cancelled)";
+    std::cerr << '\n';
+    if (!result.failures.empty())
+        std::cerr << "sonarchive: copy again with --update to copy only the files that are missing or differ\n";
+}
 
 // The playlists named on the command line, by name or by index.
 bool choosePlaylists(const std::vector<PlaylistView>& all, const std::vector<std::string>& wanted, std::vector<PlaylistView>& chosen)
@@ -203,29 +235,16 @@ int runCopy(const CliContext& context, const CopyOptions& options)
     auto previous = std::signal(SIGINT, onInterrupt);
     BatchCopy batch(copies.items());
     batch.setSkipSameSize(options.update);
+    batch.setDeviceRoot(toUtf8(session.library->iPodDriveLetter()));
     const trackcopy::CopyResult result = batch.run(observer, g_interrupted);
     std::signal(SIGINT, previous);
     observer.endLine();
     const std::vector<std::string> playlistFailures = copies.writePlaylistFiles(result);
     for (const std::string& failure : playlistFailures)
         std::cerr << "sonarchive: " << failure << '\n';
-
-    const std::size_t count = copies.items().size();
-    std::cerr << "copied " << result.copied << " of " << count << (count == 1 ? " file" : " files") << " to "
-              << plan.destination.string();
-    if (result.skipped)
-        std::cerr << ", " << result.skipped << " skipped";
-    if (!result.failures.empty())
-        std::cerr << ", " << result.failures.size() << " failed";
-    if (!copies.playlistFiles().empty()) {
-        const std::size_t written = copies.playlistFiles().size() - playlistFailures.size();
-        std::cerr << ", " << written << (written == 1 ? " playlist file" : " playlist files") << " written";
-    }
-    if (result.cancelled)
-        std::cerr << " (cancelled)";
-    std::cerr << '\n';
+    reportCopy(result, copies, plan.destination, playlistFailures.size());
     const bool problems = !copies.problems().empty() || !playlistFailures.empty();
-    return problems || result.cancelled || !result.failures.empty() ? kExitFailure : kExitOk;
+    return problems || result.cancelled || result.disconnected || !result.failures.empty() ? kExitFailure : kExitOk;
 }
 
 }  // namespace

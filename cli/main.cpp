@@ -7,7 +7,8 @@ void cli::registerCommands(CLI::App& app, CliContext& context)
 {
     for (RegisterCommand* add : {registerListCommand, registerPlaylistsCommand, registerDumpCommand, registerCopyCommand,
                          registerDetectCommand, registerProbeCommand, registerRewriteCommand, registerDeleteCommand,
-                         registerModifyCommand, registerAddCommand, registerResetCommand, registerRebuildCommand})
+                         registerModifyCommand, registerAddCommand, registerResetCommand, registerRebuildCommand,
+                         registerBackupCommand})
         add(app, context);
 }
 
