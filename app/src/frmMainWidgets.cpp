@@ -54,13 +54,16 @@ void frmMain::buildStartPage()
     cmdClose = new QPushButton(QStringLiteral("\u2715"), frTopHeader);
     cmdClose->setObjectName(QStringLiteral("cmdClose"));
     cmdClose->setToolTip(QStringLiteral("Close"));
+    cmdTools = new QPushButton(QStringLiteral("Tools"), frTopHeader);
+    cmdTools->setObjectName(QStringLiteral("cmdTools"));
+    cmdTools->setToolTip(QStringLiteral("Back up the iPod's database before anything else"));
     cmdHelp = new QPushButton(QStringLiteral("Help"), frTopHeader);
     cmdHelp->setObjectName(QStringLiteral("cmdHelp"));
     cmdAbout = new QPushButton(QStringLiteral("About"), frTopHeader);
     cmdAbout->setObjectName(QStringLiteral("cmdAbout"));
-    for (QPushButton* b : {cmdHelp, cmdAbout})
+    for (QPushButton* b : {cmdTools, cmdHelp, cmdAbout})
         b->setProperty("headerText", true);
-    for (QPushButton* b : {cmdHelp, cmdAbout, cmdMinimize, cmdMaximize, cmdClose})
+    for (QPushButton* b : {cmdTools, cmdHelp, cmdAbout, cmdMinimize, cmdMaximize, cmdClose})
         b->setFocusPolicy(Qt::NoFocus);
     auto* header = new QHBoxLayout(frTopHeader);
     header->setContentsMargins(px(20), 0, px(6), 0);
@@ -68,6 +71,7 @@ void frmMain::buildStartPage()
     header->addWidget(lblTitle);
     header->addWidget(subtitle);
     header->addStretch();
+    header->addWidget(cmdTools);
     header->addWidget(cmdHelp);
     header->addWidget(cmdAbout);
     header->addSpacing(px(8));
