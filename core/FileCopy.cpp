@@ -105,13 +105,15 @@ FileDescriptor openSource(const fs::path& source, const ReadRetry& retry, std::u
     return in;
 }
 
-// Copies every byte; false when cancelled.
+// Copies every byte; false when cancelled, which a read that kept the copy
+// waiting honours as soon as it returns, the last one too.
 bool copyContents(int in, int out, std::uint64_t total, const fs::path& source, const FileCopyCallbacks& callbacks)
 {
+    const auto cancelled = [&] { return callbacks.cancelled && callbacks.cancelled(); };
     ChunkCopier copier(in, out, source, callbacks);
     std::uint64_t done = 0;
     for (;;) {
-        if (callbacks.cancelled && callbacks.cancelled())
+        if (cancelled())
             return false;
         const std::size_t n = copier.next();
         done += n;
@@ -120,7 +122,7 @@ bool copyContents(int in, int out, std::uint64_t total, const fs::path& source, 
         if (callbacks.progress)
             callbacks.progress(done, total);
         if (n == 0 || done >= total)
-            return true;
+            return !cancelled();
     }
 }
 
