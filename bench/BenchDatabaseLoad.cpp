@@ -3,6 +3,7 @@
 // reported per byte of the database file.
 #include "AllocationCounter.h"
 #include "BenchDatabase.h"
+#include "DatabaseBuilder.h"
 #include "TempDir.h"
 
 #include <clsSonarchive.h>
@@ -60,6 +61,37 @@ void Load(benchmark::State& state)
     state.counters["peak_heap_per_file_byte"] = peak;
 }
 BENCHMARK(Load)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// Loading the same database with and without what the device recorded since its
+// last sync beside it: a Play Counts entry (28 bytes) for each of the 40,000
+// tracks and an On-The-Go list of 500. The difference is what the notes add.
+void loadCopy(benchmark::State& state, bool withNotes)
+{
+    WritableCopy device;
+    if (withNotes) {
+        std::vector<testsupport::PlayCountFixture> entries(40000);
+        for (std::size_t i = 0; i < entries.size(); ++i)
+            entries[i] = {.plays = static_cast<std::uint32_t>(i % 7), .lastPlayed = 3800000000u, .rating = static_cast<std::uint32_t>(i % 6 * 20)};
+        testsupport::installBesideDatabase(device.dir.path(), "Play Counts", testsupport::playCountsFile(28, entries));
+        std::vector<std::uint32_t> onTheGo(500);
+        for (std::size_t i = 0; i < onTheGo.size(); ++i)
+            onTheGo[i] = static_cast<std::uint32_t>(i * 79 % 40000);
+        testsupport::installBesideDatabase(device.dir.path(), "OTGPlaylistInfo", testsupport::onTheGoFile(onTheGo));
+    }
+    for (auto _ : state) {
+        auto db = std::make_unique<clsSonarchive>();
+        db->initlaize(0, u"bench", driveRoot(device.dir.path()));
+        if (!db->LoadiPodDB())
+            state.SkipWithError("load failed");
+        state.PauseTiming();
+        db.reset();
+        state.ResumeTiming();
+    }
+}
+void LoadWithoutPlayCounts(benchmark::State& state) { loadCopy(state, false); }
+void LoadWithPlayCounts(benchmark::State& state) { loadCopy(state, true); }
+BENCHMARK(LoadWithoutPlayCounts)->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(LoadWithPlayCounts)->Unit(benchmark::kMillisecond)->Iterations(10);
 
 // Load, then every track's information through the view our own clients use.
 void LoadAndListEveryTrack(benchmark::State& state)

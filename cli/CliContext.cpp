@@ -34,6 +34,9 @@ DeviceSession loadDevice(const CliContext& context, const std::string& deviceRoo
             reportFailure(*session.library, "the iPod database of " + toUtf8(session.library->iPodDriveLetter()) + " could not be loaded");
         session.library.reset();
     }
+    if (session.library)
+        for (const std::string& warning : session.library->loadWarnings())
+            std::cerr << "sonarchive: warning: " << warning << '\n';
     return session;
 }
 

@@ -33,6 +33,7 @@ struct CopyOptions {
     std::vector<std::string> playlists;
     std::string pattern;
     std::string artist, album, genre;
+    int minRating = 0;
     bool m3u = false;
     bool overwrite = false, skipExisting = false, keepBoth = false, update = false;
 };
@@ -188,6 +189,7 @@ int runCopy(const CliContext& context, const CopyOptions& options)
     plan.artist = fromUtf8(options.artist);
     plan.album = fromUtf8(options.album);
     plan.genre = fromUtf8(options.genre);
+    plan.minRating = options.minRating;
     plan.playlistFiles = options.m3u;
     if (!options.pattern.empty()) {
         std::string error;
@@ -263,12 +265,15 @@ void registerCopyCommand(CLI::App& app, CliContext& context)
     ids->excludes(playlist);
     command->add_option("--name", options->pattern,
                         "Name pattern such as '{artist}/{album}/{track:02} {title}'; fields: title artist album genre composer "
-                        "year type id track disc, and with --playlist also playlist index; {field:02} pads a number");
+                        "year type id track disc rating (stars) plays, and with --playlist also playlist index; {field:02} "
+                        "pads a number");
     command->add_flag("--m3u", options->m3u,
                       "Write DEST_DIR/<playlist>.m3u8 for each playlist copied (with --all: every playlist but the master)");
     command->add_option("--artist", options->artist, "Only tracks whose artist contains this text (letter case ignored)");
     command->add_option("--album", options->album, "Only tracks whose album contains this text");
     command->add_option("--genre", options->genre, "Only tracks whose genre contains this text");
+    command->add_option("--min-rating", options->minRating, "Only tracks rated this many stars or more (1-5)")
+        ->check(CLI::Range(0, 5));
     auto* overwrite = command->add_flag("--overwrite", options->overwrite, "Replace files that exist");
     auto* skip = command->add_flag("--skip-existing", options->skipExisting, "Leave files that exist alone");
     auto* keepBoth = command->add_flag("--keep-both", options->keepBoth, "Write \"Title (2).ext\" beside files that exist");

@@ -25,6 +25,7 @@ nlohmann::ordered_json records(const _clsSonarchive& library)
     out["podcasts"] = toJson(library.GetAllPodcasts());
     out["MHSD_A"] = toJson(library.GetAllAlbumPlayLists());
     out["MHSD_NP"] = toJson(library.GetAllNewPlayLists());
+    out["sinceLastSync"] = toJson(library.deviceNotes());
     return out;
 }
 

@@ -14,6 +14,15 @@ using namespace sonarchive;
 
 namespace {
 
+// "★★★☆☆" for three stars; nothing for an unrated track.
+void appendStars(std::string& out, int stars)
+{
+    if (stars <= 0)
+        return;
+    for (int i = 0; i < 5; ++i)
+        out += i < stars ? "\u2605" : "\u2606";
+}
+
 int runList(const CliContext& context, const std::string& root, bool json)
 {
     DeviceSession session = loadDevice(context, root);
@@ -38,6 +47,10 @@ int runList(const CliContext& context, const std::string& root, bool json)
         if (const int year = trackYear(info))
             lines.append(number, std::to_chars(number, number + sizeof number, year).ptr);
         lines.push_back('\t');
+        lines.append(number, std::to_chars(number, number + sizeof number, info.iPlayCount).ptr);
+        lines.push_back('\t');
+        appendStars(lines, ratingStars(info.iRating));
+        lines.push_back('\t');
         appendUtf8(lines, info.sLocation);
         lines.push_back('\n');
         if (lines.size() >= (1 << 16)) {
@@ -53,7 +66,7 @@ int runList(const CliContext& context, const std::string& root, bool json)
 
 void registerListCommand(CLI::App& app, CliContext& context)
 {
-    auto* command = app.add_subcommand("list", "List every track of the device: id, title, artist, album, year, file");
+    auto* command = app.add_subcommand("list", "List every track of the device: id, title, artist, album, year, plays, stars, file");
     auto root = addDeviceRoot(*command);
     auto json = std::make_shared<bool>(false);
     command->add_flag("--json", *json, "Print every track's full information as JSON");

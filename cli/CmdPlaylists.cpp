@@ -36,14 +36,14 @@ int runNewPlaylist(const CliContext& context, const std::string& root, const std
     DeviceSession session = loadDevice(context, root, allowUnsigned);
     if (!session.library)
         return kExitFailure;
-    const std::int32_t index = session.library->addPlaylist(fromUtf8(name), ids);
-    if (index < 0) {
+    const std::optional<std::int32_t> index = session.library->addPlaylist(fromUtf8(name), ids);
+    if (!index) {
         std::cerr << "sonarchive: cannot make the playlist: " << session.library->lastFailure().message << '\n';
         return kExitFailure;
     }
     const int written = writeDatabase(session);
     if (written == kExitOk)
-        std::cout << index << '\n';
+        std::cout << *index << '\n';
     return written;
 }
 

@@ -98,6 +98,12 @@ void visitTrackInfo(const TrackInfo& i, Visit&& visit)
     visit("isFileSupported"sv, i.isFileSupported);
     visit("iTrackNumber"sv, std::int64_t(i.iTrackNumber));
     visit("iDiscNumber"sv, std::int64_t(i.iDiscNumber));
+    // What the device recorded since its last sync, merged (iPlayCount above too).
+    visit("rating"sv, std::int64_t(i.iRating));
+    visit("lastPlayed"sv, i.iLastPlayed);
+    visit("skipCount"sv, std::int64_t(i.iSkipCount));
+    visit("bookmarkMs"sv, std::int64_t(i.iBookmarkMs));
+    visit("recentPlays"sv, std::int64_t(i.iRecentPlays));
 }
 
 // UTF-16 text as a JSON string in UTF-8, escaped as nlohmann's dump escapes it:
@@ -276,6 +282,34 @@ Json toJson(const MHSD_P& section)
     out["m_mhlp"] = Json{{"sID", text(list.sID)}, {"iHeaderSize", list.iHeaderSize},
                          {"iNumberOfPlaylists", list.iNumberOfPlaylists}, {"sHeaderData", raw(list.sHeaderData)},
                          {"m_mhyp", arrayOf(list.m_mhyp, list.iNumberOfPlaylists, playlistRecord)}};
+    return out;
+}
+
+Json toJson(const DeviceNotes& notes)
+{
+    const auto head = [](std::int32_t headerSize, std::int32_t entrySize, std::int32_t entryCount) {
+        return Json{{"headerSize", headerSize}, {"entrySize", entrySize}, {"entryCount", entryCount}};
+    };
+    Json out = Json::object();
+    if (const auto& counts = notes.playCounts) {
+        Json file = head(counts->headerSize, counts->entrySize, counts->entryCount);
+        Json entries = Json::array();
+        for (const PlayCountEntry& e : counts->entries)
+            entries.push_back({{"plays", e.plays}, {"lastPlayed", e.lastPlayed}, {"bookmarkMs", e.bookmarkMs}, {"rating", e.rating},
+                               {"unknown16", e.unknown16}, {"skips", e.skips}, {"lastSkipped", e.lastSkipped}});
+        file["entries"] = std::move(entries);
+        out["playCounts"] = std::move(file);
+    } else {
+        out["playCounts"] = nullptr;
+    }
+    Json lists = Json::array();
+    for (const OnTheGoFile& list : notes.onTheGo) {
+        Json file = head(list.headerSize, list.entrySize, list.entryCount);
+        file["file"] = list.fileName;
+        file["trackIndices"] = list.trackIndices;
+        lists.push_back(std::move(file));
+    }
+    out["onTheGo"] = std::move(lists);
     return out;
 }
 

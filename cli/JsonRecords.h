@@ -41,5 +41,8 @@ nlohmann::ordered_json toJson(const sonarchive::MHSD_T& section);
 nlohmann::ordered_json toJson(const sonarchive::MHSD_P& section);
 nlohmann::ordered_json toJson(const sonarchive::MHSD_A& section);
 nlohmann::ordered_json toJson(const sonarchive::MHSD_NP& section);
+// The files beside the database in which the device noted plays since its last
+// sync, as read: headers and entries (device clock values as they stand).
+nlohmann::ordered_json toJson(const sonarchive::DeviceNotes& notes);
 
 }  // namespace cli

@@ -5,6 +5,7 @@
 #include "FileNameFit.h"
 
 #include <sonarchive/ByteText.h>
+#include <sonarchive/TrackValues.h>
 
 #include <algorithm>
 #include <fstream>
@@ -50,7 +51,7 @@ bool CopyPlan::kept(const TrackInfo& info, const PlanOptions& options) const
 {
     using sonarchive::containsAsciiNoCase;
     return containsAsciiNoCase(info.sArtist, options.artist) && containsAsciiNoCase(info.sAlbum, options.album) &&
-           containsAsciiNoCase(info.sGenre, options.genre);
+           containsAsciiNoCase(info.sGenre, options.genre) && sonarchive::ratingStars(info.iRating) >= options.minRating;
 }
 
 fs::path CopyPlan::relativePath(const TrackInfo& info, const std::optional<TrackNamePattern>& pattern, const std::u16string& playlist,

@@ -22,6 +22,7 @@ struct PlanOptions {
     // Narrowing: a track is kept when each text given is contained in its
     // artist, album or genre, letter case ignored.
     std::u16string artist, album, genre;
+    int minRating = 0;  // stars (1-5): only tracks rated this or better; 0 keeps every track
     bool playlistFiles = false;  // write an .m3u8 file for each playlist chosen
 };
 

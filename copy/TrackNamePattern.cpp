@@ -15,7 +15,8 @@ namespace {
 
 bool isNumberField(const std::string& name)
 {
-    return name == "year" || name == "id" || name == "track" || name == "disc" || name == "index";
+    return name == "year" || name == "id" || name == "track" || name == "disc" || name == "index" || name == "rating" ||
+           name == "plays";
 }
 
 // Characters that only separate fields: what is left beside an empty one goes with it.
@@ -39,13 +40,15 @@ TrackNameFields TrackNameFields::of(const sonarchive::TrackInfo& info)
     fields.id = info.iTrackID;
     fields.track = info.iTrackNumber;
     fields.disc = info.iDiscNumber;
+    fields.rating = sonarchive::ratingStars(info.iRating);
+    fields.plays = info.iPlayCount;
     return fields;
 }
 
 const std::vector<std::string>& TrackNamePattern::fieldNames()
 {
-    static const std::vector<std::string> names = {"title", "artist", "album", "genre", "composer", "year", "type",
-                                                   "id",    "track",  "disc",  "playlist", "index"};
+    static const std::vector<std::string> names = {"title", "artist", "album",    "genre", "composer", "year",  "type",
+                                                   "id",    "track",  "disc",     "rating", "plays",   "playlist", "index"};
     return names;
 }
 
@@ -111,8 +114,9 @@ bool TrackNamePattern::usesPlaylist() const
 
 std::filesystem::path TrackNamePattern::path(const TrackNameFields& fields, const std::u16string& extension) const
 {
-    const auto number = [](std::int32_t value, int width) -> std::u16string {
-        if (value <= 0)
+    // Unknown years, tracks and discs are 0 and read as nothing; no stars or plays is a value.
+    const auto number = [](std::int32_t value, int width, bool zeroIsAValue = false) -> std::u16string {
+        if (value < 0 || (value == 0 && !zeroIsAValue))
             return {};
         std::string digits = std::to_string(value);
         if (static_cast<int>(digits.size()) < width)
@@ -132,6 +136,8 @@ std::filesystem::path TrackNamePattern::path(const TrackNameFields& fields, cons
         if (name == "id") return number(fields.id, part.width);
         if (name == "track") return number(fields.track, part.width);
         if (name == "disc") return number(fields.disc, part.width);
+        if (name == "rating") return number(fields.rating, part.width, true);
+        if (name == "plays") return number(fields.plays, part.width, true);
         return number(fields.index, part.width);
     };
 

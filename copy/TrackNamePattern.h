@@ -16,6 +16,7 @@ namespace trackcopy {
 struct TrackNameFields {
     std::u16string title, artist, album, genre, composer, type;
     std::int32_t year = 0, id = 0, track = 0, disc = 0;
+    std::int32_t rating = 0, plays = 0;  // stars (0-5) and the play count, as the device shows them
     std::u16string playlist;  // with a playlist chosen: its name, and
     std::int32_t index = 0;   // the track's position in it, from 1
 

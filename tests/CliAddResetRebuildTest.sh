@@ -12,8 +12,10 @@ device=$work/device
 [[ $("$cli" list "$device" | wc -l) -eq 14 ]] || fail "14 tracks expected after add"
 "$cli" list "$device" | grep -q $'Morning Light\tThe Lanterns\tFirst Album' || fail "tags of an added track"
 "$cli" list "$device" | grep -q $'夜の街\t青い鳥\t東京\t2020' || fail "tags in Japanese"
-[[ $("$cli" playlists "$device" | cut -f2-4 | tr '\t\n' ' |') == "master 14 iPod|normal 4 Road Trip|normal 5 Quiet Evenings|" ]] ||
+[[ $("$cli" playlists "$device" | cut -f2-4 | tr '\t\n' ' |') == "master 14 iPod|normal 4 Road Trip|normal 5 Quiet Evenings|onthego 3 On-The-Go 1|" ]] ||
   fail "the demo playlists: $("$cli" playlists "$device")"
+"$cli" list "$device" | grep -q $'Night Drive\tMotorway Echo\tNeon Roads\t2017\t5\t\u2605\u2605\u2605\u2605\u2605\t' ||
+  fail "the demo's plays since its last sync: $("$cli" list "$device" | grep 'Night Drive')"
 
 rm "$device/iPod_Control/iTunes/Sonarchive"
 out=$("$cli" rebuild "$device")

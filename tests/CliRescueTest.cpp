@@ -52,7 +52,7 @@ struct RescueDevice {
             writeFile(track(i), randomBytes(300000 + 1000 * static_cast<std::size_t>(i), static_cast<unsigned>(i)));
         }
         installDatabase(backing.path(), buildDatabase(typicalDatabase(tracks)));
-        writeFile(backing.path() / "iPod_Control/iTunes/Play Counts", "counts");
+        installBesideDatabase(backing.path(), "Play Counts", playCountsFile(16, std::vector<PlayCountFixture>(5)));
         writeFile(backing.path() / "iPod_Control/Device/SysInfo", "model");
         mount();
     }
@@ -210,4 +210,7 @@ TEST(CliRescue, BackupCopiesTheDatabaseFoldersReadOnlyAndNamesWhatFailed)
     const ToolRun again = d.tool("backup '" + d.root() + "' '" + backups.string() + "'");
     EXPECT_EQ(again.exitCode, 0) << again.errors;
     EXPECT_EQ(std::distance(fs::directory_iterator(backups), fs::directory_iterator()), 2);
+    const std::string second = again.out.substr(again.out.find(backups.string()), again.out.size() - 1 - again.out.find(backups.string()));
+    EXPECT_TRUE(readFile(fs::path(second) / "iPod_Control/iTunes/Play Counts") ==
+                readFile(d.backing.path() / "iPod_Control/iTunes/Play Counts"));
 }

@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 
 using namespace testsupport;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -56,7 +57,7 @@ TEST(Cli, ListsTracksAsJsonWithTheFieldNames)
     EXPECT_EQ(tracks[0]["sTrackType"], "3PM");
     EXPECT_EQ(tracks[1]["sLocation"], device.string() + "/iPod_Control/Music/F00/ABCD.mp3");
     EXPECT_EQ(tracks[0]["year"], 1999);
-    EXPECT_EQ(tracks[0].size(), 30u);
+    EXPECT_EQ(tracks[0].size(), 35u);
 }
 
 TEST(Cli, JsonIsStreamedExactlyAsTheDocumentWouldBeDumped)
@@ -135,6 +136,7 @@ TEST(Cli, ListsThousandsOfTracksWithTheirRealSizesAndYears)
     for (std::int32_t id = 1; id <= 4000; ++id) {
         TrackFixture t = makeTrack(id, u"Song", u"Artist", u"Album");
         t.year = yearBytes(1950 + id % 70);
+        t.patches[31] = std::string(1, static_cast<char>(id % 6 * 20));  // 0 to 5 stars
         if (id % 100 == 0)
             t.trackSize = static_cast<std::int32_t>(0x80000000u + static_cast<std::uint32_t>(id));  // a film of 2 GiB and more
         tracks.push_back(std::move(t));
@@ -148,10 +150,11 @@ TEST(Cli, ListsThousandsOfTracksWithTheirRealSizesAndYears)
     for (std::size_t i = 0; i < all.size(); ++i) {
         const std::int64_t id = all[i]["iTrackID"];
         ASSERT_EQ(all[i]["year"], 1950 + id % 70) << id;
+        ASSERT_EQ(all[i]["rating"], id % 6 * 20) << id;
         ASSERT_EQ(all[i]["iFileSize"], id % 100 == 0 ? 0x80000000LL + id : 4000000) << id;
     }
     const Result text = run("list " + quoted(dir.path()));
-    EXPECT_EQ(text.out.substr(0, text.out.find('\n')), "1\tSong\tArtist\tAlbum\t1951\t" + dir.path().string() +
+    EXPECT_EQ(text.out.substr(0, text.out.find('\n')), "1\tSong\tArtist\tAlbum\t1951\t0\t\u2605\u2606\u2606\u2606\u2606\t" + dir.path().string() +
                                                           "/iPod_Control/Music/F00/ABCD.mp3");
 }
 
@@ -206,7 +209,7 @@ TEST(Cli, ListsADeviceWhoseFoldersAreInCapitals)
     writeFile(dir.path() / "IPOD_CONTROL/MUSIC/F00/ABCD.MP3", "x");
     const Result r = run("list " + quoted(dir.path()));
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "1\tCaps\tArtist\tAlbum\t1999\t" + dir.path().string() + "/IPOD_CONTROL/MUSIC/F00/ABCD.MP3\n");
+    EXPECT_EQ(r.out, "1\tCaps\tArtist\tAlbum\t1999\t0\t\t" + dir.path().string() + "/IPOD_CONTROL/MUSIC/F00/ABCD.MP3\n");
 }
 
 TEST(Cli, ProbeTellsWhatAFileHoldsAndWhyTheDeviceCannotPlayIt)
@@ -230,4 +233,60 @@ TEST(Cli, ProbeTellsWhatAFileHoldsAndWhyTheDeviceCannotPlayIt)
     EXPECT_NE(added.out.find("sonarchive: " + (dir.path() / "song.mp3").string() + " cannot be played on the iPod: FLAC\n"),
               std::string::npos) << added.out;
     EXPECT_EQ(nlohmann::json::parse(run("list --json " + quoted(dir.path() / "ipod")).out).size(), 1u);
+}
+
+// A device played since its last sync: two plays and four stars for "Night",
+// an On-The-Go list of Day, Night, Day.
+TEST(Cli, ShowsCopiesAndFoldsWhatTheDeviceRecordedSinceItsLastSync)
+{
+    TempDir dir;
+    const fs::path device = dir.path() / "ipod";
+    std::vector<TrackFixture> tracks = {makeTrack(7, u"Day", u"Sun", u"Light", u":iPod_Control:Music:F00:DAY.mp3"),
+                                        makeTrack(8, u"Night", u"Moon", u"Dark", u":iPod_Control:Music:F00:NIGHT.mp3")};
+    tracks[1].playCount = 3;
+    installDatabase(device, buildDatabase(typicalDatabase(tracks)));
+    writeFile(device / "iPod_Control/Music/F00/DAY.mp3", "day");
+    writeFile(device / "iPod_Control/Music/F00/NIGHT.mp3", "night");
+    const std::uint32_t when = deviceClock(1709294400);
+    installBesideDatabase(device, "Play Counts",
+                          playCountsFile(28, {{}, {.plays = 2, .lastPlayed = when, .bookmarkMs = 1500, .rating = 80, .skips = 1}}));
+    installBesideDatabase(device, "OTGPlaylistInfo", onTheGoFile({0, 1, 0}));
+    installBesideDatabase(device, "OTGPlaylistInfo_1", "mhpo");
+
+    const Result list = run("list " + quoted(device) + " --json", true);
+    ASSERT_EQ(list.status, 0);
+    EXPECT_EQ(list.out.substr(0, list.out.find('\n')), "sonarchive: warning: iPod_Control/iTunes/OTGPlaylistInfo_1: at byte 0: "
+                                                        "not a notes file (no \"mhpo\" head); the file was ignored");
+    const auto night = nlohmann::json::parse(run("list " + quoted(device) + " --json").out)[1];
+    EXPECT_EQ(std::tie(night["iPlayCount"], night["recentPlays"], night["rating"], night["lastPlayed"], night["skipCount"],
+                       night["bookmarkMs"]),
+              std::make_tuple(5, 2, 80, 1709294400, 1, 1500));
+    EXPECT_EQ(run("list " + quoted(device)).out.substr(0, 25), "7\tDay\tSun\tLight\t1999\t0\t\t/");
+    EXPECT_NE(run("list " + quoted(device)).out.find("8\tNight\tMoon\tDark\t1999\t5\t\u2605\u2605\u2605\u2605\u2606\t"),
+              std::string::npos);
+
+    const auto lists = nlohmann::json::parse(run("playlists " + quoted(device) + " --json").out);
+    ASSERT_EQ(lists.size(), 2u);
+    EXPECT_EQ(lists[1], nlohmann::json::parse(R"({"index": 1, "name": "On-The-Go 1", "kind": "onthego", "ids": [7, 8, 7]})"));
+    const auto dump = nlohmann::json::parse(run("dump " + quoted(device)).out)["sinceLastSync"];
+    EXPECT_EQ(dump["playCounts"]["entrySize"], 28);
+    EXPECT_EQ(dump["playCounts"]["entries"][1]["lastPlayed"], when);
+    EXPECT_EQ(dump["onTheGo"][0]["trackIndices"], nlohmann::json::parse("[0, 1, 0]"));
+
+    // Copied by the On-The-Go list's name, with stars and plays in the names, four stars or more.
+    const fs::path out = dir.path() / "out";
+    EXPECT_EQ(run("copy " + quoted(device) + " " + quoted(out) + " --playlist 'On-The-Go 1' --m3u --min-rating 4 "
+                  "--name '{rating} stars/{plays} {title}'").status, 0);
+    EXPECT_EQ(readFile(out / "4 stars/5 Night.mp3"), "night");
+    EXPECT_FALSE(fs::exists(out / "0 stars"));
+    EXPECT_EQ(readFile(out / "On-The-Go 1.m3u8"), "#EXTM3U\n#EXTINF:250,Moon - Night\n4 stars/5 Night.mp3\n");
+
+    // A write folds it in once and sets the files aside.
+    EXPECT_EQ(run("rewrite " + quoted(device)).status, 0);
+    EXPECT_TRUE(fs::exists(device / "iPod_Control/iTunes/Play Counts.bak"));
+    EXPECT_TRUE(fs::exists(device / "iPod_Control/iTunes/OTGPlaylistInfo.bak"));
+    EXPECT_TRUE(fs::exists(device / "iPod_Control/iTunes/OTGPlaylistInfo_1.bak"));
+    EXPECT_EQ(nlohmann::json::parse(run("list " + quoted(device) + " --json").out)[1]["iPlayCount"], 5);
+    const auto folded = nlohmann::json::parse(run("playlists " + quoted(device) + " --json").out);
+    EXPECT_EQ(folded[1], nlohmann::json::parse(R"({"index": 1, "name": "On-The-Go 1", "kind": "normal", "ids": [7, 8, 7]})"));
 }

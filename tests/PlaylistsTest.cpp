@@ -86,8 +86,9 @@ TEST(Playlists, ANewPlaylistIsWrittenAfterTheOthersInEveryShape)
         ASSERT_TRUE(d.reload());
         const std::vector<PlaylistView> before = d.db.playlists();
 
-        const std::int32_t index = d.db.addPlaylist(u"  Mix  ", {54, 52, 54});
-        ASSERT_GE(index, 0) << d.db.lastFailure().message;
+        const std::optional<std::int32_t> added = d.db.addPlaylist(u"  Mix  ", {54, 52, 54});
+        ASSERT_TRUE(added) << d.db.lastFailure().message;
+        const std::int32_t index = *added;
         ASSERT_TRUE(d.db.writeDatabase()) << d.db.lastFailure().message;
         ASSERT_TRUE(d.reload());
         std::vector<PlaylistView> after = d.db.playlists();
@@ -104,9 +105,9 @@ TEST(Playlists, ANewPlaylistOfAnUnknownTrackOrWithoutANameChangesNothing)
     TestDevice d;
     d.install(typicalDatabase(tracks({1, 2})));
     ASSERT_TRUE(d.reload());
-    EXPECT_EQ(d.db.addPlaylist(u"Mix", {1, 7}), -1);
+    EXPECT_EQ(d.db.addPlaylist(u"Mix", {1, 7}), std::nullopt);
     EXPECT_EQ(d.db.lastFailure().message, "no track with identifier 7");
-    EXPECT_EQ(d.db.addPlaylist(u"   ", {1}), -1);
+    EXPECT_EQ(d.db.addPlaylist(u"   ", {1}), std::nullopt);
     EXPECT_EQ(d.db.lastFailure().message, "a playlist needs a name");
     ASSERT_TRUE(d.db.writeDatabase());
     ASSERT_TRUE(d.reload());

@@ -1,5 +1,8 @@
 #include "FormatText.h"
 
+#include <sonarchive/TrackValues.h>
+
+#include <QDateTime>
 #include <QLocale>
 
 namespace tracklift {
@@ -76,6 +79,21 @@ QString FormatTrackLength(std::int32_t milliseconds)
     const std::int64_t minutes = floorDiv(seconds, 60);
     const std::int64_t rest = seconds - minutes * 60;
     return QString::number(minutes) + QLatin1Char(':') + QString::number(rest).rightJustified(2, QLatin1Char('0'));
+}
+
+QString FormatRating(std::int32_t rating)
+{
+    const int stars = sonarchive::ratingStars(rating);
+    if (stars == 0)
+        return {};
+    return QString(stars, QChar(0x2605)) + QString(5 - stars, QChar(0x2606));
+}
+
+QString FormatMoment(std::int64_t unixSeconds)
+{
+    if (unixSeconds == 0)
+        return {};
+    return QLocale().toString(QDateTime::fromSecsSinceEpoch(unixSeconds), QStringLiteral("d MMM yyyy, HH:mm"));
 }
 
 }  // namespace tracklift

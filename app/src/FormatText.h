@@ -12,6 +12,10 @@ QString FormatFileSize(std::int64_t bytes);
 
 // "3:05" from 185,999 ms: whole minutes, then seconds as two digits.
 QString FormatTrackLength(std::int32_t milliseconds);
+// A rating of 0-100 as stars, "★★★★☆" for 80; empty for an unrated track.
+QString FormatRating(std::int32_t rating);
+// A moment (Unix seconds) in local time, "1 Mar 2024, 13:00"; empty for 0.
+QString FormatMoment(std::int64_t unixSeconds);
 
 // numerator / denominator rounded to `decimals` places, halves to even, written
 // in its shortest form with the user's decimal separator ("12.5", "3", "0").

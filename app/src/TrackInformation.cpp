@@ -1,11 +1,13 @@
 #include "TrackInformation.h"
 
+#include "FormatText.h"
 #include "TrackList.h"
 #include "frmMenus.h"
 
 #include <sonarchive/TrackValues.h>
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QWidget>
@@ -98,6 +100,24 @@ void TrackInformation::FillTrackPanel(std::int32_t id)
         m_w.txtStopTime->setEnabled(true);
     }
     m_w.txtStopTime->setText(FormatStartStopTime(info.iStopTime));
+    FillRecordedPlays(info);
+}
+
+void TrackInformation::FillRecordedPlays(const TrackInfo& info)
+{
+    const QString stars = FormatRating(info.iRating);
+    m_w.lblRating->setText(stars.isEmpty() ? QStringLiteral("Not rated") : stars);
+    QString plays = QString::number(info.iPlayCount);
+    if (info.iRecentPlays > 0)
+        plays += QStringLiteral(" (%1 since the last sync)").arg(info.iRecentPlays);
+    m_w.lblPlays->setText(plays);
+    const QString lastPlayed = FormatMoment(info.iLastPlayed);
+    m_w.lblLastPlayed->setText(lastPlayed.isEmpty() ? QStringLiteral("Never") : lastPlayed);
+    QString skips = QString::number(info.iSkipCount);
+    if (info.iLastSkipped != 0)
+        skips += QStringLiteral(" (last %1)").arg(FormatMoment(info.iLastSkipped));
+    m_w.lblSkips->setText(skips);
+    m_w.lblBookmark->setText(info.iBookmarkMs > 0 ? FormatTrackLength(info.iBookmarkMs) : QStringLiteral("None"));
 }
 
 bool TrackInformation::eventFilter(QObject* watched, QEvent* event)

@@ -4,10 +4,13 @@
 
 #include <QObject>
 
+#include <sonarchive/TrackInfo.h>
+
 #include <cstdint>
 
 class QCheckBox;
 class QKeyEvent;
+class QLabel;
 class QLineEdit;
 class QWidget;
 
@@ -36,6 +39,12 @@ public:
         QLineEdit* txtStartTime;
         QCheckBox* chkStopPT;
         QLineEdit* txtStopTime;
+        // What the iPod recorded of the track, as it shows it (read only).
+        QLabel* lblRating;
+        QLabel* lblPlays;
+        QLabel* lblLastPlayed;
+        QLabel* lblSkips;
+        QLabel* lblBookmark;
     };
 
     TrackInformation(const Widgets& widgets, TrackList& tracks, Dialogs& dialogs, frmMenus& menus, QWidget* owner);
@@ -50,6 +59,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void FillRecordedPlays(const sonarchive::TrackInfo& info);
     bool timeBoxKeyAllowed(const QLineEdit* box, const QKeyEvent* key) const;
     void refuseTextBoxMenu(QLineEdit* box, const QPoint& position);
 

@@ -30,7 +30,7 @@ QString trimBlanks(const QString& text)
 // Column widths of the grid, in twips.
 constexpr int kNarrowColumnTwips = 300;   // ID, CheckBox
 constexpr int kTextColumnTwips = 1400;    // Title, Album, Artist
-constexpr int kFigureColumnTwips = 900;   // Length, Type, PlayCount, Quality, Year, TrackSize
+constexpr int kFigureColumnTwips = 900;   // Length, Type, PlayCount, Rating, Quality, Year, TrackSize
 
 }  // namespace
 
@@ -171,6 +171,12 @@ void TrackList::fillPlaylistChooser()
             chooser->addItem(caption(m_playlists[i], QStringLiteral("Podcasts")));
             m_choices.push_back(static_cast<int>(i));
         }
+    // Lists made on the iPod since its last sync come last.
+    for (std::size_t i = 0; i < m_playlists.size(); ++i)
+        if (m_playlists[i].kind == PlaylistKind::OnTheGo) {
+            chooser->addItem(caption(m_playlists[i], QStringLiteral("On-The-Go")));
+            m_choices.push_back(static_cast<int>(i));
+        }
     chooser->setCurrentIndex(0);
     chooser->setEnabled(m_choices.size() > 1);
 }
@@ -291,6 +297,7 @@ bool TrackList::AddTrackRow(const TrackInfo& info)
     m_table.setField(row, C::Length, FormatTrackLength(info.iTrackTimLength));
     m_table.setField(row, C::Type, trimBlanks(text(type)));
     m_table.setField(row, C::PlayCount, info.iPlayCount);
+    m_table.setField(row, C::Rating, FormatRating(info.iRating));
     m_table.setField(row, C::Quality, QString::number(info.iBitrateInKbs) + QStringLiteral(" kbs"));
     // The year as a person reads it from its four bytes; empty when there is none.
     if (const int year = trackYear(info))
@@ -298,6 +305,7 @@ bool TrackList::AddTrackRow(const TrackInfo& info)
     m_table.setField(row, C::TrackSize, FormatFileSize(trackFileSize(info)));
     // Figures sort by their exact values, not by the rounded texts.
     m_table.setSortNumber(row, C::Length, info.iTrackTimLength);
+    m_table.setSortNumber(row, C::Rating, info.iRating);
     m_table.setSortNumber(row, C::Quality, info.iBitrateInKbs);
     m_table.setSortNumber(row, C::Year, trackYear(info));
     m_table.setSortNumber(row, C::TrackSize, static_cast<qint64>(trackFileSize(info)));
@@ -321,7 +329,7 @@ bool TrackList::FormatGrid()
     m_grid->setColumnWidthTwips(C::CheckBox, kNarrowColumnTwips);
     for (int c : {C::Title, C::Album, C::Artist})
         m_grid->setColumnWidthTwips(c, kTextColumnTwips);
-    for (int c : {C::Length, C::Type, C::PlayCount, C::Quality, C::Year, C::TrackSize})
+    for (int c : {C::Length, C::Type, C::PlayCount, C::Rating, C::Quality, C::Year, C::TrackSize})
         m_grid->setColumnWidthTwips(c, kFigureColumnTwips);
     m_grid->setStretchColumn(C::Title);  // titles get the room the window has
     return true;

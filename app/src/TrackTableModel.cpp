@@ -19,6 +19,7 @@ const TrackTableModel::ColumnInfo kColumns[TrackTableModel::ColumnCount] = {
     {"Length", TrackTableModel::ColumnType::Text, 15},
     {"Type", TrackTableModel::ColumnType::Text, 10},
     {"PlayCount", TrackTableModel::ColumnType::Integer, 0},
+    {"Rating", TrackTableModel::ColumnType::Text, 5},
     {"Quality", TrackTableModel::ColumnType::Text, 30},
     {"Year", TrackTableModel::ColumnType::Text, 10},
     {"TrackSize", TrackTableModel::ColumnType::Text, 15},
@@ -53,6 +54,8 @@ qint64 numberFromText(int column, const QString& text)
         return text.section(QLatin1Char(' '), 0, 0).toLongLong();
     } else if (column == TrackTableModel::Year) {
         return text.toLongLong();  // no year sorts first
+    } else if (column == TrackTableModel::Rating) {
+        return text.count(QChar(0x2605)) * 20;  // the filled stars
     }
     return 0;
 }

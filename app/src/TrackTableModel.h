@@ -11,14 +11,14 @@
 
 namespace tracklift {
 
-// The in-memory track table behind the grid: one row per track, twelve typed
+// The in-memory track table behind the grid: one row per track, thirteen typed
 // columns in a fixed order. A text longer than its column's maximum length
 // cannot be stored: that assignment fails and the cell stays empty.
 class TrackTableModel final : public QAbstractTableModel {
     Q_OBJECT
 public:
     enum Column {
-        ID, CheckBox, Title, Album, Artist, Length, Type, PlayCount, Quality, Year, TrackSize, FilePath,
+        ID, CheckBox, Title, Album, Artist, Length, Type, PlayCount, Rating, Quality, Year, TrackSize, FilePath,
         ColumnCount
     };
     enum class ColumnType { Integer, Text };
@@ -50,8 +50,8 @@ public:
     QVariant value(int row, int column) const;  // invalid when the cell is empty
     QString text(int row, int column) const;    // the displayed text ("" when empty)
 
-    // The exact number a figure column sorts by (milliseconds, kb/s, the year,
-    // bytes), where the displayed text is rounded. Without one the text is read.
+    // The exact number a figure column sorts by (milliseconds, the rating of
+    // 0-100, kb/s, the year, bytes), where the displayed text is rounded. Without one the text is read.
     void setSortNumber(int row, int column, qint64 number);
     // Whether row a sorts before row b by this column: numbers as numbers, texts
     // without regard to letter case.
@@ -92,7 +92,7 @@ signals:
 
 private:
     // The figure columns with a sort number, in this order.
-    static constexpr std::array<int, 4> kFigureColumns{Length, Quality, Year, TrackSize};
+    static constexpr std::array<int, 5> kFigureColumns{Length, Rating, Quality, Year, TrackSize};
     static int figureSlot(int column);
 
     struct Row {

@@ -17,6 +17,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QGridLayout;
 class QLabel;
 class QSizeGrip;
 class QPushButton;
@@ -131,6 +132,11 @@ private:
     void buildContentsPage();
     void buildSearchTools();
     void buildTrackPanel();
+    QGridLayout* trackFieldsLayout();
+    QGridLayout* recordedPlaysLayout();
+    QGridLayout* trackPlaybackLayout();
+    QGridLayout* panelGrid();
+    QLabel* panelLabel(const char* text, const char* objectName);
     void buildPlayer();
     void buildAboutPanel();
     void createParts();

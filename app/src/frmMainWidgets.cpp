@@ -271,8 +271,6 @@ void frmMain::buildSearchTools()
 
 void frmMain::buildTrackPanel()
 {
-    TrackInformation::Widgets& f = m_infoControls;
-
     cmdEditTrack = new QPushButton(QStringLiteral("View Highlighted Track Information"), frActions);
     cmdEditTrack->setObjectName(QStringLiteral("cmdEditTrack"));
     frActions->layout()->addWidget(cmdEditTrack);
@@ -280,13 +278,57 @@ void frmMain::buildTrackPanel()
     frEditFrame = new QWidget(this);
     frEditFrame->setObjectName(QStringLiteral("frEditFrame"));
     frEditFrame->setAttribute(Qt::WA_StyledBackground);
-    frEditFrame->resize(px(660), px(400));
+    frEditFrame->resize(px(660), px(460));
 
     auto* heading = new QLabel(QStringLiteral("Track Information"), frEditFrame);
     heading->setObjectName(QStringLiteral("lblPanelHeading"));
     auto* note = new QLabel(QStringLiteral("What the iPod's database holds for this track."), frEditFrame);
     note->setObjectName(QStringLiteral("lblPanelNote"));
+    cmdCancelEdit = new QPushButton(QStringLiteral("Close"), frEditFrame);
+    cmdCancelEdit->setObjectName(QStringLiteral("cmdCancelEdit"));
+    cmdCancelEdit->setMinimumWidth(px(96));
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(cmdCancelEdit);
 
+    auto* layout = new QVBoxLayout(frEditFrame);
+    layout->setContentsMargins(px(24), px(18), px(24), px(18));
+    layout->setSpacing(px(8));
+    layout->addWidget(heading);
+    layout->addWidget(note);
+    layout->addSpacing(px(6));
+    layout->addLayout(trackFieldsLayout());
+    layout->addSpacing(px(8));
+    layout->addWidget(panelLabel("On the iPod", "lblSection"));
+    layout->addLayout(recordedPlaysLayout());
+    layout->addSpacing(px(8));
+    layout->addWidget(panelLabel("Playback", "lblSection"));
+    layout->addLayout(trackPlaybackLayout());
+    layout->addStretch();
+    layout->addLayout(buttons);
+}
+
+QLabel* frmMain::panelLabel(const char* text, const char* objectName)
+{
+    auto* label = new QLabel(QLatin1String(text), frEditFrame);
+    label->setObjectName(QLatin1String(objectName));
+    return label;
+}
+
+QGridLayout* frmMain::panelGrid()
+{
+    auto* grid = new QGridLayout;
+    grid->setHorizontalSpacing(px(10));
+    grid->setVerticalSpacing(px(8));
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(3, 1);
+    return grid;
+}
+
+// The texts of the track, two to a row, and its year and rating.
+QGridLayout* frmMain::trackFieldsLayout()
+{
+    TrackInformation::Widgets& f = m_infoControls;
     const auto box = [this](const char* name) {
         auto* edit = new QLineEdit(frEditFrame);
         edit->setObjectName(QLatin1String(name));
@@ -299,8 +341,61 @@ void frmMain::buildTrackPanel()
     f.txtComment = box("txtComment");
     f.txtComposer = box("txtComposer");
     f.txtYear = box("txtYear");
-    f.txtStartTime = box("txtStartTime");
-    f.txtStopTime = box("txtStopTime");
+    f.txtYear->setMaximumWidth(px(90));
+    f.lblRating = panelLabel("", "lblRating");
+
+    auto* fields = panelGrid();
+    fields->addWidget(panelLabel("Title", "lblField"), 0, 0);
+    fields->addWidget(f.txtTitle, 0, 1, 1, 3);
+    fields->addWidget(panelLabel("Album", "lblField"), 1, 0);
+    fields->addWidget(f.txtAlbum, 1, 1);
+    fields->addWidget(panelLabel("Artist", "lblField"), 1, 2);
+    fields->addWidget(f.txtArtist, 1, 3);
+    fields->addWidget(panelLabel("Composer", "lblField"), 2, 0);
+    fields->addWidget(f.txtComposer, 2, 1);
+    fields->addWidget(panelLabel("Genre", "lblField"), 2, 2);
+    fields->addWidget(f.txtGenre, 2, 3);
+    fields->addWidget(panelLabel("Comment", "lblField"), 3, 0);
+    fields->addWidget(f.txtComment, 3, 1, 1, 3);
+    fields->addWidget(panelLabel("Year", "lblField"), 4, 0);
+    fields->addWidget(f.txtYear, 4, 1, Qt::AlignLeft);
+    fields->addWidget(panelLabel("Rating", "lblField"), 4, 2);
+    fields->addWidget(f.lblRating, 4, 3);
+    return fields;
+}
+
+// What the iPod recorded of the track: plays, last play, skips and bookmark.
+QGridLayout* frmMain::recordedPlaysLayout()
+{
+    TrackInformation::Widgets& f = m_infoControls;
+    f.lblPlays = panelLabel("", "lblPlays");
+    f.lblLastPlayed = panelLabel("", "lblLastPlayed");
+    f.lblSkips = panelLabel("", "lblSkips");
+    f.lblBookmark = panelLabel("", "lblBookmark");
+    auto* plays = panelGrid();
+    plays->addWidget(panelLabel("Plays", "lblField"), 0, 0);
+    plays->addWidget(f.lblPlays, 0, 1);
+    plays->addWidget(panelLabel("Last Played", "lblField"), 0, 2);
+    plays->addWidget(f.lblLastPlayed, 0, 3);
+    plays->addWidget(panelLabel("Skips", "lblField"), 1, 0);
+    plays->addWidget(f.lblSkips, 1, 1);
+    plays->addWidget(panelLabel("Bookmark", "lblField"), 1, 2);
+    plays->addWidget(f.lblBookmark, 1, 3);
+    return plays;
+}
+
+// How the iPod plays the track: the flags and the start and stop times.
+QGridLayout* frmMain::trackPlaybackLayout()
+{
+    TrackInformation::Widgets& f = m_infoControls;
+    f.txtStartTime = new QLineEdit(frEditFrame);
+    f.txtStartTime->setObjectName(QStringLiteral("txtStartTime"));
+    f.txtStopTime = new QLineEdit(frEditFrame);
+    f.txtStopTime->setObjectName(QStringLiteral("txtStopTime"));
+    for (QLineEdit* time : {f.txtStartTime, f.txtStopTime}) {
+        time->setEnabled(false);
+        time->setMaximumWidth(px(90));
+    }
     f.chkRemeberPP = new QCheckBox(QStringLiteral("Remember Playback Position"), frEditFrame);
     f.chkSkipWhenShuffle = new QCheckBox(QStringLiteral("Skip When Shuffle"), frEditFrame);
     f.chkStartPT = new QCheckBox(QStringLiteral("Start Playback Time"), frEditFrame);
@@ -309,70 +404,15 @@ void frmMain::buildTrackPanel()
     f.chkSkipWhenShuffle->setObjectName(QStringLiteral("chkSkipWhenShuffle"));
     f.chkStartPT->setObjectName(QStringLiteral("chkStartPT"));
     f.chkStopPT->setObjectName(QStringLiteral("chkStopPT"));
-    cmdCancelEdit = new QPushButton(QStringLiteral("Close"), frEditFrame);
-    cmdCancelEdit->setObjectName(QStringLiteral("cmdCancelEdit"));
-    cmdCancelEdit->setMinimumWidth(px(96));
-    for (QLineEdit* time : {f.txtStartTime, f.txtStopTime}) {
-        time->setEnabled(false);
-        time->setMaximumWidth(px(90));
-    }
-    f.txtYear->setMaximumWidth(px(90));
 
-    const auto label = [this](const char* text) {
-        auto* l = new QLabel(QLatin1String(text), frEditFrame);
-        l->setObjectName(QStringLiteral("lblField"));
-        return l;
-    };
-    auto* fields = new QGridLayout;
-    fields->setHorizontalSpacing(px(10));
-    fields->setVerticalSpacing(px(8));
-    fields->addWidget(label("Title"), 0, 0);
-    fields->addWidget(f.txtTitle, 0, 1, 1, 3);
-    fields->addWidget(label("Album"), 1, 0);
-    fields->addWidget(f.txtAlbum, 1, 1);
-    fields->addWidget(label("Artist"), 1, 2);
-    fields->addWidget(f.txtArtist, 1, 3);
-    fields->addWidget(label("Composer"), 2, 0);
-    fields->addWidget(f.txtComposer, 2, 1);
-    fields->addWidget(label("Genre"), 2, 2);
-    fields->addWidget(f.txtGenre, 2, 3);
-    fields->addWidget(label("Comment"), 3, 0);
-    fields->addWidget(f.txtComment, 3, 1, 1, 3);
-    fields->addWidget(label("Year"), 4, 0);
-    fields->addWidget(f.txtYear, 4, 1, Qt::AlignLeft);
-    fields->setColumnStretch(1, 1);
-    fields->setColumnStretch(3, 1);
-
-    auto* playback = new QGridLayout;
-    playback->setHorizontalSpacing(px(10));
-    playback->setVerticalSpacing(px(8));
+    auto* playback = panelGrid();
     playback->addWidget(f.chkRemeberPP, 0, 0);
     playback->addWidget(f.chkSkipWhenShuffle, 0, 2);
     playback->addWidget(f.chkStartPT, 1, 0);
     playback->addWidget(f.txtStartTime, 1, 1);
     playback->addWidget(f.chkStopPT, 1, 2);
     playback->addWidget(f.txtStopTime, 1, 3);
-    playback->setColumnStretch(1, 1);
-    playback->setColumnStretch(3, 1);
-    auto* playbackTitle = label("Playback");
-    playbackTitle->setObjectName(QStringLiteral("lblSection"));
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(cmdCancelEdit);
-
-    auto* layout = new QVBoxLayout(frEditFrame);
-    layout->setContentsMargins(px(24), px(18), px(24), px(18));
-    layout->setSpacing(px(8));
-    layout->addWidget(heading);
-    layout->addWidget(note);
-    layout->addSpacing(px(6));
-    layout->addLayout(fields);
-    layout->addSpacing(px(8));
-    layout->addWidget(playbackTitle);
-    layout->addLayout(playback);
-    layout->addStretch();
-    layout->addLayout(buttons);
+    return playback;
 }
 
 void frmMain::buildPlayer()

@@ -1,6 +1,6 @@
 #include "ImageBuffer.h"
 
-#include "AtomicFile.h"
+#include "FileWrites.h"
 
 #include <algorithm>
 #include <cstring>

@@ -30,6 +30,7 @@ const char* playlistKindName(PlaylistKind kind)
     case PlaylistKind::Master: return "master";
     case PlaylistKind::Podcasts: return "podcasts";
     case PlaylistKind::Smart: return "smart";
+    case PlaylistKind::OnTheGo: return "onthego";
     case PlaylistKind::Normal: break;
     }
     return "normal";
@@ -54,23 +55,30 @@ std::vector<PlaylistView> clsSonarchive::playlists() const
         }
         views.push_back(std::move(v));
     };
-    if (m_index) {
-        // Straight from the file, one playlist at a time.
-        for (const std::int64_t offset : m_index->hasPlaylistSection ? m_index->playlists : m_index->podcasts) {
-            decodePlaylistAt(offset, m_scratchPlaylist);
-            view(m_scratchPlaylist);
-        }
-        return views;
-    }
-    const MHSD_P& section = m_playlists.sID.empty() ? m_podcasts : m_playlists;
-    for (const MHYP& playlist : validEntries(section.m_mhlp.m_mhyp, section.m_mhlp.iNumberOfPlaylists))
-        view(playlist);
+    forEachPlaylist(m_db.playlists.sID.empty() ? m_db.podcasts : m_db.playlists, view);
+    if (!m_sinceSync.folded())
+        for (const OnTheGoFile& list : m_sinceSync.notes().onTheGo)
+            views.push_back(onTheGoView(list, static_cast<std::int32_t>(views.size())));
     return views;
 }
 
-bool clsSonarchive::knownTrack(std::int32_t iTrackID) const
+// An On-The-Go list made on the device, until a write makes it a playlist of the
+// database: its entries name places in the track list; those past it were
+// reported when it was loaded.
+PlaylistView clsSonarchive::onTheGoView(const OnTheGoFile& list, std::int32_t index) const
 {
-    return m_index ? m_index->firstOfId.contains(iTrackID) : findTrack(iTrackID) != nullptr;
+    PlaylistView v;
+    v.index = index;
+    v.name = onTheGoName(static_cast<std::size_t>(list.number));
+    v.kind = PlaylistKind::OnTheGo;
+    v.trackIds.reserve(list.trackIndices.size());
+    for (const std::uint32_t position : list.trackIndices) {
+        const std::int32_t id = trackIdAt(position);
+        if (id != 0 && id != -1 && knownTrack(id))
+            v.trackIds.push_back(id);
+    }
+    return v;
 }
+
 
 }  // namespace sonarchive

@@ -1,18 +1,16 @@
+// The library object's life and the helpers its operations share.
+
 #include "clsSonarchive.h"
 
 #include "NullUserInterfaceHost.h"
 
 #include <atomic>
 #include <chrono>
-#include <stdexcept>
-#include <utility>
 
 namespace sonarchive {
 
 namespace {
 std::atomic<bool> g_cancelRequested{false};
-// Past the decoded fields of a track header: the image of the artwork database it shows.
-constexpr std::size_t kArtworkLinkOffset = 352;
 }
 
 bool cancelRequested() { return g_cancelRequested.load(); }
@@ -65,130 +63,6 @@ MessageResult clsSonarchive::message(const std::u16string& prompt, const std::u1
 std::filesystem::path clsSonarchive::devicePath(std::u16string_view relative) const
 {
     return m_paths.resolve(std::filesystem::path(toUtf8(siPodDrive)), toUtf8(relative));
-}
-
-const MHIT* clsSonarchive::findTrack(std::int32_t iTrackID) const
-{
-    const std::int64_t index = m_trackIndex.find(m_MHSD_T.m_mhlt, iTrackID);
-    return index < 0 ? nullptr : &m_MHSD_T.m_mhlt.m_mhit[static_cast<std::size_t>(index)];
-}
-
-MHIT* clsSonarchive::findTrack(std::int32_t iTrackID)
-{
-    return const_cast<MHIT*>(std::as_const(*this).findTrack(iTrackID));
-}
-
-const MHIT* clsSonarchive::trackForReading(std::int32_t iTrackID) const
-{
-    if (!m_index)
-        return findTrack(iTrackID);
-    const auto found = m_index->firstOfId.find(iTrackID);
-    if (found == m_index->firstOfId.end())
-        return nullptr;
-    decodeTrackAt(m_index->tracks[found->second], m_scratchTrack);
-    return &m_scratchTrack;
-}
-
-TrackInfo clsSonarchive::GetTrackInfo(std::int32_t iTrackID) const
-{
-    const MHIT* track = trackForReading(iTrackID);
-    if (!track)
-        throw std::out_of_range("Subscript out of range: no track with identifier " + std::to_string(iTrackID));
-    TrackInfo info;
-    fillTrackInfo(*track, info);
-    return info;
-}
-
-void clsSonarchive::forEachTrackInfo(const std::function<void(const TrackInfo&)>& visit) const
-{
-    TrackInfo info;  // one record for every track: its texts keep their room
-    if (m_index) {
-        for (const std::int32_t id : m_index->ids) {
-            decodeTrackAt(m_index->tracks[m_index->firstOfId.at(id)], m_scratchTrack);
-            fillTrackInfo(m_scratchTrack, info);
-            visit(info);
-        }
-        return;
-    }
-    for (const MHIT& track : validEntries(m_MHSD_T.m_mhlt.m_mhit, m_MHSD_T.m_mhlt.iNumberOfllTracks)) {
-        fillTrackInfo(*findTrack(track.iUniqueID), info);
-        visit(info);
-    }
-}
-
-void clsSonarchive::fillTrackInfo(const MHIT& source, TrackInfo& info) const
-{
-    const MHIT* track = &source;
-    if (m_driveRootOf != siPodDrive) {  // the drive root as text, converted once
-        m_driveRootOf = siPodDrive;
-        m_driveRoot = toUtf8(siPodDrive);
-    }
-    for (std::u16string* text : {&info.sTitle, &info.sAlbum, &info.sArtist, &info.sComposer, &info.sGenre, &info.sYear,
-                                 &info.sComment, &info.sFiletype, &info.sLocation, &info.sVolume, &info.sTrackType,
-                                 &info.sVideoCodec, &info.sAudioCodec})
-        text->clear();
-    info.iType = 0;
-    info.iSampleRateInHz = 0;
-    info.IsMovie = 0;
-    info.isFileSupported = false;
-    info.iTrackID = track->iUniqueID;
-    info.iRememberPlayBackPos = track->iRememPlaybackPos;
-    info.iSkipWhenShuffle = track->iSkipWhenShuffle;
-    info.iStartTime = track->iStartTime;
-    info.iStopTime = track->iStopTime;
-    info.IsVBR = track->iType1;
-    info.iPlayCount = track->iPlayCount;
-    info.iTrackTimLength = track->iTrackTimeLength;
-    // The code in the file's byte order without its blanks, and the year's bytes as characters.
-    info.sTrackType.assign(track->sFiletype.rbegin(), track->sFiletype.rend());
-    info.sTrackType.erase(0, std::min(info.sTrackType.find_first_not_of(u' '), info.sTrackType.size()));
-    info.sTrackType.erase(info.sTrackType.find_last_not_of(u' ') + 1);
-    info.iBitrateInKbs = track->iBitrate;
-    info.sYear.assign(track->sTrackYear.begin(), track->sTrackYear.end());
-    for (char16_t& c : info.sYear)
-        c = static_cast<char16_t>(static_cast<std::uint8_t>(c));
-    info.iFileSize = track->iTrackSize;
-    info.iTrackNumber = track->iTrackNumber;
-    info.iDiscNumber = track->iDiscNumber;
-    info.iTrackCount = track->iTotalTracksNumber;
-    info.iDiscCount = track->iTotalDisks;
-    info.iRating = track->iStartRating;
-    info.iLastPlayed = unixTimeOf(track->sLastPlayedTime);
-    info.iLastSkipped = unixTimeOf(track->sLastSkipped);
-    info.iSkipCount = track->iSkipCount;
-    info.iBookmarkMs = track->iBookmarkTime;
-    info.iRecentPlays = 0;
-    info.iDatabaseID = track->iDB_ID;
-    info.iHasArtwork = track->iHasArtwork;
-    info.iArtworkID = 0;
-    if (track->iHeaderSize >= static_cast<std::int32_t>(kArtworkLinkOffset + 4)) {
-        const std::string_view link = track->sAllData.view().substr(std::min<std::size_t>(kArtworkLinkOffset, track->sAllData.size()));
-        if (link.size() >= 4)
-            info.iArtworkID = static_cast<std::int32_t>(static_cast<std::uint8_t>(link[0]) | static_cast<std::uint8_t>(link[1]) << 8 |
-                                                        static_cast<std::uint8_t>(link[2]) << 16 |
-                                                        static_cast<std::uint32_t>(static_cast<std::uint8_t>(link[3])) << 24);
-    }
-
-    for (const MHOD_S& record : validEntries(track->m_mhod, track->iNumberOfMHODS)) {
-        switch (record.iType) {
-        case kMhodTitle: info.sTitle = record.sString; break;
-        case kMhodLocation: {
-            // ":iPod_Control:Music:F00:ABCD.mp3" -> drive root + "iPod_Control/Music/F00/ABCD.mp3"
-            std::string relative = toUtf8(record.sString);
-            for (char& c : relative)
-                if (c == ':')
-                    c = '/';
-            info.sLocation = fromUtf8(m_paths.resolveText(m_driveRoot, relative));
-            break;
-        }
-        case kMhodAlbum: info.sAlbum = record.sString; break;
-        case kMhodArtist: info.sArtist = record.sString; break;
-        case kMhodGenre: info.sGenre = record.sString; break;
-        case kMhodComment: info.sComment = record.sString; break;
-        case kMhodComposer: info.sComposer = record.sString; break;
-        default: break;
-        }
-    }
 }
 
 }  // namespace sonarchive

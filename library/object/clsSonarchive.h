@@ -1,7 +1,10 @@
 #pragma once
 
+#include "DatabaseCodec.h"
 #include "DevicePathResolver.h"
+#include "DevicePlacement.h"
 #include "ImageBuffer.h"
+#include "SinceLastSync.h"
 #include "TrackIdentity.h"
 #include "TrackIndex.h"
 
@@ -10,17 +13,17 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
-#include <optional>
 #include <random>
-#include <unordered_map>
 #include <string>
 #include <vector>
 
 namespace sonarchive {
 
-class ByteReader;
-
-// The library object: the loaded device database and the operations on it.
+// The library object: the loaded device database, the state the operations
+// share, and the policy around the codec: when to ask the user, what to say,
+// when to retry. Its members are defined in the files of this folder, one
+// concern each: loading, the loaded tracks, writing, editing, adding, reset and
+// rebuild, finding the device, playlists.
 class clsSonarchive final : public _clsSonarchive {
 public:
     clsSonarchive();
@@ -43,12 +46,12 @@ public:
     bool ModifyTrack(std::int32_t& iTrackID, TrackInfo& Info) override;
     TrackInfo GetTrackInfo(std::int32_t iTrackID) const override;
     bool SetTrackInfo(const std::u16string& sFilePath, TrackInfo& tInfo) override;
-    MHBD GetDBInfo() const override { return m_MHBD; }
-    MHSD_T GetAllTracks() const override { return m_index ? decodedCopy()->m_MHSD_T : m_MHSD_T; }
-    MHSD_P GetAllPlayLists() const override { return m_index ? decodedCopy()->m_playlists : m_playlists; }
-    MHSD_P GetAllPodcasts() const override { return m_index ? decodedCopy()->m_podcasts : m_podcasts; }
-    MHSD_A GetAllAlbumPlayLists() const override { return m_MHSD_A; }
-    MHSD_NP GetAllNewPlayLists() const override { return m_MHSD_NP; }
+    MHBD GetDBInfo() const override { return m_db.header; }
+    MHSD_T GetAllTracks() const override { return readable().tracks; }
+    MHSD_P GetAllPlayLists() const override { return readable().playlists; }
+    MHSD_P GetAllPodcasts() const override { return readable().podcasts; }
+    MHSD_A GetAllAlbumPlayLists() const override { return m_db.albumLists; }
+    MHSD_NP GetAllNewPlayLists() const override { return m_db.newPlaylists; }
     bool ResetiPodDB() override;
     std::u16string GetiPodDriveString(std::int32_t hwndParent, const std::u16string& sApplicationName,
                                       bool bConfirm = false) override;
@@ -65,7 +68,9 @@ public:
     bool AllowUnsignedWrite() const override { return m_allowUnsignedWrite; }
     std::vector<PlaylistView> playlists() const override;
     void forEachTrackInfo(const std::function<void(const TrackInfo&)>& visit) const override;
-    std::int32_t addPlaylist(const std::u16string& name, const std::vector<std::int32_t>& trackIds) override;
+    std::optional<std::int32_t> addPlaylist(const std::u16string& name, const std::vector<std::int32_t>& trackIds) override;
+    DeviceNotes deviceNotes() const override { return m_sinceSync.notes(); }
+    std::vector<std::string> loadWarnings() const override { return m_sinceSync.warnings(); }
 
     // Decodes a database image without touching the disk or asking anything:
     // true when it decodes to its end. With `indexOnly` the records are left to
@@ -77,7 +82,7 @@ public:
     void assembleInto(ImageBuffer& image);
 
     // Sections of types other than 1-5, whole, in the order read.
-    const std::vector<RawBytes>& otherSections() const { return m_otherSections; }
+    const std::vector<RawBytes>& otherSections() const { return m_db.otherSections; }
 
     // The empty database that reset and rebuild copy to the device: the file
     // "Sonarchive" the library ships with (see libraryDataFile), unless another
@@ -86,49 +91,56 @@ public:
     void setTemplateDatabase(std::filesystem::path path) { m_templateDatabase = std::move(path); }
 
 private:
-    // Reader. A load reads the file whole but keeps only where each track and
-    // playlist starts (the index); the records are decoded from the file when an
-    // edit, a write or an accessor first needs them.
+    // Loading.
     enum class LoadFailure { PathNotFound, FileNotFound, Unreadable, Other };
-    struct FileIndex {
-        std::vector<std::int64_t> tracks;                          // where each track record starts
-        std::vector<std::int32_t> ids;                             // and its identifier
-        std::unordered_map<std::int32_t, std::size_t> firstOfId;   // identifier -> its first track
-        std::vector<std::int64_t> playlists;                       // playlists of the type 2 section
-        std::vector<std::int64_t> podcasts;                        // and of the type 3 section
-        bool hasPlaylistSection = false;
-        // The section and list headers, with no entries: what a write needs besides them.
-        MHSD_T tracksHead;
-        MHSD_P playlistsHead;
-        MHSD_P podcastsHead;
-    };
-    void decodeDatabase(const std::shared_ptr<const ByteBuffer>& fileData, FileIndex* index = nullptr);
-    void ReadTrackSection(ByteReader& reader, const std::shared_ptr<const ByteBuffer>& fileData, MHSD_T& target, FileIndex* index);
-    void ReadPlaylistSection(ByteReader& reader, const std::shared_ptr<const ByteBuffer>& fileData, MHSD_P& target,
-                             std::vector<std::int64_t>* offsets = nullptr);
-    // The records of the loaded file, decoded now if they were not yet.
-    void ensureRecords();
-    // A copy of this object's records with those of the loaded file decoded, for accessors.
-    std::unique_ptr<clsSonarchive> decodedCopy() const;
-    // The track GetTrackInfo describes for an identifier, decoded from the file when
-    // the records are not; null when there is none. Valid until the next call.
-    const MHIT* trackForReading(std::int32_t iTrackID) const;
-    bool knownTrack(std::int32_t iTrackID) const;
-    void fillTrackInfo(const MHIT& track, TrackInfo& info) const;
-    // One track or playlist of the loaded file, decoded from where the index says it starts.
-    void decodeTrackAt(std::int64_t offset, MHIT& into) const;
-    void decodePlaylistAt(std::int64_t offset, MHYP& into) const;
+    void loadOrFail();
     bool recoverFromLoadFailure(LoadFailure failure);
     bool resetThenLoad();
 
-    // Writer.
+    // The loaded tracks and playlists. A load reads the file whole but keeps only
+    // where each track and playlist starts (the index); the records are decoded
+    // from the file when an edit, a write or an accessor first needs them.
+    // Decodes the records of the loaded file now, if they were not yet.
+    void ensureRecords();
+    // The records, decoded: this object's, or a decoded copy kept for reading.
+    const DatabaseRecords& readable() const;
+    std::size_t trackCount() const;
+    // The track at a place of the track list (decoded from the file when the
+    // records are not; valid until the next call), and the place of the first
+    // track with an identifier (-1 when there is none).
+    const MHIT& trackAt(std::size_t position) const;
+    std::int64_t positionOf(std::int32_t iTrackID) const;
+    std::int32_t trackIdAt(std::size_t position) const;
+    bool knownTrack(std::int32_t iTrackID) const { return positionOf(iTrackID) >= 0; }
+    // The playlists of a section in order, decoded as for tracks.
+    void forEachPlaylist(const MHSD_P& section, const std::function<void(const MHYP&)>& visit) const;
+    // `position` is the track's place in the track list, where the device's notes find it.
+    void fillTrackInfo(const MHIT& track, std::size_t position, TrackInfo& info) const;
+    PlaylistView onTheGoView(const OnTheGoFile& list, std::int32_t index) const;
+    MHIT* findTrack(std::int32_t iTrackID);
+    void tracksChanged()
+    {
+        m_trackIndex.invalidate();
+        m_trackIds.invalidate();
+    }
+
+    // Writing: the private operations the writer has always had, each placing
+    // its chunk at iFilePos and leaving iFilePos one past it.
     void writeOrFail();
+    void showWriteFailure() const;
     void WriteMHBD(ImageBuffer& image);
     void WriteMHSD_T(ImageBuffer& image);
-    // With `offsets`, the playlists are decoded from the loaded file one by one.
-    void WriteMHSD_P(ImageBuffer& image, const MHSD_P& section, const std::vector<std::int64_t>* offsets = nullptr);
+    void WriteMHSD_P(ImageBuffer& image, const MHSD_P& section);
+    // Writes the section of a slot, when the records hold one.
+    bool writeSection(ImageBuffer& image, SectionPlace place);
+    // Puts what the device recorded since its last sync into the records, once:
+    // counts, ratings and times into the tracks, each On-The-Go list as a playlist.
+    void foldSinceLastSync();
+    // A playlist of these tracks appended to every playlist section, as its
+    // neighbours there; returns its index in the type 2 section.
+    std::int32_t appendPlaylist(std::u16string title, const std::vector<std::int32_t>& trackIds);
 
-    // Drive detection.
+    // Finding the device.
     enum class DriveOutcome { Determined, ConfirmedByUser, NotDetermined };
     void DetectiPodDrive(std::int32_t hParentWindow, const std::u16string& sApplicationName);
     DriveOutcome locateiPodDrive(std::int32_t hParentWindow, const std::u16string& sApplicationName);
@@ -136,12 +148,12 @@ private:
 
     // Reset and rebuild.
     bool RestoreDatabaseFile();
+    void restoreTemplate();
+    bool addEveryMediaFile();
 
     // Adding tracks.
-    struct DevicePlacement {
-        std::string devicePath;                // below the drive root, starting with "/"
-        std::filesystem::path createdFolder;   // the folder made for the file, if one was made
-    };
+    std::int32_t addOrFail(const std::u16string& sFilePath, TrackInfo& Info, bool bSkipCopy, const std::u16string& siPodPath,
+                           std::int32_t iModifiedTrackID);
     std::int32_t addNewTrack(const std::u16string& sFilePath, const TrackInfo& Info, bool bSkipCopy,
                              const std::u16string& siPodPath);
     std::int32_t rebuildTrackRecords(const std::u16string& sFilePath, const TrackInfo& Info, bool bSkipCopy,
@@ -150,10 +162,8 @@ private:
     bool copyToDevice(const std::u16string& sFilePath, const TrackInfo& Info, std::u16string& location);
     std::int32_t NextTrackID();
     std::int64_t GetLibraryID();
-    char16_t RandomLetter();
     std::int32_t RandomPosition();
     DevicePlacement ChooseDevicePath(const std::u16string& extension);
-    static std::vector<std::string> ListFolder(const std::filesystem::path& folder);
 
     // Helpers shared by the operations.
     UserInterfaceHost& host() const;
@@ -161,44 +171,25 @@ private:
                           MessageIcon icon) const;
     std::filesystem::path devicePath(std::u16string_view relative) const;
     std::filesystem::path databasePath() const { return devicePath(u"iPod_Control/iTunes/Sonarchive"); }
-    const MHIT* findTrack(std::int32_t iTrackID) const;
-    MHIT* findTrack(std::int32_t iTrackID);
-    void tracksChanged()
-    {
-        m_trackIndex.invalidate();
-        m_trackIds.invalidate();
-    }
     bool removeMediaFile(const std::u16string& location);
 
     // Object state.
     bool m_iPodShuffle = false;
-    std::int32_t iFilePos = 0;
-    MHBD m_MHBD;
-    MHSD_T m_MHSD_T;
-    MHSD_P m_playlists;
-    MHSD_P m_podcasts;
-    MHSD_A m_MHSD_A;
-    MHSD_NP m_MHSD_NP;
+    std::int32_t iFilePos = 0;       // one-based position in the file being read or written
+    std::int32_t iDeletedTracks = 0; // tracks marked deleted since the load
     std::u16string siPodDrive;
-    std::int32_t iDeletedTracks = 0;
     std::u16string sApplicationName;
-    std::vector<RawBytes> m_otherSections;
-    bool m_databaseLoaded = false;  // the records hold a database loaded whole
-
-    // Where each section stood in the file read, so a rewrite keeps their order.
-    enum class SectionSlot { Tracks, Playlists, Podcasts, AlbumLists, NewPlaylists, Other };
-    struct SectionPlace {
-        SectionSlot slot;
-        std::size_t otherIndex = 0;  // for SectionSlot::Other: the entry of m_otherSections
-    };
-    std::vector<SectionPlace> m_sectionOrder;
-    std::unique_ptr<FileIndex> m_index;  // set while the loaded file's records are not decoded
-    mutable MHIT m_scratchTrack;         // one track decoded from the file for reading
+    DatabaseRecords m_db;
+    bool m_databaseLoaded = false;   // the records hold a database loaded whole
+    std::unique_ptr<DatabaseIndex> m_index;  // set while the loaded file's records are not decoded
+    mutable std::unique_ptr<DatabaseRecords> m_readable;  // a decoded copy for readers, while m_index is set
+    mutable MHIT m_scratchTrack;           // one track decoded from the file for reading
     mutable MHYP m_scratchPlaylist;
     mutable std::u16string m_driveRootOf;  // the drive m_driveRoot was made for
     mutable std::string m_driveRoot;
     std::shared_ptr<const ByteBuffer> m_loadedImage;  // the file as the last load read it
     Failure m_lastFailure;
+    std::u16string m_failedSection;  // the section a failed write stopped in, for its message
     bool m_allowUnsignedWrite = false;
     int m_replacedSignatureScheme = 0;
 
@@ -207,6 +198,7 @@ private:
     mutable TrackIndex m_trackIndex;
     mutable DevicePathResolver m_paths;
     TrackIdentity m_trackIds;
+    SinceLastSync m_sinceSync;
     std::mt19937_64 m_random;
     std::filesystem::path m_templateDatabase;
 };

@@ -8,11 +8,14 @@
 #include <CopyDialogs.h>
 #include <PanelSlides.h>
 #include <TrackCopier.h>
+#include <TrackInformation.h>
 #include <TrackList.h>
 #include <WindowMetrics.h>
 #include <frmMain.h>
 
 #include <QCheckBox>
+#include <QDateTime>
+#include <QLocale>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QHeaderView>
@@ -165,6 +168,51 @@ private slots:
         w.choose(QStringLiteral("All Tracks"));
         QCOMPARE(shownIds(w.grid()), std::vector<std::int32_t>({1, 2, 3, 4}));
         QVERIFY(w.list().shownPlaylist() == nullptr);
+    }
+
+    void whatTheiPodRecordedShowsInTheGridThePanelAndTheChooser()
+    {
+        FixtureDevice device{playlistDatabase()};
+        const fs::path root = device.dir.path();
+        installBesideDatabase(root, "Play Counts", playCountsFile(28, {{.plays = 4, .rating = 60},
+                                                                      {.rating = 100},
+                                                                      {.plays = 1, .lastPlayed = deviceClock(1709294400),
+                                                                       .bookmarkMs = 95000, .rating = 20, .skips = 2,
+                                                                       .lastSkipped = deviceClock(1709294400)},
+                                                                      {}}));
+        installBesideDatabase(root, "OTGPlaylistInfo", onTheGoFile({3, 0, 3}));
+        frmMain window(m_dialogs);
+        window.useDeviceForThisRun(device.root());
+        window.cmdLoadiPod_Click();
+        TrackGrid& grid = window.trackList().grid();
+        QComboBox* chooser = child<QComboBox>(window, "cboPlaylist");
+
+        // On-The-Go lists come after every other list.
+        QCOMPARE(chooser->itemText(chooser->count() - 1), QStringLiteral("On-The-Go 1 (3)"));
+        window.trackList().showChoice(chooser->count() - 1);
+        QCOMPARE(shownIds(grid), std::vector<std::int32_t>({4, 1, 4}));
+        window.trackList().showChoice(0);
+
+        // Merged counts, stars, and the Rating column sorts by its value.
+        QCOMPARE(grid.cellText(0, C::PlayCount), QStringLiteral("4"));
+        QCOMPARE(grid.cellText(0, C::Rating), QStringLiteral("\u2605\u2605\u2605\u2606\u2606"));
+        QCOMPARE(grid.cellText(3, C::Rating), QString());
+        QCOMPARE(window.trackList().grid().view()->model()->headerData(C::Rating, Qt::Horizontal).toString(), QStringLiteral("Rating"));
+        clickHeader(grid.view(), C::Rating);
+        QCOMPARE(shownIds(grid), std::vector<std::int32_t>({4, 3, 1, 2}));
+
+        // The panel says what the iPod recorded.
+        window.trackInformation().FillTrackPanel(3);
+        QCOMPARE(child<QLabel>(window, "lblRating")->text(), QStringLiteral("\u2605\u2606\u2606\u2606\u2606"));
+        QCOMPARE(child<QLabel>(window, "lblPlays")->text(), QStringLiteral("1 (1 since the last sync)"));
+        const QString when = QLocale().toString(QDateTime::fromSecsSinceEpoch(1709294400), QStringLiteral("d MMM yyyy, HH:mm"));
+        QCOMPARE(child<QLabel>(window, "lblLastPlayed")->text(), when);
+        QCOMPARE(child<QLabel>(window, "lblSkips")->text(), QStringLiteral("2 (last %1)").arg(when));
+        QCOMPARE(child<QLabel>(window, "lblBookmark")->text(), QStringLiteral("1:35"));
+        window.trackInformation().FillTrackPanel(4);
+        QCOMPARE(child<QLabel>(window, "lblRating")->text(), QStringLiteral("Not rated"));
+        QCOMPARE(child<QLabel>(window, "lblLastPlayed")->text(), QStringLiteral("Never"));
+        QCOMPARE(child<QLabel>(window, "lblBookmark")->text(), QStringLiteral("None"));
     }
 
     void ticksStayWithTracksAndTheStatusLineCountsEachTrackOnce()

@@ -66,7 +66,7 @@ struct RescueWindow {
     {
         for (int id = 1; id <= 4; ++id)
             writeFile(device.file(location(id)), std::string(static_cast<std::size_t>(1000 * id), static_cast<char>('a' + id)));
-        writeFile(device.dir.path() / "iPod_Control/iTunes/Play Counts", "counts");
+        installBesideDatabase(device.dir.path(), "Play Counts", playCountsFile(16, std::vector<PlayCountFixture>(4)));
     }
     void load(const QString& root)
     {
@@ -330,7 +330,7 @@ private slots:
         std::vector<fs::path> made(fs::directory_iterator(w.destination.path()), fs::directory_iterator());
         QCOMPARE(made.size(), std::size_t(1));
         QVERIFY(made[0].filename().string().starts_with("iPod Backup "));
-        QCOMPARE(readFile(made[0] / "iPod_Control/iTunes/Play Counts"), std::string("counts"));
+        QVERIFY(readFile(made[0] / "iPod_Control/iTunes/Play Counts") == readFile(w.device.dir.path() / "iPod_Control/iTunes/Play Counts"));
         QVERIFY(readFile(made[0] / "iPod_Control/iTunes/Sonarchive") == readFile(w.device.dir.path() / "iPod_Control/iTunes/Sonarchive"));
         struct stat info {};
         QCOMPARE(::stat((made[0] / "iPod_Control/iTunes/Sonarchive").c_str(), &info), 0);

@@ -37,6 +37,7 @@ private slots:
         full.year = "2004";
         full.trackSize = 3145728;
         full.lengthMs = 185999;
+        full.patches[31] = std::string(1, '\x50');  // 80: four stars
         TrackFixture bare = makeTrack(8, std::u16string(300, u'x'), u"", u" ");
         bare.fileType = "M4A ";
         TrackFixture mp3 = makeTrack(9, u"Third");
@@ -63,7 +64,8 @@ private slots:
         TrackGrid& grid = w.trackList().grid();
         QCOMPARE(grid.rowCount(), 3);
         QCOMPARE(w.trackList().TrackInfos().size(), std::size_t(3));
-        const QStringList expected = {"7", "0", "Song", "Record", "Band", "3:05", "MP3", "12", "192 kbs", "2004", "3 MB", ""};
+        const QStringList expected = {"7", "0", "Song", "Record", "Band", "3:05", "MP3", "12", "\u2605\u2605\u2605\u2605\u2606", "192 kbs",
+                                        "2004", "3 MB", ""};
         for (int c = 0; c < C::ColumnCount; ++c)
             QCOMPARE(cell(w, 0, c), expected[c]);
         QCOMPARE(grid.cellValue(0, C::ID).toInt(), 7);
@@ -89,7 +91,7 @@ private slots:
         w.trackList().CreateTracksRecordset();
         QVERIFY(w.trackList().AddTrackRow(sonarchive::TrackInfo{}));
         w.trackList().FormatGrid();
-        const QStringList expected = {"0", "0", "", "Unknown", "Unknown", "0:00", "", "0", "0 kbs", "", "0 Bytes", ""};
+        const QStringList expected = {"0", "0", "", "Unknown", "Unknown", "0:00", "", "0", "", "0 kbs", "", "0 Bytes", ""};
         for (int c = 0; c < C::ColumnCount; ++c)
             QCOMPARE(cell(w, 0, c), expected[c]);
     }

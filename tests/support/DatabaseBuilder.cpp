@@ -396,4 +396,37 @@ std::string le32(std::int32_t value)
                        static_cast<char>(v >> 24 & 0xFF)};
 }
 
+std::string playCountsFile(std::int32_t entrySize, const std::vector<PlayCountFixture>& entries, std::int32_t headerSize)
+{
+    std::string out = "mhdp" + le32(headerSize) + le32(entrySize) + le32(static_cast<std::int32_t>(entries.size()));
+    out.resize(static_cast<std::size_t>(headerSize), '\0');
+    for (const PlayCountFixture& e : entries) {
+        std::string entry;
+        for (const std::uint32_t field : {e.plays, e.lastPlayed, e.bookmarkMs, e.rating, e.unknown16, e.skips, e.lastSkipped})
+            entry += le32(static_cast<std::int32_t>(field));
+        entry.resize(static_cast<std::size_t>(entrySize), '\0');
+        out += entry;
+    }
+    return out;
+}
+
+std::string onTheGoFile(const std::vector<std::uint32_t>& trackIndices, std::int32_t headerSize)
+{
+    std::string out = "mhpo" + le32(headerSize) + le32(4) + le32(static_cast<std::int32_t>(trackIndices.size()));
+    out.resize(static_cast<std::size_t>(headerSize), '\0');
+    for (const std::uint32_t index : trackIndices)
+        out += le32(static_cast<std::int32_t>(index));
+    return out;
+}
+
+void installBesideDatabase(const std::filesystem::path& driveRoot, const std::string& name, const std::string& bytes)
+{
+    writeFile(driveRoot / "iPod_Control/iTunes" / name, bytes);
+}
+
+std::uint32_t deviceClock(std::int64_t unixSeconds)
+{
+    return static_cast<std::uint32_t>(unixSeconds + 2082844800);
+}
+
 }  // namespace testsupport

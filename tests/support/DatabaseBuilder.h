@@ -144,6 +144,20 @@ std::string yearBytes(std::int32_t year);
 // A number as text: 42 -> u"42".
 std::u16string fromNumber(std::int64_t value);
 
+// The files beside the database in which the device notes what was played
+// since the last sync. A Play Counts entry holds the fields in this order; an
+// entry size of 12, 16, 20 or 28 bytes keeps the first 3, 4, 5 or 7 of them.
+struct PlayCountFixture {
+    std::uint32_t plays = 0, lastPlayed = 0, bookmarkMs = 0, rating = 0, unknown16 = 0, skips = 0, lastSkipped = 0;
+};
+std::string playCountsFile(std::int32_t entrySize, const std::vector<PlayCountFixture>& entries, std::int32_t headerSize = 0x60);
+// An On-The-Go list: zero-based places in the track list, in play order.
+std::string onTheGoFile(const std::vector<std::uint32_t>& trackIndices, std::int32_t headerSize = 0x14);
+// Writes a file beside the database, in iPod_Control/iTunes.
+void installBesideDatabase(const std::filesystem::path& driveRoot, const std::string& name, const std::string& bytes);
+// Seconds since 1904 for a Unix time, as the device's clock counts.
+std::uint32_t deviceClock(std::int64_t unixSeconds);
+
 // Little-endian helpers for tests that look at bytes.
 std::int32_t readI32(const std::string& bytes, std::size_t offset);
 std::string le32(std::int32_t value);

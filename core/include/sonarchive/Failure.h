@@ -19,6 +19,7 @@ enum class FailureCode {
     Unsupported,   // a media file the device cannot play
     NotLoaded,     // no database has been loaded whole
     Cancelled,     // the user cancelled
+    Usage,         // the caller asked for what can't be done: an unknown track, a playlist without a name
     Other,
     Unreadable,    // the device's disk could not read a file that is there (tried again, to no avail)
 };

@@ -8,7 +8,7 @@
 
 namespace sonarchive {
 
-enum class PlaylistKind { Normal, Master, Podcasts, Smart };
+enum class PlaylistKind { Normal, Master, Podcasts, Smart, OnTheGo };
 
 // A playlist as a reader of the device sees it: its place in the file, its
 // title, its kind and its tracks in item order (repeats kept).
@@ -21,7 +21,7 @@ struct PlaylistView {
     friend bool operator==(const PlaylistView&, const PlaylistView&) = default;
 };
 
-// "master", "podcasts", "smart" or "normal".
+// "master", "podcasts", "smart", "onthego" or "normal".
 SONARCHIVE_EXPORT const char* playlistKindName(PlaylistKind kind);
 
 }  // namespace sonarchive

@@ -3,6 +3,7 @@
 // Everything a client of the library includes.
 #include <sonarchive/ByteText.h>
 #include <sonarchive/Failure.h>
+#include "DeviceNotes.h"
 #include "PlaylistRecords.h"
 #include "PlaylistView.h"
 #include "TrackInfo.h"

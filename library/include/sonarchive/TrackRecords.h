@@ -174,10 +174,8 @@ struct MHSD_T : SectionHead {
     MHLT m_mhlt;
 };
 
-// Sections held as opaque blocks: album lists (type 4), new-style playlists
-// (type 5); MHSD_C has the same shape and nothing fills or returns it.
+// Sections held as opaque blocks: album lists (type 4), new-style playlists (type 5).
 struct MHSD_A : SectionHead {};
 struct MHSD_NP : SectionHead {};
-struct MHSD_C : SectionHead {};
 
 }  // namespace sonarchive

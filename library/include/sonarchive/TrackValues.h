@@ -34,6 +34,9 @@ SONARCHIVE_EXPORT std::uint32_t deviceTimeOf(std::int64_t unixTime);
 // The same for a time stamp held as its four bytes, little-endian.
 SONARCHIVE_EXPORT std::int64_t unixTimeOf(std::string_view fourBytes);
 
+// Stars (0-5) of a rating of 0-100 (20 per star), rounded down.
+inline int ratingStars(std::int32_t rating) { return rating <= 0 ? 0 : rating >= 100 ? 5 : rating / 20; }
+
 // The media file's size: the 32-bit field is unsigned, so a file of 2 to 4 GiB
 // is not negative.
 inline std::uint32_t trackFileSize(const TrackInfo& info) { return static_cast<std::uint32_t>(info.iFileSize); }

@@ -2,6 +2,7 @@
 
 #include <sonarchive/Export.h>
 #include <sonarchive/Failure.h>
+#include "DeviceNotes.h"
 #include "PlaylistRecords.h"
 #include "PlaylistView.h"
 #include "TrackInfo.h"
@@ -10,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -93,11 +95,22 @@ public:
     // device. The record passed is valid during the call only.
     virtual void forEachTrackInfo(const std::function<void(const TrackInfo&)>& visit) const = 0;
 
-    // Appends a normal playlist to the playlist section: its title, then one
-    // item per identifier in this order, repeats kept. The file changes only on
-    // the next write. Returns the new playlist's index in the section, or -1
-    // (lastFailure says why: no playlist section, an unknown track, no name).
-    virtual std::int32_t addPlaylist(const std::u16string& name, const std::vector<std::int32_t>& trackIds) = 0;
+    // Appends a normal playlist to every playlist section (types 2 and 3): its
+    // title, then one item per identifier in this order, repeats kept. The file
+    // changes only on the next write. Returns the new playlist's index in the
+    // type 2 section; nothing when it can't be added (lastFailure says why: no
+    // playlist section, an unknown track, no name).
+    virtual std::optional<std::int32_t> addPlaylist(const std::u16string& name, const std::vector<std::int32_t>& trackIds) = 0;
+
+    // What the device recorded since its last sync, as the last load found it
+    // beside the database ("Play Counts", the On-The-Go files). GetTrackInfo and
+    // forEachTrackInfo already merge it into each track; playlists() lists the
+    // On-The-Go playlists after the database's own. The next write folds it into
+    // the records and renames the files to "<name>.bak".
+    virtual DeviceNotes deviceNotes() const = 0;
+    // Problems the last load read past without failing: a damaged play-count or
+    // On-The-Go file (named, with the byte), counts that disagree with the track list.
+    virtual std::vector<std::string> loadWarnings() const = 0;
 };
 
 // Creates the library object (the direct binding of the class).

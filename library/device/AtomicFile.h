@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FileWrites.h"
+
 #include <filesystem>
 #include <cstdint>
 #include <functional>
@@ -20,25 +22,14 @@ namespace sonarchive {
 // and those another writer still holds are never touched.
 void replaceFileAtomically(const std::filesystem::path& target, std::string_view bytes);
 // The same with the new file written by `produce`, given the temporary file's
-// descriptor and name (writeAll/writeAllAt below write to it).
+// descriptor and name (writeAll/writeAllAt write to it).
 void replaceFileAtomically(const std::filesystem::path& target,
                            const std::function<void(int fd, const std::string& name)>& produce);
-
-// Every byte written at the file's position, or at `offset`; interrupted and
-// short writes go on, a full device fails in plain words.
-void writeAll(int fd, std::string_view bytes, const std::string& name);
-void writeAllAt(int fd, std::string_view bytes, std::int64_t offset, const std::string& name);
 
 // The part of a temporary file's name after the target's own name.
 inline constexpr std::string_view kPartialFileMark = ".sonarchive-partial-";
 
 // Removes the temporary files that killed replacements of `target` left.
 void removeLeftoverPartialFiles(const std::filesystem::path& target);
-
-// For tests: called before each step of a replacement ("create", "write",
-// "sync", "rename") and at other named points of a write; it may throw to
-// simulate a failing device.
-void setFileFaultHook(std::function<void(const char* step)> hook);
-void fileFaultPoint(const char* step);
 
 }  // namespace sonarchive

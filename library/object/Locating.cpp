@@ -1,3 +1,6 @@
+// Finding the device: the disk inventory asked for the iPod, the user asked when
+// the answer is not clear.
+
 #include "clsSonarchive.h"
 
 #include "DeviceDriveMatch.h"

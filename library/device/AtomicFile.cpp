@@ -16,12 +16,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::function<void(const char*)>& faultHook()
-{
-    static std::function<void(const char*)> hook;
-    return hook;
-}
-
 [[noreturn]] void fail(const std::string& what)
 {
     throw systemError(errno, what);
@@ -43,17 +37,6 @@ struct TemporaryFile {
 
 }  // namespace
 
-void setFileFaultHook(std::function<void(const char* step)> hook)
-{
-    faultHook() = std::move(hook);
-}
-
-void fileFaultPoint(const char* step)
-{
-    if (faultHook())
-        faultHook()(step);
-}
-
 void removeLeftoverPartialFiles(const fs::path& target)
 {
     const std::string prefix = target.filename().string() + std::string(kPartialFileMark);
@@ -69,41 +52,6 @@ void removeLeftoverPartialFiles(const fs::path& target)
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
             ::unlink(it->path().c_str());
         ::close(fd);
-    }
-}
-
-void writeAll(int fd, std::string_view bytes, const std::string& name)
-{
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        fileFaultPoint("write");
-        const ssize_t wrote = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (wrote < 0 && errno == EINTR)
-            continue;
-        if (wrote < 0)
-            fail("cannot write " + name);
-        if (wrote == 0) {
-            errno = ENOSPC;
-            fail("cannot write " + name);
-        }
-        done += static_cast<std::size_t>(wrote);
-    }
-}
-
-void writeAllAt(int fd, std::string_view bytes, std::int64_t offset, const std::string& name)
-{
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        fileFaultPoint("write");
-        const ssize_t wrote = ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset) + static_cast<off_t>(done));
-        if (wrote < 0 && errno == EINTR)
-            continue;
-        if (wrote <= 0) {
-            if (wrote == 0)
-                errno = ENOSPC;
-            fail("cannot write " + name);
-        }
-        done += static_cast<std::size_t>(wrote);
     }
 }
 

@@ -18,7 +18,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string readTemplate(const fs::path& path)
+std::string readWhole(const fs::path& path)
 {
     std::ifstream in(path, std::ios::binary);
     if (!in)
@@ -84,32 +84,14 @@ bool clsSonarchive::RestoreDatabaseFile()
         m_lastFailure = {FailureCode::NotConnected, ENOENT, "the drive " + toUtf8(siPodDrive) + " is not there"};
         return false;
     }
+    const fs::path source = templateDatabase();
+    if (!fs::is_regular_file(source, ec)) {
+        m_lastFailure = {FailureCode::NotFound, ENOENT, "the template database " + source.string() + " is missing"};
+        message(u"Sonarchive file is missing, Please reinstall the application", {}, MessageButtons::OK, MessageIcon::Critical);
+        return false;
+    }
     try {
-        for (const std::u16string_view folder : {u"iPod_Control", u"iPod_Control/iTunes"}) {
-            m_paths.clear();
-            const fs::path path = devicePath(folder);
-            if (!fs::is_directory(path) && !fs::create_directory(path, ec) && ec)
-                throw systemError(ec.value(), "cannot make the folder " + path.string());
-            if (!fs::is_directory(path))
-                throw Error(FailureCode::Io, path.string() + " is not a folder", ENOTDIR);
-        }
-        m_paths.clear();
-
-        const fs::path source = templateDatabase();
-        if (!fs::is_regular_file(source, ec)) {
-            m_lastFailure = {FailureCode::NotFound, ENOENT, "the template database " + source.string() + " is missing"};
-            message(u"Sonarchive file is missing, Please reinstall the application", {}, MessageButtons::OK,
-                    MessageIcon::Critical);
-            return false;
-        }
-        const std::string bytes = readTemplate(source);
-
-        // The database being replaced stays recoverable beside the new one.
-        const fs::path target = databasePath();
-        if (const auto old = keepDatabaseBackup(target, source))
-            m_replacedSignatureScheme = signatureSchemeOf(old->view());
-        replaceFileAtomically(target, bytes);
-        m_paths.clear();
+        restoreTemplate();
         return fs::is_regular_file(databasePath(), ec);
     } catch (const std::exception& e) {
         m_paths.clear();
@@ -120,6 +102,33 @@ bool clsSonarchive::RestoreDatabaseFile()
                 {}, MessageButtons::OK, MessageIcon::Critical);
         return false;
     }
+}
+
+// The template in place of the database, the folders made as needed; the
+// database replaced stays recoverable beside the new one as "Sonarchive.bak".
+void clsSonarchive::restoreTemplate()
+{
+    std::error_code ec;
+    for (const std::u16string_view folder : {u"iPod_Control", u"iPod_Control/iTunes"}) {
+        m_paths.clear();
+        const fs::path path = devicePath(folder);
+        if (!fs::is_directory(path) && !fs::create_directory(path, ec) && ec)
+            throw systemError(ec.value(), "cannot make the folder " + path.string());
+        if (!fs::is_directory(path))
+            throw Error(FailureCode::Io, path.string() + " is not a folder", ENOTDIR);
+    }
+    m_paths.clear();
+    const std::string bytes = readWhole(templateDatabase());
+    const fs::path target = databasePath();
+    if (const auto old = keepDatabaseBackup(target, templateDatabase()))
+        m_replacedSignatureScheme = signatureSchemeOf(old->view());
+    replaceFileAtomically(target, bytes);
+    m_paths.clear();
+    // What the device recorded about the old track list means nothing for the new one.
+    SinceLastSync notes;
+    notes.load(devicePath(u"iPod_Control/iTunes"), 0);
+    notes.setAside();
+    m_sinceSync.clear();
 }
 
 bool clsSonarchive::ResetiPodDB()
@@ -133,11 +142,6 @@ bool clsSonarchive::ReBuildDB()
         if (m_events)
             m_events->RebuildStatus(text);
     };
-    const auto pump = [this](int times) {
-        for (int i = 0; i < times; ++i)
-            host().pumpMessages();
-    };
-
     // A cancellation left over from an earlier operation would otherwise stop
     // this rebuild before its first file and write an empty database.
     clearCancelRequest();
@@ -146,48 +150,58 @@ bool clsSonarchive::ReBuildDB()
         return false;
     }
     status(u"Loading Current DB...");
-    pump(5);
+    for (int i = 0; i < 5; ++i)
+        host().pumpMessages();
     if (!LoadiPodDB())
         return false;
-    status(u"Retrieving Files...");
-    pump(5);
-
     try {
-        std::vector<fs::path> files;
-        const fs::path music = devicePath(u"iPod_Control/Music");
-        if (fs::is_directory(music))
-            listFiles(music, files);
-        if (files.empty()) {
-            // The device holds the template; nothing is written.
-            m_lastFailure = {FailureCode::NotFound, ENOENT, "there are no media files on the iPod to rebuild from"};
-            return false;
-        }
-
-        for (const fs::path& file : files) {
-            if (cancelRequested())
-                break;
-            const std::u16string path = fromUtf8(file.string());
-            status(u"Adding File  " + path);
-            pump(2);
-            const std::int32_t kind = rebuildKind(file.filename().string(), m_iPodShuffle);
-            if (kind == 0)
-                continue;
-            // Each file gets a record of its own, so nothing of the previous file's
-            // analysis can stick to it. A file AddTrack rejects is left out.
-            TrackInfo info;
-            info.iType = kind;
-            AddTrack(path, info, true, path, false, 0);
-        }
+        if (!addEveryMediaFile())
+            return false;  // the device holds the template; nothing is written
     } catch (const std::exception& e) {
         m_lastFailure = failureOf(e);
         status(u"ERROR");
         return false;
     }
-
     status(u"Writting DB...");
     if (!writeDatabase())
         return false;  // its message has been shown; the template stays on the device
     status(u"DONE");
+    return true;
+}
+
+// Each media file below the music folder added without copying, in the order
+// the folders list them, until the user cancels. False when there is none.
+bool clsSonarchive::addEveryMediaFile()
+{
+    if (m_events)
+        m_events->RebuildStatus(u"Retrieving Files...");
+    for (int i = 0; i < 5; ++i)
+        host().pumpMessages();
+    std::vector<fs::path> files;
+    const fs::path music = devicePath(u"iPod_Control/Music");
+    if (fs::is_directory(music))
+        listFiles(music, files);
+    if (files.empty()) {
+        m_lastFailure = {FailureCode::NotFound, ENOENT, "there are no media files on the iPod to rebuild from"};
+        return false;
+    }
+    for (const fs::path& file : files) {
+        if (cancelRequested())
+            break;
+        const std::u16string path = fromUtf8(file.string());
+        if (m_events)
+            m_events->RebuildStatus(u"Adding File  " + path);
+        host().pumpMessages();
+        host().pumpMessages();
+        const std::int32_t kind = rebuildKind(file.filename().string(), m_iPodShuffle);
+        if (kind == 0)
+            continue;
+        // Each file gets a record of its own, so nothing of the previous file's
+        // analysis can stick to it. A file AddTrack rejects is left out.
+        TrackInfo info;
+        info.iType = kind;
+        AddTrack(path, info, true, path, false, 0);
+    }
     return true;
 }
 

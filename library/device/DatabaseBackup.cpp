@@ -1,7 +1,7 @@
 #include "DatabaseBackup.h"
 
 #include "AtomicFile.h"
-#include "DeviceFileRead.h"
+#include "DatabaseFile.h"
 #include "Error.h"
 
 #include <fstream>
@@ -42,7 +42,7 @@ std::shared_ptr<const ByteBuffer> keepDatabaseBackup(const fs::path& database, c
     std::error_code ec;
     if (!fs::is_regular_file(database, ec))
         return nullptr;
-    const auto current = readDeviceFile(database);
+    const auto current = readDatabaseFile(database);
     const std::string_view bytes = current->view();
     const fs::path backup = databaseBackupPath(database);
     if (bytesOf(backup) == bytes)

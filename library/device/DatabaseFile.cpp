@@ -1,9 +1,8 @@
-#include "DeviceFileRead.h"
+#include "DatabaseFile.h"
 
-#include "AtomicFile.h"
-#include <sonarchive/ByteText.h>
 #include "Error.h"
 #include "FileDescriptor.h"
+#include "FileWrites.h"
 #include "RetryingRead.h"
 
 #include <cerrno>
@@ -61,7 +60,7 @@ bool deviceFolderExists(const fs::path& folder)
     }
 }
 
-std::shared_ptr<const ByteBuffer> readDeviceFile(const fs::path& path)
+std::shared_ptr<const ByteBuffer> readDatabaseFile(const fs::path& path)
 {
     const ReadRetry retry = deviceRetry();
     FileDescriptor fd;
@@ -109,12 +108,6 @@ std::shared_ptr<const ByteBuffer> readDeviceFile(const fs::path& path)
         done += got;
     }
     return data;
-}
-
-std::u16string unreadableDatabaseMessage(const Failure& failure)
-{
-    return u"The iPod's disk could not read its database, so nothing was loaded and nothing was changed (" +
-           fromUtf8(failure.message) + u").";
 }
 
 }  // namespace sonarchive

@@ -1,0 +1,189 @@
+#include "SinceLastSync.h"
+
+#include "AsciiCase.h"
+#include "DeviceNotesCodec.h"
+#include "Error.h"
+
+#include <sonarchive/ByteText.h>
+#include <sonarchive/TrackValues.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <fstream>
+#include <limits>
+#include <map>
+
+namespace sonarchive {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Far more than 40,000 entries of 28 bytes: a larger file is not one of these.
+constexpr std::uintmax_t kLargestNotesFile = 64u << 20;
+
+std::string readNotesFile(const fs::path& path)
+{
+    std::error_code ec;
+    const std::uintmax_t size = fs::file_size(path, ec);
+    if (ec)
+        throw systemError(ec.value(), "cannot read it");
+    if (size > kLargestNotesFile)
+        throw Error(FailureCode::TooLarge, "it has " + groupedNumber(static_cast<std::int64_t>(size)) + " bytes, far more than such a file holds", EFBIG);
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    errno = 0;
+    if (!in || !in.read(bytes.data(), static_cast<std::streamsize>(size)))
+        throw systemError(errno ? errno : EIO, "cannot read it");
+    return bytes;
+}
+
+// The folder's entries by their names in lower case.
+std::map<std::string, fs::path> entriesByName(const fs::path& folder)
+{
+    std::map<std::string, fs::path> names;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+        names.try_emplace(lowerAscii(it->path().filename().string()), it->path());
+    return names;
+}
+
+std::int32_t added(std::int32_t value, std::uint32_t more)
+{
+    const std::int64_t sum = static_cast<std::int64_t>(value) + more;
+    return static_cast<std::int32_t>(std::min<std::int64_t>(sum, std::numeric_limits<std::int32_t>::max()));
+}
+
+std::string deviceTimeBytes(std::uint32_t time)
+{
+    return {static_cast<char>(time & 0xFF), static_cast<char>(time >> 8 & 0xFF), static_cast<char>(time >> 16 & 0xFF),
+            static_cast<char>(time >> 24 & 0xFF)};
+}
+
+}  // namespace
+
+std::u16string onTheGoName(std::size_t number)
+{
+    return u"On-The-Go " + fromUtf8(std::to_string(number));
+}
+
+void SinceLastSync::load(const fs::path& iTunesFolder, std::size_t trackCount)
+{
+    clear();
+    m_trackCount = trackCount;
+    const auto names = entriesByName(iTunesFolder);
+    if (const auto found = names.find("play counts"); found != names.end())
+        loadPlayCounts(found->second, trackCount);
+    // "OTGPlaylistInfo", then "_1", "_2", ... up to the first that is missing.
+    for (std::size_t n = 0;; ++n) {
+        const auto found = names.find(n == 0 ? std::string("otgplaylistinfo") : "otgplaylistinfo_" + std::to_string(n));
+        if (found == names.end())
+            break;
+        loadOnTheGo(found->second, trackCount, static_cast<std::int32_t>(n + 1));
+    }
+}
+
+std::string SinceLastSync::shown(const fs::path& file) const
+{
+    // As a person finds it below the device's root.
+    return (file.parent_path().parent_path().filename() / file.parent_path().filename() / file.filename()).generic_string();
+}
+
+void SinceLastSync::loadPlayCounts(const fs::path& file, std::size_t trackCount)
+{
+    m_files.push_back(file);
+    try {
+        PlayCountsFile counts = decodePlayCounts(readNotesFile(file));
+        const std::size_t entries = counts.entries.size();
+        if (entries < trackCount)
+            m_warnings.push_back(shown(file) + " holds " + groupedNumber(static_cast<std::int64_t>(entries)) + " entries for " +
+                                 groupedNumber(static_cast<std::int64_t>(trackCount)) + " tracks; the tracks after the first " +
+                                 groupedNumber(static_cast<std::int64_t>(entries)) + " show what the last sync recorded");
+        else if (entries > trackCount)
+            m_warnings.push_back(shown(file) + " holds " + groupedNumber(static_cast<std::int64_t>(entries)) + " entries for " +
+                                 groupedNumber(static_cast<std::int64_t>(trackCount)) + " tracks; the entries after the last track were ignored");
+        m_notes.playCounts = std::move(counts);
+    } catch (const std::exception& e) {
+        m_warnings.push_back(shown(file) + ": " + e.what() + "; the file was ignored");
+    }
+}
+
+void SinceLastSync::loadOnTheGo(const fs::path& file, std::size_t trackCount, std::int32_t number)
+{
+    m_files.push_back(file);
+    try {
+        OnTheGoFile list = decodeOnTheGo(readNotesFile(file));
+        list.fileName = file.filename().string();
+        list.number = number;
+        std::vector<std::string> outside;
+        for (std::size_t i = 0; i < list.trackIndices.size(); ++i)
+            if (list.trackIndices[i] >= trackCount)
+                outside.push_back(std::to_string(i + 1));
+        if (!outside.empty()) {
+            std::string which;
+            for (std::size_t i = 0; i < outside.size() && i < 10; ++i)
+                which += (i ? ", " : "") + outside[i];
+            if (outside.size() > 10)
+                which += ", ...";
+            m_warnings.push_back(shown(file) + ": " + std::to_string(outside.size()) +
+                                 (outside.size() == 1 ? " entry names a track" : " entries name tracks") + " past the " +
+                                 groupedNumber(static_cast<std::int64_t>(trackCount)) + " of the track list (entry " + which +
+                                 "); left out of the playlist");
+        }
+        m_notes.onTheGo.push_back(std::move(list));
+    } catch (const std::exception& e) {
+        m_warnings.push_back(shown(file) + ": " + e.what() + "; the file was ignored");
+    }
+}
+
+void SinceLastSync::merge(std::size_t position, TrackInfo& info) const
+{
+    if (m_folded || !covers(position))
+        return;
+    const PlayCountsFile& counts = *m_notes.playCounts;
+    const PlayCountEntry& entry = counts.entries[position];
+    info.iRecentPlays = static_cast<std::int32_t>(std::min<std::uint32_t>(entry.plays, std::numeric_limits<std::int32_t>::max()));
+    info.iPlayCount = added(info.iPlayCount, entry.plays);
+    if (counts.holdsRating())
+        info.iRating = static_cast<std::int32_t>(std::min<std::uint32_t>(entry.rating, 255));
+    if (entry.lastPlayed)
+        info.iLastPlayed = unixTimeOf(entry.lastPlayed);
+    if (entry.bookmarkMs)
+        info.iBookmarkMs = static_cast<std::int32_t>(entry.bookmarkMs);
+    info.iSkipCount = added(info.iSkipCount, entry.skips);
+    if (entry.lastSkipped)
+        info.iLastSkipped = unixTimeOf(entry.lastSkipped);
+}
+
+void SinceLastSync::fold(std::size_t position, MHIT& track) const
+{
+    if (!covers(position))
+        return;
+    const PlayCountsFile& counts = *m_notes.playCounts;
+    const PlayCountEntry& entry = counts.entries[position];
+    track.iPlayCount = added(track.iPlayCount, entry.plays);
+    if (counts.holdsRating())
+        track.iStartRating = static_cast<std::uint8_t>(std::min<std::uint32_t>(entry.rating, 255));
+    if (entry.lastPlayed)
+        track.sLastPlayedTime = deviceTimeBytes(entry.lastPlayed);
+    if (entry.bookmarkMs)
+        track.iBookmarkTime = static_cast<std::int32_t>(entry.bookmarkMs);
+    track.iSkipCount = added(track.iSkipCount, entry.skips);
+    if (entry.lastSkipped)
+        track.sLastSkipped = deviceTimeBytes(entry.lastSkipped);
+}
+
+void SinceLastSync::setAside() const
+{
+    for (const fs::path& file : m_files) {
+        fs::path backup = file;
+        backup += ".bak";
+        std::error_code ec;
+        fs::rename(file, backup, ec);
+        if (ec && fs::exists(file))
+            throw systemError(ec.value(), "the new database is in place, but " + shown(file) + " could not be renamed to " +
+                                              backup.filename().string() + "; rename it by hand before the iPod is used, or its plays count twice");
+    }
+}
+
+}  // namespace sonarchive
