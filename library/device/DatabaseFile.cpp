@@ -1,13 +1,13 @@
 #include "DatabaseFile.h"
 
 #include "Error.h"
-#include "FileDescriptor.h"
 #include "FileWrites.h"
 #include "RetryingRead.h"
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <system_error>
 #include <thread>
@@ -60,10 +60,8 @@ bool deviceFolderExists(const fs::path& folder)
     }
 }
 
-std::shared_ptr<const ByteBuffer> readDatabaseFile(const fs::path& path)
+DeviceFile::DeviceFile(const fs::path& path) : m_path(path)
 {
-    const ReadRetry retry = deviceRetry();
-    FileDescriptor fd;
     const auto open = [](const fs::path& file) {
         if (const int error = faultAt("open")) {
             errno = error;
@@ -72,37 +70,54 @@ std::shared_ptr<const ByteBuffer> readDatabaseFile(const fs::path& path)
         return ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
     };
     try {
-        fd = FileDescriptor(openRetrying(path, retry, "cannot open " + path.string(), open));
+        m_fd = FileDescriptor(openRetrying(path, deviceRetry(), "cannot open " + path.string(), open));
     } catch (const Error& e) {
         if (e.number() == ENOENT)
-            throw Error(FailureCode::NotFound, "there is no database file at " + path.string(), ENOENT);
+            throw Error(FailureCode::NotFound, "there is no file at " + path.string(), ENOENT);
         if (e.number() == ENOTDIR)
-            throw Error(FailureCode::NotConnected, "there is no database file at " + path.string(), ENOTDIR);
+            throw Error(FailureCode::NotConnected, "there is no file at " + path.string(), ENOTDIR);
         failUnreadable(e);
     }
     struct stat info {};
-    if (::fstat(fd.get(), &info) != 0)
+    if (::fstat(m_fd.get(), &info) != 0)
         failUnreadable(systemError(errno, "cannot size " + path.string()));
     if (S_ISDIR(info.st_mode))
-        throw Error(FailureCode::Io, "the database path " + path.string() + " is a folder", EISDIR);
+        throw Error(FailureCode::Io, path.string() + " is a folder", EISDIR);
+    m_size = static_cast<std::uint64_t>(info.st_size);
+}
 
-    // Read straight into uninitialised storage: the file is the largest thing a load holds.
-    auto data = std::make_shared<ByteBuffer>(static_cast<std::size_t>(info.st_size));
-    const ReadFunction read = [](int file, char* buffer, std::size_t size, std::uint64_t offset) -> ssize_t {
+std::size_t DeviceFile::read(char* buffer, std::size_t count, std::uint64_t offset)
+{
+    const ReadFunction read = [](int file, char* into, std::size_t size, std::uint64_t at) -> ssize_t {
         if (const int error = faultAt("read")) {
             errno = error;
             return -1;
         }
-        return ::pread(file, buffer, size, static_cast<off_t>(offset));
+        return ::pread(file, into, size, static_cast<off_t>(at));
     };
-    std::size_t done = 0;
-    while (done < data->size()) {
-        std::size_t got = 0;
-        try {
-            got = readRetrying(fd.get(), data->data() + done, data->size() - done, done, retry, "cannot read " + path.string(), read);
-        } catch (const Error& e) {
-            failUnreadable(e);
-        }
+    try {
+        return readRetrying(m_fd.get(), buffer, count, offset, deviceRetry(), "cannot read " + m_path.string(), read);
+    } catch (const Error& e) {
+        failUnreadable(e);
+    }
+}
+
+std::shared_ptr<const ByteBuffer> readDatabaseFile(const fs::path& path)
+{
+    std::optional<DeviceFile> file;
+    try {
+        file.emplace(path);
+    } catch (const Error& e) {
+        if (e.code() != FailureCode::NotFound && e.code() != FailureCode::NotConnected && e.code() != FailureCode::Io)
+            throw;
+        const std::string what = e.code() == FailureCode::Io ? "the database path " + path.string() + " is a folder"
+                                                             : "there is no database file at " + path.string();
+        throw Error(e.code(), what, e.number());
+    }
+    // Read straight into uninitialised storage: the file is the largest thing a load holds.
+    auto data = std::make_shared<ByteBuffer>(static_cast<std::size_t>(file->size()));
+    for (std::size_t done = 0; done < data->size();) {
+        const std::size_t got = file->read(data->data() + done, data->size() - done, done);
         if (got == 0)
             throw Error(FailureCode::Unreadable, "the database file " + path.string() + " became shorter while it was read", EIO);
         done += got;

@@ -120,8 +120,9 @@ void clsSonarchive::restoreTemplate()
     m_paths.clear();
     const std::string bytes = readWhole(templateDatabase());
     const fs::path target = databasePath();
-    if (const auto old = keepDatabaseBackup(target, templateDatabase()))
-        m_replacedSignatureScheme = signatureSchemeOf(old->view());
+    std::string oldHeader;
+    if (keepDatabaseBackup(target, templateDatabase(), &oldHeader))
+        m_replacedSignatureScheme = signatureSchemeOf(oldHeader);
     replaceFileAtomically(target, bytes);
     m_paths.clear();
     // What the device recorded about the old track list means nothing for the new one.
