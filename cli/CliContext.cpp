@@ -1,10 +1,69 @@
 #include "CliContext.h"
 
+#include <DeviceChoice.h>
+#include <UDisks2Lister.h>
+#include <WriteAccess.h>
+
 #include <iostream>
 
 namespace cli {
 
 using namespace sonarchive;
+
+namespace {
+
+// The drive root of the iPod the desktop's disk service knows, mounted first
+// when it is not. Empty when the service can't be asked or knows no iPod: the
+// library then looks itself, as it does without the service.
+std::string serviceDriveRoot()
+{
+    devices::UDisks2Lister lister;
+    try {
+        const std::optional<devices::Device> found = devices::chooseiPod(lister, false);
+        if (!found)
+            return {};
+        if (found->isMounted())
+            return found->driveRoot();
+        devices::Device device = *found;
+        device.mountPoint = lister.mount(device);
+        std::cerr << "sonarchive: mounted " << device.name << " (" << device.deviceFile << ") at " << device.mountPoint << '\n';
+        return device.driveRoot();
+    } catch (const devices::DeviceError& e) {
+        if (e.kind() == devices::DeviceError::Kind::Unavailable)
+            return {};
+        throw;
+    }
+}
+
+// Says why the device at `root` can't be changed, before anything tries to.
+void explainReadOnly(const std::string& root)
+{
+    std::vector<devices::Device> known;
+    try {
+        known = devices::UDisks2Lister().devices();
+    } catch (const devices::DeviceError&) {
+        // Without the disk service the mount table alone tells.
+    }
+    const std::string reason = devices::readOnlyReason(root, known, devices::readMountTable());
+    if (!reason.empty())
+        std::cerr << "sonarchive: " << reason << '\n';
+}
+
+DeviceSession loaded(DeviceSession session)
+{
+    if (session.library && !session.library->LoadiPodDB()) {
+        // A disk that could not be read has said so in its one message, reason included.
+        if (session.library->lastFailure().code != FailureCode::Unreadable)
+            reportFailure(*session.library, "the iPod database of " + toUtf8(session.library->iPodDriveLetter()) + " could not be loaded");
+        session.library.reset();
+    }
+    if (session.library)
+        for (const std::string& warning : session.library->loadWarnings())
+            std::cerr << "sonarchive: warning: " << warning << '\n';
+    return session;
+}
+
+}  // namespace
 
 DeviceSession openDevice(const CliContext& context, const std::string& deviceRoot, bool allowUnsigned)
 {
@@ -14,7 +73,7 @@ DeviceSession openDevice(const CliContext& context, const std::string& deviceRoo
     session.library->setUserInterfaceHost(session.host.get());
     session.library->setAllowUnsignedWrite(allowUnsigned);
 
-    std::string root = deviceRoot == "auto" ? std::string() : deviceRoot;
+    std::string root = deviceRoot == "auto" ? serviceDriveRoot() : deviceRoot;
     if (!root.empty() && root.back() != '/')
         root.push_back('/');
     session.library->initlaize(0, u"sonarchive", fromUtf8(root));
@@ -27,17 +86,20 @@ DeviceSession openDevice(const CliContext& context, const std::string& deviceRoo
 
 DeviceSession loadDevice(const CliContext& context, const std::string& deviceRoot, bool allowUnsigned)
 {
+    return loaded(openDevice(context, deviceRoot, allowUnsigned));
+}
+
+DeviceSession openDeviceToChange(const CliContext& context, const std::string& deviceRoot, bool allowUnsigned)
+{
     DeviceSession session = openDevice(context, deviceRoot, allowUnsigned);
-    if (session.library && !session.library->LoadiPodDB()) {
-        // A disk that could not be read has said so in its one message, reason included.
-        if (session.library->lastFailure().code != FailureCode::Unreadable)
-            reportFailure(*session.library, "the iPod database of " + toUtf8(session.library->iPodDriveLetter()) + " could not be loaded");
-        session.library.reset();
-    }
     if (session.library)
-        for (const std::string& warning : session.library->loadWarnings())
-            std::cerr << "sonarchive: warning: " << warning << '\n';
+        explainReadOnly(toUtf8(session.library->iPodDriveLetter()));
     return session;
+}
+
+DeviceSession loadDeviceToChange(const CliContext& context, const std::string& deviceRoot, bool allowUnsigned)
+{
+    return loaded(openDeviceToChange(context, deviceRoot, allowUnsigned));
 }
 
 void reportFailure(const _clsSonarchive& library, const std::string& what)

@@ -26,13 +26,20 @@ struct DeviceSession {
     std::unique_ptr<TerminalHost> host;
 };
 
-// Creates the library for DEVICE_ROOT ("auto" detects the device; a missing
-// trailing "/" is added). Returns no library when no device could be chosen.
+// Creates the library for DEVICE_ROOT ("auto" detects the device: an iPod the
+// desktop's disk service knows, mounted when it is not, else what the library
+// finds itself; a missing trailing "/" is added). Returns no library when no
+// device could be chosen.
 // `allowUnsigned` lets its writes replace a signed database (--allow-unsigned).
 DeviceSession openDevice(const CliContext& context, const std::string& deviceRoot, bool allowUnsigned = false);
 
 // openDevice() followed by LoadiPodDB(); no library when either fails.
 DeviceSession loadDevice(const CliContext& context, const std::string& deviceRoot, bool allowUnsigned = false);
+
+// The same for the commands that change the device: once it is chosen, they
+// first say why it can't be changed when it can't (an HFS+ or read-only mount).
+DeviceSession openDeviceToChange(const CliContext& context, const std::string& deviceRoot, bool allowUnsigned = false);
+DeviceSession loadDeviceToChange(const CliContext& context, const std::string& deviceRoot, bool allowUnsigned = false);
 
 // Writes the database and tells whether it went through; a failure's reason
 // goes to stderr.

@@ -52,7 +52,7 @@ private:
 
 int runAdd(const CliContext& context, const std::string& root, const std::vector<std::string>& files, bool allowUnsigned)
 {
-    DeviceSession session = loadDevice(context, root, allowUnsigned);
+    DeviceSession session = loadDeviceToChange(context, root, allowUnsigned);
     if (!session.library)
         return kExitFailure;
     _clsSonarchive& library = *session.library;

@@ -13,7 +13,7 @@ namespace {
 
 int runDelete(const CliContext& context, const std::string& root, const std::vector<std::int32_t>& ids, bool allowUnsigned)
 {
-    DeviceSession session = loadDevice(context, root, allowUnsigned);
+    DeviceSession session = loadDeviceToChange(context, root, allowUnsigned);
     if (!session.library)
         return kExitFailure;
     int status = kExitOk;

@@ -21,7 +21,7 @@ struct Changes {
 
 int runModify(const CliContext& context, const std::string& root, std::int32_t id, const Changes& c)
 {
-    DeviceSession session = loadDevice(context, root, c.allowUnsigned);
+    DeviceSession session = loadDeviceToChange(context, root, c.allowUnsigned);
     if (!session.library)
         return kExitFailure;
     TrackInfo info;

@@ -33,7 +33,7 @@ int runPlaylists(const CliContext& context, const std::string& root, bool json)
 int runNewPlaylist(const CliContext& context, const std::string& root, const std::string& name, const std::vector<std::int32_t>& ids,
                    bool allowUnsigned)
 {
-    DeviceSession session = loadDevice(context, root, allowUnsigned);
+    DeviceSession session = loadDeviceToChange(context, root, allowUnsigned);
     if (!session.library)
         return kExitFailure;
     const std::optional<std::int32_t> index = session.library->addPlaylist(fromUtf8(name), ids);

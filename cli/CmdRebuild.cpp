@@ -31,7 +31,7 @@ private:
 
 int runRebuild(const CliContext& context, const std::string& root, bool shuffle, bool allowUnsigned)
 {
-    DeviceSession session = openDevice(context, root, allowUnsigned);
+    DeviceSession session = openDeviceToChange(context, root, allowUnsigned);
     if (!session.library)
         return kExitFailure;
     _clsSonarchive& library = *session.library;

@@ -13,7 +13,7 @@ namespace {
 
 int runReset(const CliContext& context, const std::string& root)
 {
-    DeviceSession session = openDevice(context, root);
+    DeviceSession session = openDeviceToChange(context, root);
     if (!session.library)
         return kExitFailure;
     if (!session.library->ResetiPodDB()) {

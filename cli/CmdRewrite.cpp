@@ -9,7 +9,7 @@ namespace {
 
 int runRewrite(const CliContext& context, const std::string& root, bool allowUnsigned)
 {
-    DeviceSession session = loadDevice(context, root, allowUnsigned);
+    DeviceSession session = loadDeviceToChange(context, root, allowUnsigned);
     if (!session.library)
         return kExitFailure;
     return writeDatabase(session);

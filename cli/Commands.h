@@ -18,7 +18,7 @@ RegisterCommand registerCommands;
 // Reading the device's database
 RegisterCommand registerListCommand, registerPlaylistsCommand, registerDumpCommand, registerCopyCommand;
 // Finding devices and looking at media files
-RegisterCommand registerDetectCommand, registerProbeCommand;
+RegisterCommand registerDetectCommand, registerEjectCommand, registerProbeCommand;
 // Changing the database
 RegisterCommand registerRewriteCommand, registerDeleteCommand, registerModifyCommand, registerAddCommand;
 // Starting over when the database is lost, and keeping it before anything else

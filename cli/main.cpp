@@ -6,7 +6,7 @@
 void cli::registerCommands(CLI::App& app, CliContext& context)
 {
     for (RegisterCommand* add : {registerListCommand, registerPlaylistsCommand, registerDumpCommand, registerCopyCommand,
-                         registerDetectCommand, registerProbeCommand, registerRewriteCommand, registerDeleteCommand,
+                         registerDetectCommand, registerEjectCommand, registerProbeCommand, registerRewriteCommand, registerDeleteCommand,
                          registerModifyCommand, registerAddCommand, registerResetCommand, registerRebuildCommand,
                          registerBackupCommand})
         add(app, context);

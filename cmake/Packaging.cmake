@@ -57,6 +57,9 @@ if(SONARCHIVE_BUILD_CLI)
   set(CPACK_DEBIAN_CLI_PACKAGE_NAME sonarchive)
   set(CPACK_DEBIAN_CLI_PACKAGE_SECTION sound)
   set(CPACK_DEBIAN_CLI_PACKAGE_DEPENDS "${same_library}, ffmpeg")
+  # detect --mount and eject ask the desktop's disk service; without it the
+  # tool finds mounted iPods itself. (libsdbus-c++1 comes from shlibdeps.)
+  set(CPACK_DEBIAN_CLI_PACKAGE_RECOMMENDS "udisks2")
   set(CPACK_DEBIAN_CLI_DESCRIPTION "command-line tool for the track database of an iPod
 sonarchive lists the tracks and playlists of an iPod mounted as a disk,
 copies them to a folder named after their tags, adds media files, changes
@@ -69,7 +72,8 @@ if(SONARCHIVE_BUILD_APP)
   set(CPACK_DEBIAN_APP_PACKAGE_SECTION sound)
   # Qt's platform plugins and the playback plugins are loaded, not linked.
   set(CPACK_DEBIAN_APP_PACKAGE_DEPENDS "${same_library}, ffmpeg, qt6-qpa-plugins")
-  set(CPACK_DEBIAN_APP_PACKAGE_RECOMMENDS "gstreamer1.0-plugins-good, gstreamer1.0-libav, xdg-utils")
+  # The disk service mounts, ejects and reports plugged iPods.
+  set(CPACK_DEBIAN_APP_PACKAGE_RECOMMENDS "gstreamer1.0-plugins-good, gstreamer1.0-libav, xdg-utils, udisks2")
   set(CPACK_DEBIAN_APP_DESCRIPTION "copy the tracks of an iPod to this computer
 Tracklift lists the tracks of an iPod mounted as a disk and copies the
 chosen ones to a folder of this computer, each file named after its title.

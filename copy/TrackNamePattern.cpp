@@ -1,5 +1,6 @@
 #include "TrackNamePattern.h"
 
+#include "Blanks.h"
 #include "CleanFileName.h"
 #include "FileNameFit.h"
 
@@ -112,70 +113,73 @@ bool TrackNamePattern::usesPlaylist() const
     return false;
 }
 
-std::filesystem::path TrackNamePattern::path(const TrackNameFields& fields, const std::u16string& extension) const
+std::u16string TrackNamePattern::fieldValue(const Part& part, const TrackNameFields& fields)
 {
     // Unknown years, tracks and discs are 0 and read as nothing; no stars or plays is a value.
-    const auto number = [](std::int32_t value, int width, bool zeroIsAValue = false) -> std::u16string {
+    const auto number = [&](std::int32_t value, bool zeroIsAValue = false) -> std::u16string {
         if (value < 0 || (value == 0 && !zeroIsAValue))
             return {};
         std::string digits = std::to_string(value);
-        if (static_cast<int>(digits.size()) < width)
-            digits.insert(0, static_cast<std::size_t>(width) - digits.size(), '0');
+        if (static_cast<int>(digits.size()) < part.width)
+            digits.insert(0, static_cast<std::size_t>(part.width) - digits.size(), '0');
         return std::u16string(digits.begin(), digits.end());
     };
-    const auto value = [&](const Part& part) -> std::u16string {
-        const std::string& name = part.text;
-        if (name == "title") return fields.title;
-        if (name == "artist") return fields.artist;
-        if (name == "album") return fields.album;
-        if (name == "genre") return fields.genre;
-        if (name == "composer") return fields.composer;
-        if (name == "type") return fields.type;
-        if (name == "playlist") return fields.playlist;
-        if (name == "year") return number(fields.year, part.width);
-        if (name == "id") return number(fields.id, part.width);
-        if (name == "track") return number(fields.track, part.width);
-        if (name == "disc") return number(fields.disc, part.width);
-        if (name == "rating") return number(fields.rating, part.width, true);
-        if (name == "plays") return number(fields.plays, part.width, true);
-        return number(fields.index, part.width);
-    };
+    const std::string& name = part.text;
+    if (name == "title") return fields.title;
+    if (name == "artist") return fields.artist;
+    if (name == "album") return fields.album;
+    if (name == "genre") return fields.genre;
+    if (name == "composer") return fields.composer;
+    if (name == "type") return fields.type;
+    if (name == "playlist") return fields.playlist;
+    if (name == "year") return number(fields.year);
+    if (name == "id") return number(fields.id);
+    if (name == "track") return number(fields.track);
+    if (name == "disc") return number(fields.disc);
+    if (name == "rating") return number(fields.rating, true);
+    if (name == "plays") return number(fields.plays, true);
+    return number(fields.index);
+}
 
+std::string TrackNamePattern::elementText(const std::vector<Part>& parts, const TrackNameFields& fields, bool last)
+{
+    // Each part's text; an empty field is "Unknown" in a folder and nothing in the file name.
+    std::vector<std::string> texts;
+    std::vector<bool> leftOut;
+    for (const Part& part : parts) {
+        std::string text = part.text;
+        bool empty = false;
+        if (part.isField) {
+            const std::u16string v = fieldValue(part, fields);
+            empty = v.empty();
+            text = empty ? (last ? std::string() : std::string("Unknown")) : sonarchive::toUtf8(CleanFileName(v));
+        }
+        texts.push_back(std::move(text));
+        leftOut.push_back(empty && last);
+    }
+    // In the file name a left-out field takes the separator before it, or, when
+    // it comes first, the one after it.
+    for (std::size_t k = 0; k < texts.size(); ++k) {
+        if (!leftOut[k])
+            continue;
+        if (k > 0 && !parts[k - 1].isField && isSeparatorOnly(texts[k - 1]))
+            texts[k - 1].clear();
+        else if (k + 1 < texts.size() && !parts[k + 1].isField && isSeparatorOnly(texts[k + 1]))
+            texts[k + 1].clear();
+    }
+    std::string element;
+    for (const std::string& text : texts)
+        element += text;
+    // What the separators leave at either end of the name.
+    return last ? sonarchive::trimmedBlanks(element) : element;
+}
+
+std::filesystem::path TrackNamePattern::path(const TrackNameFields& fields, const std::u16string& extension) const
+{
     std::filesystem::path result;
     for (std::size_t i = 0; i < m_elements.size(); ++i) {
         const bool last = i + 1 == m_elements.size();
-        // Each part's text; an empty field is "Unknown" in a folder and nothing in the file name.
-        std::vector<std::string> texts;
-        std::vector<bool> emptyField;
-        for (const Part& part : m_elements[i]) {
-            std::string text = part.text;
-            bool empty = false;
-            if (part.isField) {
-                const std::u16string v = value(part);
-                empty = v.empty();
-                text = empty ? (last ? std::string() : std::string("Unknown")) : sonarchive::toUtf8(CleanFileName(v));
-            }
-            texts.push_back(std::move(text));
-            emptyField.push_back(empty && last);
-        }
-        // In the file name a left-out field takes the separator before it, or, when
-        // it comes first, the one after it.
-        for (std::size_t k = 0; k < texts.size(); ++k) {
-            if (!emptyField[k])
-                continue;
-            if (k > 0 && !m_elements[i][k - 1].isField && isSeparatorOnly(texts[k - 1]))
-                texts[k - 1].clear();
-            else if (k + 1 < texts.size() && !m_elements[i][k + 1].isField && isSeparatorOnly(texts[k + 1]))
-                texts[k + 1].clear();
-        }
-        std::string element;
-        for (const std::string& text : texts)
-            element += text;
-        if (last) {
-            // What the separators leave at either end of the name.
-            const auto first = element.find_first_not_of(' ');
-            element = first == std::string::npos ? std::string() : element.substr(first, element.find_last_not_of(' ') - first + 1);
-        }
+        std::string element = elementText(m_elements[i], fields, last);
         // Nothing left, or "." and ".." (they would lead out of the destination folder).
         if (element.find_first_not_of('.') == std::string::npos)
             element = "iPodFile";

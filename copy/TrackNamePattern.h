@@ -50,6 +50,9 @@ private:
         std::string text;  // literal UTF-8 text, or the field's name
         int width = 0;     // a number field's zero-padded width
     };
+    static std::u16string fieldValue(const Part& part, const TrackNameFields& fields);
+    // One element of the path: its parts' texts, fields cleaned; the last one is the file name.
+    static std::string elementText(const std::vector<Part>& parts, const TrackNameFields& fields, bool last);
     std::vector<std::vector<Part>> m_elements;
 };
 

@@ -9,9 +9,10 @@
 namespace sonarchive {
 
 // The one error type inside the library: a code, plain words for the user, the
-// system's error number where there was one, and for a damaged database the
-// byte offset where decoding stopped. At the boundary it becomes the message
-// box the behaviour calls for and the object's last failure.
+// system's error number where there was one (a media failure's own number), and
+// the byte offset where it applies, such as where decoding a damaged database
+// stopped. At the boundary it becomes the message box the behaviour calls for
+// and the object's last failure.
 class Error : public std::runtime_error {
 public:
     Error(FailureCode code, const std::string& message, int number = 0, std::int64_t offset = -1)

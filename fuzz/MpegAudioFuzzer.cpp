@@ -1,4 +1,4 @@
-#include <MediaError.h>
+#include <Error.h>
 #include <MpegAudio.h>
 
 #include <cstddef>
@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     MpegInfo info;
     try {
         AnalyseMpegAudio(source, info);
-    } catch (const MediaError&) {
+    } catch (const Error&) {
         // A division by zero or an out-of-range value is a reported error, not a crash.
     }
     return 0;

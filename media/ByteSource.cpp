@@ -55,7 +55,7 @@ std::string FileSource::read(std::int64_t pos, std::int64_t count) const
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            throw MediaError::fromErrno(errno);
+            throw mediaerror::fromErrno(errno);
         }
         if (n == 0)
             break;  // the file shrank meanwhile

@@ -15,7 +15,7 @@ public:
     virtual ~ByteSource() = default;
     virtual std::int64_t size() const = 0;
     // Up to `count` bytes from `pos`; fewer (or none) where the data ends.
-    // Throws MediaError when the medium fails to deliver bytes that exist.
+    // Throws an Io Error when the medium fails to deliver bytes that exist.
     virtual std::string read(std::int64_t pos, std::int64_t count) const = 0;
 
     // Exactly `count` bytes from `pos`, the missing tail filled with zeros.

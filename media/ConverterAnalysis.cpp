@@ -3,6 +3,7 @@
 #include "AsciiCase.h"
 #include "MediaError.h"
 #include "MediaFormat.h"
+#include "Blanks.h"
 #include "PipeRunner.h"
 
 #include <sonarchive/ByteText.h>
@@ -13,8 +14,9 @@
 #include <fstream>
 #include <iterator>
 #include <limits>
-#include <sstream>
+#include <optional>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include <sys/stat.h>
@@ -26,9 +28,21 @@ namespace sonarchive {
 
 namespace {
 
-// The last duration parsed, in seconds; it outlives each analysis, so a duration
-// line without "," keeps the value of an earlier line or an earlier analysis.
-float g_keptDuration = 0;
+using ErrorSink = std::function<void(const std::u16string&)>;
+constexpr auto npos = std::u16string_view::npos;
+
+// One step of an analysis: a run-time failure in it is shown, and the analysis
+// carries on with its next step.
+template <typename Step>
+void attempt(const ErrorSink& showError, Step&& step)
+{
+    try {
+        step();
+    } catch (const std::exception& e) {
+        if (showError)
+            showError(converterErrorText(asMediaError(e)));
+    }
+}
 
 std::vector<std::u16string_view> splitAt(std::u16string_view text, std::u16string_view separator)
 {
@@ -36,36 +50,36 @@ std::vector<std::u16string_view> splitAt(std::u16string_view text, std::u16strin
     std::size_t from = 0;
     while (true) {
         const auto at = text.find(separator, from);
-        parts.push_back(text.substr(from, at == std::u16string_view::npos ? std::u16string_view::npos : at - from));
-        if (at == std::u16string_view::npos)
+        parts.push_back(text.substr(from, at == npos ? npos : at - from));
+        if (at == npos)
             return parts;
         from = at + separator.size();
     }
 }
 
 // Whole number with optional blanks around it and an optional sign.
-std::int32_t wholeNumber(std::u16string_view text)
+std::int32_t wholeNumber(std::u16string_view number)
 {
-    const auto first = text.find_first_not_of(u' ');
-    if (first == std::u16string_view::npos)
-        throw MediaError::typeMismatch();
-    text = text.substr(first, text.find_last_not_of(u' ') - first + 1);
+    const std::u16string digits = trimmedBlanks(number);
+    std::u16string_view text = digits;
+    if (text.empty())
+        throw mediaerror::typeMismatch();
     bool negative = false;
     if (text.front() == u'-' || text.front() == u'+') {
         negative = text.front() == u'-';
         text.remove_prefix(1);
     }
     if (text.empty() || !std::all_of(text.begin(), text.end(), [](char16_t c) { return c >= u'0' && c <= u'9'; }))
-        throw MediaError::typeMismatch();
+        throw mediaerror::typeMismatch();
     std::int64_t value = 0;
     for (char16_t c : text) {
         value = value * 10 + (c - u'0');
         if (value > std::int64_t(std::numeric_limits<std::int32_t>::max()) + 1)
-            throw MediaError::overflow();
+            throw mediaerror::overflow();
     }
     value = negative ? -value : value;
     if (value > std::numeric_limits<std::int32_t>::max())
-        throw MediaError::overflow();
+        throw mediaerror::overflow();
     return static_cast<std::int32_t>(value);
 }
 
@@ -73,7 +87,7 @@ std::int32_t wholeNumber(std::u16string_view text)
 std::u16string_view dropLast(std::u16string_view text, std::size_t count)
 {
     if (text.size() < count)
-        throw MediaError::invalidCall();
+        throw mediaerror::invalidCall();
     return text.substr(0, text.size() - count);
 }
 
@@ -88,7 +102,7 @@ std::int32_t roundedMilliseconds(float seconds)
 {
     const double value = std::nearbyint(static_cast<double>(seconds) * 1000.0);
     if (!(value >= std::numeric_limits<std::int32_t>::min() && value <= std::numeric_limits<std::int32_t>::max()))
-        throw MediaError::overflow();
+        throw mediaerror::overflow();
     return static_cast<std::int32_t>(value);
 }
 
@@ -109,24 +123,188 @@ std::vector<std::string_view> captureLines(std::string_view capture)
     return lines;
 }
 
+std::string wholeFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 bool isExecutableFile(const fs::path& path)
 {
     std::error_code ec;
     return fs::is_regular_file(path, ec) && ::access(path.c_str(), X_OK) == 0;
 }
 
-}  // namespace
+// Where a line stands in the converter's report. The container's metadata block
+// is "  Metadata:" right below "Input #0", its entries indented by four blanks,
+// a continued value by a blank key.
+enum class Block { BeforeInput, Header, Metadata, Rest };
 
-std::u16string converterErrorText(const MediaError& error)
+// What one pass over a capture carries from line to line.
+struct CaptureReading {
+    ConverterInfo& info;
+    const ErrorSink& showError;
+    std::optional<std::int32_t> audioRate;  // of the last audio stream read
+    std::int32_t lastBitrate = 0;           // the last one parsed in this capture
+    Block block = Block::BeforeInput;
+    std::u16string* lastTag = nullptr;      // the entry a continued value belongs to
+};
+
+bool isFailureLine(std::u16string_view line)
 {
-    return u"Error occured while parsing media file\r\n" + fromUtf8(std::to_string(error.number())) + u":" +
-           fromUtf8(error.description());
+    // Today's converter says "Invalid data found when processing input" where
+    // older ones said "Unknown format".
+    return line.find(u"could not find codec parameters") != npos || line.find(u"Unknown format") != npos ||
+           line.find(u"Invalid data found when processing input") != npos;
 }
 
-float ParseClockText(std::u16string_view text)
+// The container's tag a metadata key (upper-cased) fills; null for any other key.
+std::u16string* containerTag(ContainerTags& tags, std::u16string_view key)
 {
-    const auto first = text.find_first_not_of(u' ');
-    text = first == std::u16string_view::npos ? std::u16string_view() : text.substr(first);
+    static constexpr std::pair<std::u16string_view, std::u16string ContainerTags::*> kKeys[] = {
+        {u"TITLE", &ContainerTags::title},     {u"ARTIST", &ContainerTags::artist},    {u"ALBUM", &ContainerTags::album},
+        {u"GENRE", &ContainerTags::genre},     {u"DATE", &ContainerTags::date},        {u"COMMENT", &ContainerTags::comment},
+        {u"COMPOSER", &ContainerTags::composer}, {u"TRACK", &ContainerTags::track},    {u"DISC", &ContainerTags::disc}};
+    for (const auto& [name, field] : kKeys)
+        if (key == name)
+            return &(tags.*field);
+    return nullptr;
+}
+
+// "    title           : Song": the first value of a known key is kept; a blank
+// key continues the value before it on a new line.
+void readMetadataEntry(CaptureReading& r, std::u16string_view line)
+{
+    const auto colon = line.find(u':');
+    if (colon == npos)
+        return;
+    const std::u16string key = upperAscii(trimmedBlanks(line.substr(4, colon - 4)));
+    const std::u16string_view value = line.substr(std::min(line.size(), colon + 2));
+    if (key.empty() && r.lastTag) {
+        (*r.lastTag += u"\r\n") += value;
+        return;
+    }
+    r.lastTag = nullptr;
+    if (std::u16string* field = containerTag(r.info.tags, key); field && field->empty()) {
+        *field = value;
+        r.lastTag = field;
+    }
+}
+
+// The container's name and its metadata block; true when the line was one of theirs.
+bool readContainer(CaptureReading& r, std::u16string_view line)
+{
+    if (r.block == Block::BeforeInput && line.starts_with(u"Input #0, ")) {
+        const std::u16string_view rest = line.substr(10);
+        r.info.formats = toUtf8(rest.substr(0, rest.find(u", from ")));
+        r.block = Block::Header;
+        return true;
+    }
+    if (r.block == Block::Header && line == u"  Metadata:") {
+        r.block = Block::Metadata;
+        return true;
+    }
+    if (r.block == Block::Metadata) {
+        if (line.starts_with(u"    ")) {
+            readMetadataEntry(r, line);
+            return true;
+        }
+        r.block = Block::Rest;
+    }
+    if (line.starts_with(u"  Duration: ") || line.starts_with(u"  Stream #"))
+        r.block = Block::Rest;
+    return false;
+}
+
+// An audio stream's codec and sample rate ("aac (LC), 44100 Hz, ..."); a video
+// stream's codec, unless it is a cover picture (which makes no film).
+void readStream(CaptureReading& r, std::u16string_view line)
+{
+    if (const auto audio = line.find(u"Audio: "); audio != npos) {
+        attempt(r.showError, [&] {
+            const auto parts = splitAt(line.substr(audio + 7), u", ");
+            r.info.audioCodec = codecName(parts[0]);
+            if (parts.size() < 2)
+                throw mediaerror::subscriptOutOfRange();
+            r.audioRate = wholeNumber(dropLast(parts[1], 3));  // "44100 Hz"
+        });
+    } else if (const auto video = line.find(u"Video: "); video != npos) {
+        if (line.find(u"(attached pic)") == npos) {
+            r.info.videoCodec = codecName(splitAt(line.substr(video + 7), u", ")[0]);
+            r.info.hasVideo = true;
+        }
+    }
+}
+
+// "  Duration: 00:03:25.45, start: ...": the length. False when the duration is
+// 0, which fails the analysis.
+bool readDuration(CaptureReading& r, std::u16string_view line)
+{
+    attempt(r.showError, [&] {
+        if (const auto comma = line.find(u','); comma != npos)
+            r.info.durationSeconds = ParseClockText(line.substr(12, comma >= 12 ? comma - 12 : 0));
+        r.info.lengthMs = roundedMilliseconds(r.info.durationSeconds);
+    });
+    return r.info.durationSeconds != 0;
+}
+
+// "bitrate: 1411 kb/s", the word in any letter case: the value ends 3 characters
+// before "/s"; a line without "/s" gives the last value parsed.
+void readBitrate(CaptureReading& r, std::u16string_view line)
+{
+    const auto at = upperAscii(std::u16string(line)).find(u"BITRATE: ");
+    if (at == npos)
+        return;
+    attempt(r.showError, [&] {
+        const auto from = at + 9;
+        if (const auto unit = line.find(u"/s", from); unit != npos)
+            r.lastBitrate = wholeNumber(dropLast(line.substr(from, unit - from), 3));
+        r.info.bitrateKbps = r.lastBitrate;
+    });
+}
+
+// False when the line ends the analysis as failed.
+bool readLine(CaptureReading& r, std::u16string_view line)
+{
+    if (isFailureLine(line))
+        return false;
+    if ((!line.empty() && line.front() == u'[') || readContainer(r, line))
+        return true;  // '[': the converter's log lines
+    readStream(r, line);
+    if (line.starts_with(u"  Duration: ") && !readDuration(r, line))
+        return false;
+    readBitrate(r, line);
+    return true;
+}
+
+// Why the device can't play what the capture describes; empty when it can.
+std::string unplayableContent(const ConverterInfo& info)
+{
+    if (std::string container = unplayableConverterFormat(info.formats); !container.empty())
+        return container;
+    if (info.hasVideo) {
+        const std::u16string video = upperAscii(info.videoCodec);
+        if ((video == u"H264" || video == u"MPEG4") && containsAsciiNoCase(info.audioCodec, u"aac"))
+            return {};
+        return toUtf8(info.videoCodec) + " video" +
+               (info.audioCodec.empty() ? std::string() : " with " + toUtf8(info.audioCodec) + " audio");
+    }
+    if (!info.audioCodec.empty())
+        return unplayableAudioCodec(info.audioCodec);
+    return "no audio or video stream";
+}
+
+}  // namespace
+
+std::u16string converterErrorText(const Error& error)
+{
+    return u"Error occured while parsing media file\r\n" + numberedText(error);
+}
+
+float ParseClockText(std::u16string_view clock)
+{
+    const std::u16string trimmedClock = trimmedBlanks(clock);
+    const std::u16string_view text = trimmedClock;
     if (text.substr(0, 3) == u"N/A")
         return 0;
     const auto field = [&](std::size_t from, std::size_t count) {
@@ -149,7 +327,7 @@ std::uint64_t FileSize64(const fs::path& path)
 {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0)
-        throw MediaError::fromErrno(errno);
+        throw mediaerror::fromErrno(errno);
     return static_cast<std::uint64_t>(st.st_size);
 }
 
@@ -188,182 +366,43 @@ fs::path captureFileFor(const fs::path& libraryFolder)
     return cache / name;
 }
 
-bool analyseConverterCapture(std::string_view capture, std::u16string_view extension, ConverterInfo& info,
-                             const std::function<void(const std::u16string&)>& showError)
+bool analyseConverterCapture(std::string_view capture, ConverterInfo& info, const ErrorSink& showError)
 {
-    const auto attempt = [&](auto&& step) {
-        try {
-            step();
-        } catch (const std::exception& e) {
-            if (showError)
-                showError(converterErrorText(toMediaError(e)));
-        }
-    };
-
-    std::vector<std::int32_t> audioRates;
-    std::int32_t lastBitrate = 0;
-    bool failed = false;
-    // The container's metadata block: "  Metadata:" right below "Input #0", its
-    // entries indented by four blanks, a continued value by a blank key.
-    enum class Block { BeforeInput, Header, Metadata, Rest } block = Block::BeforeInput;
-    std::u16string* lastTag = nullptr;
-    for (std::string_view bytes : captureLines(capture)) {
-        const std::u16string line = fromUtf8(bytes);
-        // Today's converter says "Invalid data found when processing input" where
-        // older ones said "Unknown format".
-        if (line.find(u"could not find codec parameters") != std::u16string::npos ||
-            line.find(u"Unknown format") != std::u16string::npos ||
-            line.find(u"Invalid data found when processing input") != std::u16string::npos) {
-            failed = true;
-            break;
-        }
-        if (!line.empty() && line.front() == u'[')
-            continue;  // the converter's log lines
-
-        if (block == Block::BeforeInput && line.starts_with(u"Input #0, ")) {
-            const std::u16string_view rest = std::u16string_view(line).substr(10);
-            info.formats = toUtf8(rest.substr(0, rest.find(u", from ")));
-            block = Block::Header;
-            continue;
-        }
-        if (block == Block::Header && line == u"  Metadata:") {
-            block = Block::Metadata;
-            continue;
-        }
-        if (block == Block::Metadata) {
-            if (line.starts_with(u"    ")) {
-                const auto colon = line.find(u':');
-                if (colon != std::u16string::npos) {
-                    const std::u16string key = upperAscii(line.substr(4, colon - 4));
-                    std::u16string value(std::u16string_view(line).substr(std::min(line.size(), colon + 2)));
-                    const std::u16string trimmedKey = key.substr(0, key.find_last_not_of(u' ') + 1);
-                    if (trimmedKey.empty() && lastTag) {
-                        *lastTag += u"\r\n" + value;
-                        continue;
-                    }
-                    ContainerTags& t = info.tags;
-                    const std::pair<std::u16string_view, std::u16string*> known[] = {
-                        {u"TITLE", &t.title},     {u"ARTIST", &t.artist}, {u"ALBUM", &t.album},
-                        {u"GENRE", &t.genre},     {u"DATE", &t.date},     {u"COMMENT", &t.comment},
-                        {u"COMPOSER", &t.composer}, {u"TRACK", &t.track}, {u"DISC", &t.disc}};
-                    lastTag = nullptr;
-                    for (const auto& [name, field] : known)
-                        if (trimmedKey == name && field->empty()) {
-                            *field = value;
-                            lastTag = field;
-                        }
-                }
-                continue;
-            }
-            block = Block::Rest;
-        }
-        if (line.starts_with(u"  Duration: ") || line.starts_with(u"  Stream #"))
-            block = Block::Rest;
-
-        if (const auto audio = line.find(u"Audio: "); audio != std::u16string::npos) {
-            attempt([&] {
-                const auto parts = splitAt(std::u16string_view(line).substr(audio + 7), u", ");
-                info.audioCodec = codecName(parts[0]);
-                if (parts.size() < 2)
-                    throw MediaError::subscriptOutOfRange();
-                audioRates.push_back(wholeNumber(dropLast(parts[1], 3)));  // "44100 Hz"
-            });
-        } else if (const auto video = line.find(u"Video: "); video != std::u16string::npos) {
-            // A cover picture is shown as a video stream; it makes no film.
-            if (line.find(u"(attached pic)") == std::u16string::npos) {
-                const auto parts = splitAt(std::u16string_view(line).substr(video + 7), u", ");
-                info.videoCodec = codecName(parts[0]);
-                info.hasVideo = true;
-            }
-        }
-
-        if (line.starts_with(u"  Duration: ")) {
-            attempt([&] {
-                if (const auto comma = line.find(u','); comma != std::u16string::npos)
-                    g_keptDuration = ParseClockText(std::u16string_view(line).substr(12, comma >= 12 ? comma - 12 : 0));
-                info.lengthMs = roundedMilliseconds(g_keptDuration);
-            });
-            if (g_keptDuration == 0) {
-                failed = true;
-                break;
-            }
-        }
-
-        if (const auto at = upperAscii(line).find(u"BITRATE: "); at != std::u16string::npos) {
-            attempt([&] {
-                const auto from = at + 9;
-                if (const auto unit = line.find(u"/s", from); unit != std::u16string::npos) {
-                    // "1411 kb/s": the value ends 3 characters before "/s".
-                    lastBitrate = wholeNumber(dropLast(std::u16string_view(line).substr(from, unit - from), 3));
-                }
-                info.bitrateKbps = lastBitrate;
-            });
-        }
-    }
-    if (failed)
-        return false;
-
-    if (!audioRates.empty())
-        info.sampleRateHz = audioRates.back();
-    (void)extension;  // what the device plays is told by the content, whatever the name says
-    if (const std::string container = unplayableConverterFormat(info.formats); !container.empty()) {
-        info.unplayable = container;
-    } else if (info.hasVideo) {
-        const std::u16string video = upperAscii(info.videoCodec);
-        if (!((video == u"H264" || video == u"MPEG4") && containsAsciiNoCase(info.audioCodec, u"aac")))
-            info.unplayable = toUtf8(info.videoCodec) + " video" +
-                              (info.audioCodec.empty() ? std::string() : " with " + toUtf8(info.audioCodec) + " audio");
-    } else if (!info.audioCodec.empty()) {
-        info.unplayable = unplayableAudioCodec(info.audioCodec);
-    } else {
-        info.unplayable = "no audio or video stream";
-    }
+    CaptureReading reading{info, showError};
+    for (std::string_view bytes : captureLines(capture))
+        if (!readLine(reading, fromUtf8(bytes)))
+            return false;
+    if (reading.audioRate)
+        info.sampleRateHz = *reading.audioRate;
+    info.unplayable = unplayableContent(info);
     info.isSupported = info.unplayable.empty();
     return true;
 }
 
 bool AnalyseWithConverter(const fs::path& file, ConverterInfo& info, const ConverterSetup& setup)
 {
-    const auto attempt = [&](auto&& step) {
-        try {
-            step();
-        } catch (const std::exception& e) {
-            if (setup.showError)
-                setup.showError(converterErrorText(toMediaError(e)));
-        }
-    };
-
-    const std::string name = file.filename().string();
-    const auto dot = name.rfind('.');
-    const std::u16string extension = upperAscii(dot == std::string::npos ? std::u16string() : fromUtf8(name.substr(dot + 1)));
-
     // No shell: the file name goes to the converter as one argument whatever it holds.
     const std::vector<std::string> arguments{setup.converter.string(), "-i", file.string(), "-analyzeduration", "30000"};
     const std::string commandLine = setup.converter.string() + " -i \"" + file.string() + "\" -analyzeduration 30000";
     DeleteIfExists(setup.captureFile);  // never read an earlier run's output
     bool completed = true;
-    attempt([&] { completed = RunPiped(commandLine, arguments, setup.captureFile, {}, setup.pumpMessages, setup.timeout); });
+    attempt(setup.showError,
+            [&] { completed = RunPiped(commandLine, arguments, setup.captureFile, {}, setup.pumpMessages, setup.timeout); });
     if (!completed) {
         DeleteIfExists(setup.captureFile);  // a converter that hung: analysed nothing
         return false;
     }
-
-    std::string capture;
-    {
-        std::ifstream in(setup.captureFile, std::ios::binary);
-        capture.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
+    const std::string capture = wholeFile(setup.captureFile);
     if (capture.empty())
         return false;
-
-    if (!analyseConverterCapture(capture, extension, info, setup.showError)) {
+    if (!analyseConverterCapture(capture, info, setup.showError)) {
         DeleteIfExists(setup.captureFile);
         return false;
     }
-    attempt([&] {
+    attempt(setup.showError, [&] {
         const std::uint64_t size = FileSize64(file);
         if (size > std::numeric_limits<std::uint32_t>::max())
-            throw MediaError::fileTooLarge(size);
+            throw mediaerror::fileTooLarge(size);
         info.fileSize = static_cast<std::uint32_t>(size);
     });
     DeleteIfExists(setup.captureFile);

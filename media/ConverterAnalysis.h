@@ -9,7 +9,7 @@
 
 namespace sonarchive {
 
-class MediaError;
+class Error;
 
 // The container's own descriptive texts, from the metadata block the converter
 // prints for the whole file (not those of its streams); empty where it has none.
@@ -23,6 +23,9 @@ struct ConverterInfo {
     std::u16string audioCodec;
     std::u16string videoCodec;   // of a real video stream; a cover picture is none
     std::int32_t lengthMs = 0;
+    // The last duration parsed, in seconds: a duration line without "," keeps it
+    // and gives the length from it; 0 (none yet) makes the analysis fail.
+    float durationSeconds = 0;
     std::int32_t bitrateKbps = 0;
     std::int32_t sampleRateHz = 0;
     bool isSupported = false;
@@ -51,24 +54,24 @@ struct ConverterSetup {
 bool AnalyseWithConverter(const std::filesystem::path& file, ConverterInfo& info, const ConverterSetup& setup);
 
 // Steps on the captured text alone: the line parse, the sample rate of the last
-// audio stream and whether the device plays the content: a real video stream
-// must be H.264 or MPEG-4 with AAC audio, audio alone AAC, Apple Lossless or
-// MP3, in a container the device reads. True unless a failure token or a zero
-// duration was met. `extension` (upper-cased) is kept for callers that name it.
-bool analyseConverterCapture(std::string_view capture, std::u16string_view extension, ConverterInfo& info,
+// audio stream and whether the device plays the content, whatever the file's
+// name: a real video stream must be H.264 or MPEG-4 with AAC audio, audio alone
+// AAC, Apple Lossless or MP3, in a container the device reads. True unless a
+// failure token or a zero duration was met.
+bool analyseConverterCapture(std::string_view capture, ConverterInfo& info,
                              const std::function<void(const std::u16string&)>& showError);
 
 // "hh:mm:ss.t..." -> seconds; "N/A" gives 0. Hundredths and beyond are ignored.
-// Throws MediaError (type mismatch) for text that is not a clock reading.
+// Throws a media Error (type mismatch) for text that is not a clock reading.
 float ParseClockText(std::u16string_view text);
 
 void DeleteIfExists(const std::filesystem::path& path);
 
-// The size from the file's directory entry. Throws MediaError when there is none.
+// The size from the file's directory entry. Throws an Io Error when there is none.
 std::uint64_t FileSize64(const std::filesystem::path& path);
 
 // "Error occured while parsing media file", a line break, "<number>:<description>".
-std::u16string converterErrorText(const MediaError& error);
+std::u16string converterErrorText(const Error& error);
 
 // The converter beside the library (in `libraryFolder`), else the one on PATH;
 // when there is none, the path beside the library (starting it then fails).

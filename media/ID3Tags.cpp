@@ -1,5 +1,7 @@
 #include "ID3Tags.h"
 
+#include "Blanks.h"
+
 #include <sonarchive/ByteText.h>
 
 #include <algorithm>
@@ -88,13 +90,8 @@ std::u16string latin1(std::string_view bytes)
 // An ID3v1 field: cut at its first zero byte, blanks stripped from both ends.
 std::u16string fixedField(std::string_view block, std::size_t from, std::size_t count)
 {
-    std::string_view bytes = block.substr(from, count);
-    bytes = bytes.substr(0, bytes.find('\0'));
-    const auto first = bytes.find_first_not_of(' ');
-    if (first == std::string_view::npos)
-        return {};
-    bytes = bytes.substr(first, bytes.find_last_not_of(' ') - first + 1);
-    return withLineBreaks(latin1(bytes));
+    const std::string_view bytes = block.substr(from, count);
+    return withLineBreaks(latin1(trimmedBlanks(bytes.substr(0, bytes.find('\0')))));
 }
 
 // Where the comment text starts: after the description and its terminator.
@@ -286,61 +283,123 @@ bool ReadID3v1(const std::filesystem::path& path, TagFields& fields)
     return source && ReadID3v1(*source, fields);
 }
 
-std::int64_t ParseID3v2Tag(const ByteSource& source, std::int64_t position, TagFields& fields)
-{
-    const std::string header = source.readPadded(position, 10);
-    const int version = static_cast<std::uint8_t>(header[3]);
-    if (version < 2 || version > 4)
-        return -1;
-    const int flags = static_cast<std::uint8_t>(header[5]);
-    std::int64_t size = ReadTagInteger(std::string_view(header).substr(6, 4), true);
-    const bool unsync = (flags & 0x80) != 0;
-    const bool extended = (flags & 0x40) != 0 && version >= 3;
-    std::int64_t footerLength = 0;
-    if (version == 4 && (flags & 0x10) != 0) {
-        size += 10;
-        footerLength = 10;
-    }
+namespace {
 
-    // What exists of the tag; a tag that claims more than the file holds is read
-    // as far as the file goes.
-    std::string tag = source.read(position + 10, size);
-    if (version <= 3 && unsync) {
+// The 10-byte header of an ID3v2 tag.
+struct TagHeader {
+    int version = 0;             // the major version: 2, 3 or 4
+    bool unsync = false;         // unsynchronised as a whole
+    bool extended = false;       // an extended header precedes the frames (versions 3 and 4)
+    std::int64_t size = 0;       // the bytes after the header, a footer included
+    std::int64_t footerLength = 0;
+};
+
+// False for a major version other than 2, 3 or 4.
+bool readTagHeader(std::string_view bytes, TagHeader& header)
+{
+    header.version = byteAt(bytes, 3);
+    if (header.version < 2 || header.version > 4)
+        return false;
+    const int flags = byteAt(bytes, 5);
+    header.size = ReadTagInteger(bytes.substr(6, 4), true);
+    header.unsync = (flags & 0x80) != 0;
+    header.extended = (flags & 0x40) != 0 && header.version >= 3;
+    if (header.version == 4 && (flags & 0x10) != 0) {
+        header.size += 10;
+        header.footerLength = 10;
+    }
+    return true;
+}
+
+// What exists of the tag after its header: a tag that claims more than the file
+// holds is read as far as the file goes. Versions 2 and 3 are unsynchronised as
+// a whole, and the size shrinks by the bytes that removes.
+std::string readTagBody(const ByteSource& source, std::int64_t position, TagHeader& header)
+{
+    std::string tag = source.read(position + 10, header.size);
+    if (header.version <= 3 && header.unsync) {
         const std::size_t removed = RemoveUnsync(tag);
         tag.resize(tag.size() - removed);
-        size -= static_cast<std::int64_t>(removed);
+        header.size -= static_cast<std::int64_t>(removed);
     }
+    return tag;
+}
+
+// Where the frames start, after any extended header; `update` is set when that
+// header marks the tag as adding to the fields of an earlier one.
+std::int64_t framesStart(std::string_view tag, const TagHeader& header, bool& update)
+{
+    update = false;
+    if (!header.extended)
+        return 0;
+    if (header.version == 3)
+        return static_cast<std::int64_t>(plainInteger(tag, 0)) + 4;
+    update = (byteAt(tag, 5) & 0x40) != 0;
+    return ReadTagInteger(slice(tag, 0, 4), true);
+}
+
+// Version 2.2: a 3-letter id and a 3-byte length per frame.
+void readFrames22(std::string_view tag, TagFields& fields)
+{
     const auto available = static_cast<std::int64_t>(tag.size());
-
-    std::int64_t p = 0;
-    bool update = false;
-    if (extended) {
-        if (version == 3) {
-            p = static_cast<std::int64_t>(plainInteger(tag, 0)) + 4;
-        } else {
-            p = ReadTagInteger(slice(tag, 0, 4), true);
-            update = (byteAt(tag, 5) & 0x40) != 0;
-        }
+    for (std::int64_t p = 0; p <= available - 6;) {
+        const std::string_view id = slice(tag, p, 3);
+        const std::int64_t length = byteAt(tag, p + 3) << 16 | byteAt(tag, p + 4) << 8 | byteAt(tag, p + 5);
+        p += 6;
+        if (id == std::string_view("\0\0\0", 3) || p + length > available)
+            return;  // padding, or a frame running past the tag
+        if (keptFrame(id))
+            storeFrame(id, DecodeFrameText(slice(tag, p, length), id), fields);
+        p += length;
     }
-    if (!update)
-        ClearTagFields(fields);
+}
 
-    std::int64_t result = -1;
-    if (version == 2) {
-        while (p <= available - 6) {
-            const std::string_view id = slice(tag, p, 3);
-            const std::int64_t length = byteAt(tag, p + 3) << 16 | byteAt(tag, p + 4) << 8 | byteAt(tag, p + 5);
-            p += 6;
-            if (id == std::string_view("\0\0\0", 3) || p + length > available)
-                break;  // padding, or a frame running past the tag
-            if (keptFrame(id))
-                storeFrame(id, DecodeFrameText(slice(tag, p, length), id), fields);
-            p += length;
-        }
-        return result;
+// The length of a 2.3/2.4 frame whose content starts at `p`, or -1 when it runs
+// past `end`. Some writers put plain lengths into 2.4 tags: when the syncsafe
+// reading does not land on a further frame id, the length is read plainly.
+std::int64_t frameLength(std::string_view tag, std::int64_t p, std::int64_t end, std::string_view lengthBytes, int version)
+{
+    std::int64_t length = ReadTagInteger(lengthBytes, version == 4);
+    if (p + length > end)
+        return -1;
+    if (p + length <= end - 4 && !IsFrameId(slice(tag, p + length, 4))) {
+        length = ReadTagInteger(lengthBytes, false);
+        if (p + length > end)
+            return -1;
     }
+    return length;
+}
 
-    const std::int64_t end = available - footerLength;
+// A 2.3/2.4 frame's text by its format flags: empty when it is compressed or
+// encrypted; a group id and a data length indicator come before the content.
+std::u16string frameText(std::string_view frame, std::string_view id, int formatFlags, const TagHeader& header)
+{
+    std::int64_t prefix = 0;
+    bool skipped = false;
+    if (header.version == 3) {
+        skipped = (formatFlags & 0xC0) != 0;          // compressed or encrypted
+        prefix += (formatFlags & 0x20) != 0 ? 1 : 0;  // group id
+    } else {
+        prefix += (formatFlags & 0x40) != 0 ? 1 : 0;  // group id
+        skipped = (formatFlags & 0x0C) != 0;
+        prefix += (formatFlags & 0x01) != 0 ? 4 : 0;  // data length indicator
+    }
+    if (skipped)
+        return {};
+    std::string bytes(frame);
+    std::size_t removed = 0;
+    if (header.version == 4 && ((formatFlags & 0x02) != 0 || header.unsync))
+        removed = RemoveUnsync(bytes);
+    const std::int64_t contentLength = static_cast<std::int64_t>(frame.size()) - prefix - static_cast<std::int64_t>(removed);
+    return DecodeFrameText(slice(bytes, prefix, contentLength), id);
+}
+
+// Versions 2.3 and 2.4: a 4-letter id, a 4-byte length and 2 flag bytes per
+// frame. Returns the offset the last "SEEK" frame gives, or -1.
+std::int64_t readFrames23(std::string_view tag, std::int64_t p, const TagHeader& header, TagFields& fields)
+{
+    std::int64_t seek = -1;
+    const std::int64_t end = static_cast<std::int64_t>(tag.size()) - header.footerLength;
     while (p <= end - 10) {
         const std::string_view id = slice(tag, p, 4);
         const std::string_view lengthBytes = slice(tag, p + 4, 4);
@@ -348,43 +407,37 @@ std::int64_t ParseID3v2Tag(const ByteSource& source, std::int64_t position, TagF
         p += 10;
         if (id == std::string_view("\0\0\0\0", 4))
             break;  // padding
-        std::int64_t length = ReadTagInteger(lengthBytes, version == 4);
-        if (p + length > end)
+        const std::int64_t length = frameLength(tag, p, end, lengthBytes, header.version);
+        if (length < 0)
             break;
-        // Some writers put plain lengths into 2.4 tags: when the syncsafe reading
-        // does not land on a further frame id, read the length plainly.
-        if (p + length <= end - 4 && !IsFrameId(slice(tag, p + length, 4))) {
-            length = ReadTagInteger(lengthBytes, false);
-            if (p + length > end)
-                break;
-        }
         if (keptFrame(id)) {
-            std::int64_t prefix = 0;
-            bool skipped = false;
-            if (version == 3) {
-                skipped = (formatFlags & 0xC0) != 0;  // compressed or encrypted
-                prefix += (formatFlags & 0x20) != 0 ? 1 : 0;  // group id
-            } else {
-                prefix += (formatFlags & 0x40) != 0 ? 1 : 0;  // group id
-                skipped = (formatFlags & 0x0C) != 0;
-                prefix += (formatFlags & 0x01) != 0 ? 4 : 0;  // data length indicator
-            }
-            std::u16string text;
-            if (!skipped) {
-                std::string frame(slice(tag, p, length));
-                std::size_t removed = 0;
-                if (version == 4 && ((formatFlags & 0x02) != 0 || unsync))
-                    removed = RemoveUnsync(frame);
-                const std::int64_t contentLength = length - prefix - static_cast<std::int64_t>(removed);
-                text = DecodeFrameText(slice(frame, prefix, contentLength), id);
-            }
-            const std::int64_t seek = storeFrame(id, text, fields);
-            if (seek >= 0)
-                result = position + 10 + size + seek;
+            if (const std::int64_t offset = storeFrame(id, frameText(slice(tag, p, length), id, formatFlags, header), fields);
+                offset >= 0)
+                seek = offset;
         }
         p += length;
     }
-    return result;
+    return seek;
+}
+
+}  // namespace
+
+std::int64_t ParseID3v2Tag(const ByteSource& source, std::int64_t position, TagFields& fields)
+{
+    TagHeader header;
+    if (!readTagHeader(source.readPadded(position, 10), header))
+        return -1;
+    const std::string tag = readTagBody(source, position, header);
+    bool update = false;
+    const std::int64_t start = framesStart(tag, header, update);
+    if (!update)
+        ClearTagFields(fields);
+    if (header.version == 2) {
+        readFrames22(tag, fields);
+        return -1;
+    }
+    const std::int64_t seek = readFrames23(tag, start, header, fields);
+    return seek >= 0 ? position + 10 + header.size + seek : -1;
 }
 
 bool ReadID3v2(const ByteSource& source, TagFields& fields)

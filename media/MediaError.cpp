@@ -1,31 +1,88 @@
 #include "MediaError.h"
 
+#include <sonarchive/ByteText.h>
+
 #include <cstring>
 #include <new>
 
 namespace sonarchive {
 
-MediaError MediaError::fromErrno(int code)
+namespace mediaerror {
+
+namespace {
+
+Error media(int number, const std::string& description, std::int64_t offset = -1)
 {
-    return MediaError(code, std::strerror(code));
+    return Error(FailureCode::Media, description, number, offset);
 }
 
-MediaError MediaError::fileTooLarge(std::uint64_t bytes)
+}  // namespace
+
+Error invalidCall()
 {
-    std::string digits = std::to_string(bytes);
-    for (std::ptrdiff_t i = static_cast<std::ptrdiff_t>(digits.size()) - 3; i > 0; i -= 3)
-        digits.insert(static_cast<std::size_t>(i), 1, ',');
-    return MediaError(kOverflow, "Overflow: the file is " + digits +
-                                     " bytes, and the iPod's database holds only files smaller than 4 GiB (4,294,967,296 bytes)");
+    return media(kInvalidCall, "Invalid procedure call or argument");
 }
 
-MediaError toMediaError(const std::exception& e)
+Error overflow(std::int64_t offset)
 {
-    if (const auto* media = dynamic_cast<const MediaError*>(&e))
-        return *media;
+    return Error(FailureCode::TooLarge, "Overflow", kOverflow, offset);
+}
+
+Error divisionByZero(std::int64_t offset)
+{
+    return media(kDivisionByZero, "Division by zero", offset);
+}
+
+std::string tooLargeForDatabase(std::uint64_t bytes)
+{
+    return "the file is " + groupedNumber(static_cast<std::int64_t>(bytes)) +
+           " bytes, and the iPod's database holds only files smaller than 4 GiB (4,294,967,296 bytes)";
+}
+
+Error fileTooLarge(std::uint64_t bytes)
+{
+    return Error(FailureCode::TooLarge, "Overflow: " + tooLargeForDatabase(bytes), kOverflow);
+}
+
+Error typeMismatch()
+{
+    return media(kTypeMismatch, "Type mismatch");
+}
+
+Error subscriptOutOfRange()
+{
+    return media(kSubscriptOutOfRange, "Subscript out of range");
+}
+
+Error pipeCreation(int systemError)
+{
+    return media(kPipeCreation, "Could not create pipe LastError " + std::to_string(systemError));
+}
+
+Error processCreation(int systemError)
+{
+    return media(kProcessCreation, "Could not create piped process. LastError " + std::to_string(systemError));
+}
+
+Error fromErrno(int code)
+{
+    return Error(FailureCode::Io, std::strerror(code), code);
+}
+
+}  // namespace mediaerror
+
+Error asMediaError(const std::exception& e)
+{
+    if (const auto* error = dynamic_cast<const Error*>(&e))
+        return *error;
     if (dynamic_cast<const std::bad_alloc*>(&e))
-        return MediaError(MediaError::kOutOfMemory, "Out of memory");
-    return MediaError(MediaError::kInvalidCall, e.what());  // anything else
+        return Error(FailureCode::Media, "Out of memory", mediaerror::kOutOfMemory);
+    return Error(FailureCode::Media, e.what(), mediaerror::kInvalidCall);  // anything else
+}
+
+std::u16string numberedText(const Error& error)
+{
+    return fromUtf8(std::to_string(error.number()) + ":" + error.what());
 }
 
 }  // namespace sonarchive

@@ -1,48 +1,51 @@
 #pragma once
 
+#include "Error.h"
+
 #include <cstdint>
-#include <stdexcept>
+#include <exception>
 #include <string>
 
 namespace sonarchive {
 
-// A run-time failure during media analysis: an error number and its description,
-// as the analysis messages show them ("<number>:<description>").
-class MediaError : public std::runtime_error {
-public:
-    MediaError(std::int32_t number, const std::string& description)
-        : std::runtime_error(description), m_number(number)
-    {
-    }
-    std::int32_t number() const { return m_number; }
-    std::string description() const { return what(); }
+// Media analysis fails with the library's one error type: code Media, the
+// analysis's own error number and its description, as the analysis messages
+// show them ("<number>:<description>"). A value beyond the database's 32-bit
+// fields is TooLarge, a file the system cannot read Io with the system's code.
+namespace mediaerror {
 
-    // The numbers the analysis raises itself. File-system failures carry the
-    // system's error code and text instead.
-    static constexpr std::int32_t kInvalidCall = 5;
-    static constexpr std::int32_t kOverflow = 6;
-    static constexpr std::int32_t kOutOfMemory = 7;
-    static constexpr std::int32_t kSubscriptOutOfRange = 9;
-    static constexpr std::int32_t kDivisionByZero = 11;
-    static constexpr std::int32_t kTypeMismatch = 13;
-    static constexpr std::int32_t kPipeCreation = 12001;
-    static constexpr std::int32_t kProcessCreation = 12003;
+inline constexpr int kInvalidCall = 5;
+inline constexpr int kOverflow = 6;
+inline constexpr int kOutOfMemory = 7;
+inline constexpr int kSubscriptOutOfRange = 9;
+inline constexpr int kDivisionByZero = 11;
+inline constexpr int kTypeMismatch = 13;
+inline constexpr int kPipeCreation = 12001;
+inline constexpr int kProcessCreation = 12003;
 
-    static MediaError invalidCall() { return MediaError(kInvalidCall, "Invalid procedure call or argument"); }
-    static MediaError overflow() { return MediaError(kOverflow, "Overflow"); }
-    // A file the database's 32-bit size field can't describe.
-    static MediaError fileTooLarge(std::uint64_t bytes);
-    static MediaError divisionByZero() { return MediaError(kDivisionByZero, "Division by zero"); }
-    static MediaError typeMismatch() { return MediaError(kTypeMismatch, "Type mismatch"); }
-    static MediaError subscriptOutOfRange() { return MediaError(kSubscriptOutOfRange, "Subscript out of range"); }
-    // The calling thread's errno with the system's text.
-    static MediaError fromErrno(int code);
+Error invalidCall();
+// `offset`: where in the file the value came from, when it came from one.
+Error overflow(std::int64_t offset = -1);
+Error divisionByZero(std::int64_t offset = -1);
+// A file the database's 32-bit size field can't describe.
+Error fileTooLarge(std::uint64_t bytes);
+// Why a file that size can't be added: "the file is 4,294,967,296 bytes, and ...".
+std::string tooLargeForDatabase(std::uint64_t bytes);
+Error typeMismatch();
+Error subscriptOutOfRange();
+// The runner's own failures, with the system's error code in their words.
+Error pipeCreation(int systemError);
+Error processCreation(int systemError);
+// The calling thread's errno with the system's text.
+Error fromErrno(int code);
 
-private:
-    std::int32_t m_number;
-};
+}  // namespace mediaerror
 
-// Converts any exception caught at an analysis boundary into number and text.
-MediaError toMediaError(const std::exception& e);
+// Any exception caught at an analysis boundary as a media failure: an Error
+// stays as it is, running out of memory is number 7, anything else number 5.
+Error asMediaError(const std::exception& e);
+
+// "<number>:<description>", the end of every analysis message.
+std::u16string numberedText(const Error& error);
 
 }  // namespace sonarchive

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 namespace sonarchive {
 
@@ -32,21 +33,22 @@ std::uint32_t bigEndian32(const std::string& bytes, std::size_t at)
            static_cast<std::uint32_t>(static_cast<std::uint8_t>(bytes[at + 2])) << 8 | static_cast<std::uint8_t>(bytes[at + 3]);
 }
 
-// Nearest integer, halves to even, as a 32-bit value.
-std::int32_t roundToInt32(double value)
+// Nearest integer, halves to even, as a 32-bit value; `frame` is where the
+// values came from.
+std::int32_t roundToInt32(double value, std::int64_t frame)
 {
     if (std::isnan(value) || std::isinf(value))
-        throw MediaError::divisionByZero();
+        throw mediaerror::divisionByZero(frame);
     const double rounded = std::nearbyint(value);  // the default rounding mode takes halves to even
     if (rounded < std::numeric_limits<std::int32_t>::min() || rounded > std::numeric_limits<std::int32_t>::max())
-        throw MediaError::overflow();
+        throw mediaerror::overflow(frame);
     return static_cast<std::int32_t>(rounded);
 }
 
-double divide(double a, double b)
+double divide(double a, double b, std::int64_t frame)
 {
     if (b == 0)
-        throw MediaError::divisionByZero();
+        throw mediaerror::divisionByZero(frame);
     return a / b;
 }
 
@@ -123,6 +125,82 @@ std::int64_t findFrameSync(const ByteSource& source, std::int64_t from)
     return -1;
 }
 
+namespace {
+
+// What a frame header's four bytes say.
+struct FrameHeader {
+    bool mpeg1 = false;
+    int version = 0;                // 0 MPEG-2.5, 2 MPEG-2, 3 MPEG-1
+    int layer = 0;                  // 1, 2 or 3
+    double samplesPerFrame = 0;
+    std::int64_t sideInfo = 0;      // bytes between the header and a Xing header
+    std::int32_t sampleRate = 0;
+    int bitRateIndex = 0;
+};
+
+// False for a reserved version or layer.
+bool decodeHeader(const std::string& header, FrameHeader& frame)
+{
+    const int b1 = static_cast<std::uint8_t>(header[1]), b2 = static_cast<std::uint8_t>(header[2]),
+              b3 = static_cast<std::uint8_t>(header[3]);
+    frame.version = b1 >> 3 & 3;  // 1 is reserved
+    const int layerBits = b1 >> 1 & 3;  // 1 Layer III, 2 Layer II, 3 Layer I, 0 reserved
+    if (frame.version == 1 || layerBits == 0)
+        return false;
+    frame.mpeg1 = frame.version == 3;
+    frame.layer = 4 - layerBits;
+    frame.samplesPerFrame = frame.layer == 1 ? 384 : frame.layer == 2 ? 1152 : frame.mpeg1 ? 1152 : 576;
+    const bool mono = (b3 >> 6) == 3;
+    frame.sideInfo = frame.mpeg1 ? (mono ? 17 : 32) : (mono ? 9 : 17);
+    static constexpr std::int32_t kSampleRates[4] = {44100, 48000, 32000, 0};
+    frame.sampleRate = kSampleRates[b2 >> 2 & 3] / (frame.mpeg1 ? 1 : frame.version == 2 ? 2 : 4);
+    frame.bitRateIndex = b2 >> 4;
+    return true;
+}
+
+// The frame and byte counts of a Xing or "Info" header after the side
+// information, replaced by those of a "VBRI" header 36 bytes into the frame.
+std::pair<std::uint32_t, std::uint32_t> vbrCounts(const ByteSource& source, std::int64_t p, const FrameHeader& frame)
+{
+    std::uint32_t frames = 0, bytes = 0;
+    const std::string xing = source.readPadded(p + 4 + frame.sideInfo, 16);
+    if (xing.compare(0, 4, "Xing") == 0 || xing.compare(0, 4, "Info") == 0) {
+        const int xingFlags = static_cast<std::uint8_t>(xing[7]);
+        if ((xingFlags & 0x01) != 0) {
+            frames = bigEndian32(xing, 8);
+            if ((xingFlags & 0x02) != 0)
+                bytes = bigEndian32(xing, 12);
+        }
+    }
+    const std::string vbri = source.readPadded(p + 36, 18);
+    if (vbri.compare(0, 4, "VBRI") == 0) {
+        bytes = bigEndian32(vbri, 10);
+        frames = bigEndian32(vbri, 14);
+    }
+    return {frames, bytes};
+}
+
+// Rate and length from the frame at `p`: the counts of a VBR header when it
+// has both, else the bit-rate table and the bytes from the frame to the end of
+// the file (an ID3v1 tag included).
+void measure(const ByteSource& source, std::int64_t p, std::int64_t fileSize, const FrameHeader& frame, MpegInfo& info)
+{
+    info.sampleRateHz = frame.sampleRate;
+    const auto [frames, bytes] = vbrCounts(source, p, frame);
+    if (frames != 0 && bytes != 0) {
+        info.isVbr = true;
+        info.bitRateKbps = roundToInt32(double(bytes) / frames / frame.samplesPerFrame / 125 * frame.sampleRate, p);
+        info.lengthSeconds = roundToInt32(divide(frames, frame.sampleRate, p) * frame.samplesPerFrame, p);
+        return;
+    }
+    info.isVbr = false;
+    const int layer = frame.layer - 1;
+    info.bitRateKbps = frame.mpeg1 ? kMpeg1Rates[layer][frame.bitRateIndex] : kLowRates[layer][frame.bitRateIndex];
+    info.lengthSeconds = roundToInt32(divide(double(fileSize - p), info.bitRateKbps * 125.0, p), p);
+}
+
+}  // namespace
+
 bool AnalyseMpegAudio(const ByteSource& source, MpegInfo& info)
 {
     const std::int64_t start = ID3v2Length(source, 0);
@@ -130,59 +208,13 @@ bool AnalyseMpegAudio(const ByteSource& source, MpegInfo& info)
     if (fileSize < 4)
         return false;
     if (fileSize > static_cast<std::int64_t>(std::numeric_limits<std::uint32_t>::max()))
-        throw MediaError::fileTooLarge(static_cast<std::uint64_t>(fileSize));
+        throw mediaerror::fileTooLarge(static_cast<std::uint64_t>(fileSize));
 
     bool found = false;
-    const std::int64_t p = findFrameSync(source, start);
-    if (p >= 0) {
-        const std::string header = source.readPadded(p, 4);
-        const int b1 = static_cast<std::uint8_t>(header[1]), b2 = static_cast<std::uint8_t>(header[2]),
-                  b3 = static_cast<std::uint8_t>(header[3]);
-        const int version = b1 >> 3 & 3;  // 0 MPEG-2.5, 1 reserved, 2 MPEG-2, 3 MPEG-1
-        const int layerBits = b1 >> 1 & 3;  // 1 Layer III, 2 Layer II, 3 Layer I, 0 reserved
-        if (version != 1 && layerBits != 0) {
-            const bool mpeg1 = version == 3;
-            const int layer = 4 - layerBits;  // 1, 2 or 3
-            const double samplesPerFrame = layer == 1 ? 384 : layer == 2 ? 1152 : mpeg1 ? 1152 : 576;
-            const bool mono = (b3 >> 6) == 3;
-            const std::int64_t sideInfo = mpeg1 ? (mono ? 17 : 32) : (mono ? 9 : 17);
-            const std::int64_t xingAt = p + 4 + sideInfo;
-            const std::int64_t vbriAt = p + 36;
-
-            static constexpr std::int32_t kSampleRates[4] = {44100, 48000, 32000, 0};
-            const std::int32_t sampleRate = kSampleRates[b2 >> 2 & 3] / (mpeg1 ? 1 : version == 2 ? 2 : 4);
-
-            info.sampleRateHz = sampleRate;
-
-            std::uint32_t frames = 0, bytes = 0;
-            const std::string xing = source.readPadded(xingAt, 16);
-            if (xing.compare(0, 4, "Xing") == 0 || xing.compare(0, 4, "Info") == 0) {
-                const int xingFlags = static_cast<std::uint8_t>(xing[7]);
-                if ((xingFlags & 0x01) != 0) {
-                    frames = bigEndian32(xing, 8);
-                    if ((xingFlags & 0x02) != 0)
-                        bytes = bigEndian32(xing, 12);
-                }
-            }
-            const std::string vbri = source.readPadded(vbriAt, 18);
-            if (vbri.compare(0, 4, "VBRI") == 0) {
-                bytes = bigEndian32(vbri, 10);
-                frames = bigEndian32(vbri, 14);
-            }
-
-            if (frames != 0 && bytes != 0) {
-                info.isVbr = true;
-                info.bitRateKbps = roundToInt32(double(bytes) / frames / samplesPerFrame / 125 * sampleRate);
-                info.lengthSeconds = roundToInt32(divide(frames, sampleRate) * samplesPerFrame);
-            } else {
-                info.isVbr = false;
-                const int index = b2 >> 4;
-                info.bitRateKbps = mpeg1 ? kMpeg1Rates[layer - 1][index] : kLowRates[layer - 1][index];
-                // From the frame to the end of the file, an ID3v1 tag included.
-                info.lengthSeconds = roundToInt32(divide(double(fileSize - p), info.bitRateKbps * 125.0));
-            }
-            found = true;
-        }
+    FrameHeader frame;
+    if (const std::int64_t p = findFrameSync(source, start); p >= 0 && decodeHeader(source.readPadded(p, 4), frame)) {
+        measure(source, p, fileSize, frame, info);
+        found = true;
     }
     info.fileSize = static_cast<std::uint32_t>(fileSize);
     return found;

@@ -20,9 +20,10 @@ struct MpegInfo {
 };
 
 // True when a frame header was found and decoded. False with `info` untouched
-// when the file cannot be opened. Throws MediaError on a division by zero (a zero
-// bit rate on the constant-rate path, a zero sample rate with a VBR header), on
-// values beyond 32 bits, and when the file cannot be read.
+// when the file cannot be opened. Throws a media Error on a division by zero (a
+// zero bit rate on the constant-rate path, a zero sample rate with a VBR header)
+// and on values beyond 32 bits, both at the frame's offset, and an Io Error when
+// the file cannot be read.
 bool AnalyseMpegAudio(const std::filesystem::path& path, MpegInfo& info);
 bool AnalyseMpegAudio(const ByteSource& source, MpegInfo& info);
 

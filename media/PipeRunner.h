@@ -16,7 +16,7 @@ namespace sonarchive {
 //
 // Returns true when the program ran to its end, false when it was still running
 // after `timeout` and was ended (with every process it started).
-// Throws MediaError 12001 when the pipe cannot be made, 12003 when the program
+// Throws a media Error 12001 when the pipe cannot be made, 12003 when the program
 // cannot be started, and the system's error when the capture cannot be written.
 bool RunPiped(const std::string& commandLine, const std::vector<std::string>& arguments,
               const std::filesystem::path& outputFile, const std::filesystem::path& workingFolder,

@@ -113,7 +113,7 @@ TEST(ConverterOutput, TheContainersTagsAndStreamsDecideWhatTheFileIs)
                                  "      title           : Stream title\n"
                                  "  Stream #0:1[0x0]: Video: mjpeg (Baseline), yuvj444p(pc), 64x48, 90k tbr, 90k tbn (attached pic)\n";
     ConverterInfo info;
-    ASSERT_TRUE(analyseConverterCapture(coverArt, u"MP4", info, {}));
+    ASSERT_TRUE(analyseConverterCapture(coverArt, info, {}));
     EXPECT_FALSE(info.hasVideo);
     EXPECT_EQ(info.videoCodec, u"");
     EXPECT_TRUE(info.isSupported);
@@ -129,7 +129,7 @@ TEST(ConverterOutput, TheContainersTagsAndStreamsDecideWhatTheFileIs)
                              "  Stream #0:0: Audio: opus, 48000 Hz, mono, fltp\n";
     ConverterInfo refused;
     refused.isSupported = true;
-    ASSERT_TRUE(analyseConverterCapture(opus, u"MP4", refused, {}));
+    ASSERT_TRUE(analyseConverterCapture(opus, refused, {}));
     EXPECT_FALSE(refused.isSupported);
     EXPECT_EQ(refused.unplayable, "Ogg");
 
@@ -137,6 +137,6 @@ TEST(ConverterOutput, TheContainersTagsAndStreamsDecideWhatTheFileIs)
                              "  Duration: 00:00:01.00, start: 0.000000, bitrate: 700 kb/s\n"
                              "  Stream #0:0[0x1](und): Audio: alac (alac / 0x63616C61), 44100 Hz, stereo, s16p, 690 kb/s\n";
     ConverterInfo lossless;
-    ASSERT_TRUE(analyseConverterCapture(alac, u"M4A", lossless, {}));
+    ASSERT_TRUE(analyseConverterCapture(alac, lossless, {}));
     EXPECT_TRUE(lossless.isSupported);
 }

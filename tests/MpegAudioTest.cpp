@@ -1,6 +1,6 @@
 #include "MediaFixtures.h"
 
-#include <MediaError.h>
+#include <Error.h>
 #include <MpegAudio.h>
 
 #include <gtest/gtest.h>
@@ -143,11 +143,20 @@ TEST(MpegAudio, FailuresAndErrors)
     try {
         AnalyseMpegAudio(MemorySource(fileWith(1000, 0, mpegHeader(3, 3, 0, 0))), info);
         FAIL() << "no error";
-    } catch (const MediaError& e) {
+    } catch (const Error& e) {
         EXPECT_EQ(e.number(), 11);
-        EXPECT_EQ(e.description(), "Division by zero");
+        EXPECT_STREQ(e.what(), "Division by zero");
     }
     // A VBR header with a reserved sample rate.
     const std::string frame = mpegHeader(3, 3, 9, 3) + std::string(32, '\0') + "Xing" + be32(3) + be32(10) + be32(1000);
-    EXPECT_THROW(AnalyseMpegAudio(MemorySource(fileWith(1000, 0, frame)), info), MediaError);
+    EXPECT_THROW(AnalyseMpegAudio(MemorySource(fileWith(1000, 0, frame)), info), Error);
+
+    // A media failure, at the offset of the frame it came from.
+    try {
+        AnalyseMpegAudio(MemorySource(fileWith(1000, 300, mpegHeader(3, 3, 0, 0))), info);
+        FAIL() << "no error";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.code(), FailureCode::Media);
+        EXPECT_EQ(e.offset(), 300);
+    }
 }

@@ -204,4 +204,8 @@ TEST(SetTrackInfo, ZeroBitRateIsReported)
     EXPECT_EQ(a.host.prompts[0].icon, MessageIcon::Critical);
     EXPECT_EQ(a.host.prompts[0].buttons, MessageButtons::OK);
     EXPECT_EQ(info.sTitle, u"free.mp3");  // written before the failure
+    // The caller reads the same failure: a media one, at the frame it came from.
+    const Failure failure = a.db.lastFailure();
+    EXPECT_EQ(std::tie(failure.code, failure.number, failure.message, failure.offset),
+              std::tuple(FailureCode::Media, 11, "Division by zero"s, 0));
 }

@@ -54,9 +54,6 @@ public:
     GridRow lastRow() const;
     GridRow nextRow(GridRow row) const;
     GridRow previousRow(GridRow row) const;
-    bool hasChildRows(GridRow) const { return false; }  // the track table is flat
-    bool isExpanded(GridRow) const { return false; }
-    GridRow firstChildRow(GridRow) const { return kNoRow; }
     void setRowHidden(GridRow row, bool hidden);
     // Between these two, hiding and showing many rows costs one layout, not one per row.
     void beginRowVisibilityChanges();

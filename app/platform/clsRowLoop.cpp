@@ -7,12 +7,16 @@ namespace tracklift {
 void clsRowLoop::LoopThroughRows(const TrackGrid* Grid, GridRow StartingRow, bool IncludeChildren, bool SpanBands,
                                  bool IgnoreHidden, bool IgnoreChildrenIfCollapsed, GridCell EventData)
 {
+    // The track table is flat: there are no child rows or bands to include or span.
+    (void)IncludeChildren;
+    (void)SpanBands;
+    (void)IgnoreChildrenIfCollapsed;
     if (!Grid)
         return;
     const GridRow row = StartingRow != kNoRow ? StartingRow : Grid->firstRow();
     bool cancelled = false;
     try {
-        cancelled = walk(*Grid, row, {IncludeChildren, SpanBands, IgnoreHidden, IgnoreChildrenIfCollapsed}, EventData);
+        cancelled = walk(*Grid, row, IgnoreHidden, EventData);
     } catch (const std::exception&) {
         cancelled = false;  // a failing walk counts as one that reached the end
     }
@@ -21,21 +25,15 @@ void clsRowLoop::LoopThroughRows(const TrackGrid* Grid, GridRow StartingRow, boo
 }
 
 // Returns whether a handler cancelled the walk.
-bool clsRowLoop::walk(const TrackGrid& grid, GridRow row, Flags flags, GridCell& eventData)
+bool clsRowLoop::walk(const TrackGrid& grid, GridRow row, bool ignoreHidden, GridCell& eventData)
 {
     for (; row != kNoRow; row = grid.nextRow(row)) {
-        if (flags.ignoreHidden && grid.isRowHidden(row))
+        if (ignoreHidden && grid.isRowHidden(row))
             continue;
         bool cancel = false;
         emit RowFound(row, eventData, cancel);
         if (cancel)
             return true;
-        if (flags.includeChildren && grid.hasChildRows(row) && (!flags.ignoreChildrenIfCollapsed || grid.isExpanded(row))) {
-            Flags children = flags;
-            children.spanBands = true;
-            if (walk(grid, grid.firstChildRow(row), children, eventData))
-                return true;
-        }
     }
     return false;
 }

@@ -24,10 +24,7 @@ signals:
     void EndOfRows(tracklift::GridRow StartingRow, tracklift::GridCell EventData);
 
 private:
-    struct Flags {
-        bool includeChildren, spanBands, ignoreHidden, ignoreChildrenIfCollapsed;
-    };
-    bool walk(const TrackGrid& grid, GridRow row, Flags flags, GridCell& eventData);
+    bool walk(const TrackGrid& grid, GridRow row, bool ignoreHidden, GridCell& eventData);
 };
 
 }  // namespace tracklift

@@ -1,12 +1,18 @@
 #include "DeviceConnection.h"
 
+#include "DeviceWatch.h"
 #include "FormatText.h"
 #include "WindowMetrics.h"
 #include "frmMenus.h"
 
+#include <DeviceChoice.h>
+#include <UDisks2Lister.h>
+#include <WriteAccess.h>
+
 #include <sonarchive/Sonarchive.h>
 
 #include <QAction>
+#include <QGuiApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
@@ -18,6 +24,7 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <utility>
 
 namespace tracklift {
 
@@ -57,7 +64,13 @@ bool isPseudoFileSystem(const QByteArray& type)
 
 DeviceConnection::DeviceConnection(const Widgets& widgets, sonarchive::_clsSonarchive& library, Dialogs& dialogs, frmMenus& menus,
                                    QWidget* owner)
-    : QObject(owner), m_w(widgets), m_library(library), m_dialogs(dialogs), m_menus(menus), m_owner(owner)
+    : QObject(owner)
+    , m_w(widgets)
+    , m_library(library)
+    , m_dialogs(dialogs)
+    , m_menus(menus)
+    , m_owner(owner)
+    , m_watch(new DeviceWatch(std::make_unique<devices::UDisks2Lister>(), this))
 {
     // Selecting a mode runs its click handling: the drive button is for manual mode only.
     connect(m_w.optAutomatic, &QRadioButton::toggled, this, [this](bool on) {
@@ -69,6 +82,23 @@ DeviceConnection::DeviceConnection(const Widgets& widgets, sonarchive::_clsSonar
             m_w.cmdDrive->setEnabled(true);
     });
     connect(m_w.cmdDrive, &QPushButton::clicked, this, &DeviceConnection::cmdDrive_Click);
+
+    // Plugged in: said on the start page, and in automatic mode the load is the next step.
+    connect(m_watch, &DeviceWatch::deviceAdded, this, [this](const devices::Device& device) {
+        m_w.lblDeviceNotice->setText(QStringLiteral("iPod connected: ") + QString::fromStdString(device.name));
+        if (!isManualMode())
+            m_w.cmdLoadiPod->setFocus();
+        devicesChanged();
+    });
+    connect(m_watch, &DeviceWatch::deviceRemoved, this, [this] {
+        const auto& left = m_watch->devices();
+        m_w.lblDeviceNotice->setText(left.empty() ? QString()
+                                                  : QStringLiteral("iPod connected: ") + QString::fromStdString(left.back().name));
+        devicesChanged();
+    });
+    connect(m_watch, &DeviceWatch::deviceChanged, this, &DeviceConnection::devicesChanged);
+    m_w.cmdEject->setEnabled(false);
+    m_watch->start();
 }
 
 // ---- Settings -------------------------------------------------------------
@@ -156,11 +186,39 @@ bool DeviceConnection::ConnectLibrary()
             result = false;
         }
     } else {
-        m_library.initlaize(0, u"Tracklift", {});
+        QString root;
+        result = serviceDriveRoot(root);
+        if (result)
+            m_library.initlaize(0, u"Tracklift", root.toStdU16String());
     }
+    const std::string drive = sonarchive::toUtf8(m_library.iPodDriveLetter());
+    m_writeNotice = drive.empty() ? QString()
+                                  : QString::fromStdString(devices::readOnlyReason(drive, currentDevices(), devices::readMountTable()));
     ShowDiskSpace(QString::fromStdU16String(m_library.iPodDriveLetter()));
     m_library.setiPodShuffle(m_capacity.IsSmallDevice);
     return result;
+}
+
+// The iPod the desktop's disk service knows, mounted when it is not. An empty
+// root lets the library look itself (no service, or no iPod it knows); false,
+// after a warning, when mounting failed.
+bool DeviceConnection::serviceDriveRoot(QString& root)
+{
+    try {
+        if (const std::optional<devices::Device> device = devices::chooseiPod(m_watch->lister(), true))
+            root = QString::fromStdString(device->driveRoot());
+        return true;
+    } catch (const devices::DeviceError& e) {
+        if (e.kind() == devices::DeviceError::Kind::Unavailable)
+            return true;
+        warnUser(m_dialogs, m_owner, QStringLiteral("The iPod could not be mounted: ") + QString::fromStdString(e.what()));
+        return false;
+    }
+}
+
+QString DeviceConnection::takeWriteNotice()
+{
+    return std::exchange(m_writeNotice, QString());
 }
 
 void DeviceConnection::ShowDiskSpace(const QString& drive)
@@ -239,6 +297,97 @@ void DeviceConnection::restoreAfterPanel()
 {
     if (m_w.optAutomatic->isChecked())
         m_w.cmdDrive->setEnabled(false);
+}
+
+// ---- The disk service: eject and hot-plug ----------------------------------------------------------
+
+// What the service says now; what it last reported when it can't be asked.
+std::vector<devices::Device> DeviceConnection::currentDevices()
+{
+    try {
+        return m_watch->lister().devices();
+    } catch (const devices::DeviceError&) {
+        return m_watch->devices();
+    }
+}
+
+std::optional<devices::Device> DeviceConnection::deviceToEject()
+{
+    const std::vector<devices::Device> found = m_watch->lister().devices();
+    for (const devices::Device& device : found)
+        if (m_loadedDevice && device.identity == m_loadedDevice->identity)
+            return device;
+    if (const devices::Device* device = devices::deviceHolding(found, sonarchive::toUtf8(m_library.iPodDriveLetter())))
+        return *device;
+    return devices::chooseiPod(m_watch->lister(), false);
+}
+
+void DeviceConnection::cmdEject_Click()
+{
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    QString failure;
+    bool poweredOff = false;
+    try {
+        const std::optional<devices::Device> device = deviceToEject();
+        if (device)
+            poweredOff = m_watch->lister().eject(*device).poweredOff;
+        else
+            failure = QStringLiteral("No iPod to eject was found.");
+    } catch (const devices::DeviceError& e) {
+        failure = e.kind() == devices::DeviceError::Kind::Busy
+            ? QStringLiteral("The iPod is still in use: a program holds a file or folder on it open. Close it and press "
+                             "Eject iPod again; nothing was forced.")
+            : QStringLiteral("The iPod was not ejected: ") + QString::fromStdString(e.what());
+    }
+    QGuiApplication::restoreOverrideCursor();
+    if (!failure.isEmpty())
+        warnUser(m_dialogs, m_owner, failure);
+    else
+        m_dialogs.messageBox(m_owner,
+                             poweredOff ? QStringLiteral("The iPod is powered off; it can be unplugged now.")
+                                        : QStringLiteral("The iPod is ejected; it can be unplugged now."),
+                             applicationTitle(), MessageButtons::OK, MessageIcon::Information);
+}
+
+QString DeviceConnection::deviceNotice() const
+{
+    return m_w.lblDeviceNotice->text();
+}
+
+void DeviceConnection::devicesChanged()
+{
+    m_w.cmdEject->setEnabled(!m_watch->devices().empty());
+    followLoadedDevice();
+}
+
+void DeviceConnection::rememberLoadedDevice()
+{
+    forgetLoadedDevice();
+    const std::vector<devices::Device> found = currentDevices();
+    if (const devices::Device* device = devices::deviceHolding(found, sonarchive::toUtf8(m_library.iPodDriveLetter())))
+        m_loadedDevice = *device;
+}
+
+void DeviceConnection::forgetLoadedDevice()
+{
+    m_loadedDevice.reset();
+    if (std::exchange(m_loadedDeviceLost, false))
+        emit loadedDeviceConnected(true);
+}
+
+// The loaded iPod is there while it is mounted where it was loaded from.
+void DeviceConnection::followLoadedDevice()
+{
+    if (!m_loadedDevice)
+        return;
+    const std::vector<devices::Device> found = currentDevices();
+    const bool there = std::any_of(found.begin(), found.end(), [this](const devices::Device& d) {
+        return d.identity == m_loadedDevice->identity && d.isMounted() && devices::sameFolder(d.mountPoint, m_loadedDevice->mountPoint);
+    });
+    if (there == m_loadedDeviceLost) {
+        m_loadedDeviceLost = !there;
+        emit loadedDeviceConnected(there);
+    }
 }
 
 }  // namespace tracklift

@@ -4,11 +4,15 @@
 #include "Dialogs.h"
 #include "DiskSpace.h"
 
+#include <Device.h>
+
 #include <QObject>
 #include <QStringList>
 
 #include <cstdint>
 #include <functional>
+#include <optional>
+#include <vector>
 
 class QLabel;
 class QPushButton;
@@ -21,11 +25,14 @@ class _clsSonarchive;
 
 namespace tracklift {
 
+class DeviceWatch;
 class frmMenus;
 
 // How the program reaches the device: automatic detection or a drive the user
 // picks from the drive menu, the settings that remember that choice between
 // runs, handing the drive to the library, and the capacity line it then shows.
+// Through the desktop's disk service it also mounts the iPod for automatic
+// detection, ejects it, and follows iPods as they are plugged in and out.
 class DeviceConnection final : public QObject {
     Q_OBJECT
 public:
@@ -34,6 +41,9 @@ public:
         QRadioButton* optiPodDrive;
         QPushButton* cmdDrive;
         QLabel* lblDiskSpace;
+        QPushButton* cmdEject;       // "Eject iPod", while the disk service reports an iPod
+        QLabel* lblDeviceNotice;     // "iPod connected: NAME", on the start page
+        QPushButton* cmdLoadiPod;
     };
     // Figures of the device volume, refreshed by ShowDiskSpace.
     struct Capacity {
@@ -79,7 +89,34 @@ public:
     // After a panel over the pages closes: the drive button is for manual mode only.
     void restoreAfterPanel();
 
+    // The iPods the desktop's disk service reports, as they come and go.
+    DeviceWatch& deviceWatch() { return *m_watch; }
+    // "Eject iPod": unmounts the iPod (the one loaded, else the one detection
+    // takes) and powers it off, so that it can be unplugged. Nothing is forced.
+    void cmdEject_Click();
+    QString deviceNotice() const;
+
+    // The iPod a load read from, followed as it comes and goes: lost when it
+    // is unplugged or unmounted, back once it is mounted where it was.
+    void rememberLoadedDevice();
+    void forgetLoadedDevice();
+    bool isLoadedDeviceLost() const { return m_loadedDeviceLost; }
+
+    // Why the device connected last can't be changed (read-only, HFS+); given
+    // once, to be said before the first of the library's questions that would
+    // change it. Empty when it can be changed.
+    QString takeWriteNotice();
+
+signals:
+    void loadedDeviceConnected(bool connected);
+
 private:
+    bool serviceDriveRoot(QString& root);
+    std::vector<devices::Device> currentDevices();
+    std::optional<devices::Device> deviceToEject();
+    void devicesChanged();
+    void followLoadedDevice();
+
     Widgets m_w;
     sonarchive::_clsSonarchive& m_library;
     Dialogs& m_dialogs;
@@ -96,6 +133,11 @@ private:
     };
     StoredSettings m_loadedSettings;
     QString m_deviceForThisRun;
+
+    DeviceWatch* m_watch;
+    std::optional<devices::Device> m_loadedDevice;
+    bool m_loadedDeviceLost = false;
+    QString m_writeNotice;
 };
 
 }  // namespace tracklift

@@ -8,6 +8,11 @@ MessageResult DialogsHost::messageBox(const std::u16string& prompt, const std::u
                                       MessageIcon icon)
 {
     const QString caption = title.empty() ? applicationTitle() : QString::fromStdU16String(title);
+    // The library's questions about resetting or rebuilding a database carry this title.
+    if (m_takeWriteNotice && buttons == MessageButtons::YesNo && title == u"iPod DB is Corrupted") {
+        if (const QString notice = m_takeWriteNotice(); !notice.isEmpty())
+            m_dialogs.messageBox(m_owner, notice, applicationTitle(), MessageButtons::OK, MessageIcon::Information);
+    }
     return m_dialogs.messageBox(m_owner, QString::fromStdU16String(prompt), caption, buttons, icon);
 }
 

@@ -2,6 +2,7 @@
 
 #include "DeviceConnection.h"
 #include "FormatText.h"
+#include "Blanks.h"
 
 #include <sonarchive/Sonarchive.h>
 
@@ -15,17 +16,6 @@ using namespace sonarchive;
 namespace tracklift {
 
 namespace {
-
-// Blanks (only) removed at both ends.
-QString trimBlanks(const QString& text)
-{
-    qsizetype first = 0, last = text.size();
-    while (first < last && text[first] == QLatin1Char(' '))
-        ++first;
-    while (last > first && text[last - 1] == QLatin1Char(' '))
-        --last;
-    return text.mid(first, last - first);
-}
 
 // Column widths of the grid, in twips.
 constexpr int kNarrowColumnTwips = 300;   // ID, CheckBox
@@ -295,7 +285,7 @@ bool TrackList::AddTrackRow(const TrackInfo& info)
     m_table.setField(row, C::Album, orUnknown(info.sAlbum));
     m_table.setField(row, C::Artist, orUnknown(info.sArtist));
     m_table.setField(row, C::Length, FormatTrackLength(info.iTrackTimLength));
-    m_table.setField(row, C::Type, trimBlanks(text(type)));
+    m_table.setField(row, C::Type, text(trimmedBlanks(type)));  // blanks only
     m_table.setField(row, C::PlayCount, info.iPlayCount);
     m_table.setField(row, C::Rating, FormatRating(info.iRating));
     m_table.setField(row, C::Quality, QString::number(info.iBitrateInKbs) + QStringLiteral(" kbs"));

@@ -74,6 +74,7 @@ frmMain::frmMain(Dialogs& dialogs, std::unique_ptr<sonarchive::_clsSonarchive> l
 
     // The library object lives as long as the window; nothing is asked of it before a load.
     m_library->setUserInterfaceHost(&m_host);
+    m_host.setWriteNotice([this] { return m_connection->takeWriteNotice(); });
 
     LoadSettings();
 
@@ -122,6 +123,7 @@ void frmMain::wireCommands()
     connect(cmdCancel, &QPushButton::clicked, this, &frmMain::cmdCancel_Click);
     connect(cmdCopy2Computer, &QPushButton::clicked, this, &frmMain::CopyCheckedTracks);
     connect(cmdCopyOptions, &QPushButton::clicked, this, &frmMain::cmdCopyOptions_Click);
+    connect(m_connectionControls.cmdEject, &QPushButton::clicked, this, &frmMain::cmdEject_Click);
     // Another playlist's tracks: the filter applies to them too, and Select All starts unticked.
     connect(m_trackList, &TrackList::rowsReplaced, this, [this] {
         m_filterSearch->reapplyFilter();
@@ -139,6 +141,18 @@ void frmMain::wireCommands()
             cmdAbout->setEnabled(true);
     });
     connect(m_panels, &PanelSlides::viewButtonRevealed, this, &frmMain::viewButtonRevealed);
+    // The iPod loaded is followed while it comes and goes; copying waits while it is gone.
+    connect(m_trackList, &TrackList::loadStarted, m_connection, &DeviceConnection::forgetLoadedDevice);
+    connect(m_trackList, &TrackList::loadFinished, m_connection, [this](bool loaded) {
+        if (loaded)
+            m_connection->rememberLoadedDevice();
+    });
+    connect(m_connection, &DeviceConnection::loadedDeviceConnected, this, [this](bool connected) {
+        if (!connected)
+            m_player->StopPlayback();
+        cmdCopy2Computer->setEnabled(connected);
+        lblDisconnected->setVisible(!connected);
+    });
     // A panel gone down leaves the controls beneath as their options demand.
     connect(m_panels, &PanelSlides::panelLowered, this, [this] {
         m_filterSearch->restoreAfterPanel();
@@ -173,6 +187,12 @@ void frmMain::cmdDrive_Click()
     m_connection->cmdDrive_Click();
 }
 
+void frmMain::cmdEject_Click()
+{
+    m_player->StopPlayback();  // a track played from the device keeps it in use
+    m_connection->cmdEject_Click();
+}
+
 // ---- Track list and copying ----------------------------------------------------------
 
 void frmMain::cmdLoadiPod_Click()
@@ -188,6 +208,7 @@ void frmMain::SetAllChecks(bool checked)
 void frmMain::cmdCancel_Click()
 {
     m_trackList->dropRecords();
+    m_connection->forgetLoadedDevice();
     m_player->StopPlayback();
     m_panels->StartPanelAnimation(PanelSlides::PagesRight);
     m_panels->RevealViewButton(false);
@@ -196,6 +217,10 @@ void frmMain::cmdCancel_Click()
 
 void frmMain::CopyCheckedTracks()
 {
+    if (m_connection->isLoadedDeviceLost()) {
+        warnUser(m_dialogs, this, lblDisconnected->text());
+        return;
+    }
     m_copier->CopyCheckedTracks();
 }
 

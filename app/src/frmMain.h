@@ -12,6 +12,9 @@
 #include <QRect>
 #include <QWidget>
 
+#include <initializer_list>
+#include <utility>
+
 #include <functional>
 #include <memory>
 
@@ -53,6 +56,7 @@ public:
     void SaveSettings();
     bool ConnectLibrary();
     void cmdDrive_Click();
+    void cmdEject_Click();
 
     // Track list.
     void cmdLoadiPod_Click();
@@ -136,6 +140,7 @@ private:
     QGridLayout* recordedPlaysLayout();
     QGridLayout* trackPlaybackLayout();
     QGridLayout* panelGrid();
+    void addPanelRow(QGridLayout* grid, int row, std::initializer_list<std::pair<const char*, QWidget*>> fields);
     QLabel* panelLabel(const char* text, const char* objectName);
     void buildPlayer();
     void buildAboutPanel();
@@ -190,6 +195,7 @@ private:
     QPushButton* cmdCopyOptions;
     QPushButton* cmdCancel;
     QPushButton* cmdEditTrack;
+    QLabel* lblDisconnected;  // while the loaded iPod is gone
 
     QWidget* frPlayer;
 

@@ -61,9 +61,12 @@ void frmMain::buildStartPage()
     cmdHelp->setObjectName(QStringLiteral("cmdHelp"));
     cmdAbout = new QPushButton(QStringLiteral("About"), frTopHeader);
     cmdAbout->setObjectName(QStringLiteral("cmdAbout"));
-    for (QPushButton* b : {cmdTools, cmdHelp, cmdAbout})
+    c.cmdEject = new QPushButton(QStringLiteral("Eject iPod"), frTopHeader);
+    c.cmdEject->setObjectName(QStringLiteral("cmdEject"));
+    c.cmdEject->setToolTip(QStringLiteral("Unmount the iPod and power it off, so that it can be unplugged"));
+    for (QPushButton* b : {cmdTools, c.cmdEject, cmdHelp, cmdAbout})
         b->setProperty("headerText", true);
-    for (QPushButton* b : {cmdTools, cmdHelp, cmdAbout, cmdMinimize, cmdMaximize, cmdClose})
+    for (QPushButton* b : {cmdTools, c.cmdEject, cmdHelp, cmdAbout, cmdMinimize, cmdMaximize, cmdClose})
         b->setFocusPolicy(Qt::NoFocus);
     auto* header = new QHBoxLayout(frTopHeader);
     header->setContentsMargins(px(20), 0, px(6), 0);
@@ -72,6 +75,7 @@ void frmMain::buildStartPage()
     header->addWidget(subtitle);
     header->addStretch();
     header->addWidget(cmdTools);
+    header->addWidget(c.cmdEject);
     header->addWidget(cmdHelp);
     header->addWidget(cmdAbout);
     header->addSpacing(px(8));
@@ -117,9 +121,14 @@ void frmMain::buildStartPage()
     manualRow->addWidget(c.cmdDrive);
     manualRow->addStretch();
     connectionLayout->addLayout(manualRow);
+    c.lblDeviceNotice = new QLabel(connection);
+    c.lblDeviceNotice->setObjectName(QStringLiteral("lblDeviceNotice"));
+    c.lblDeviceNotice->setMinimumHeight(c.lblDeviceNotice->fontMetrics().height());  // its line is kept while empty
+    connectionLayout->addWidget(c.lblDeviceNotice);
 
     cmdLoadiPod = new QPushButton(QStringLiteral("Load iPod Contents"), frMainFrame);
     cmdLoadiPod->setObjectName(QStringLiteral("cmdLoadiPod"));
+    c.cmdLoadiPod = cmdLoadiPod;
     cmdViewContents = new QPushButton(frMainFrame);
     cmdViewContents->setObjectName(QStringLiteral("cmdViewContents"));
     cmdViewContents->setFixedWidth(0);
@@ -170,11 +179,15 @@ void frmMain::buildContentsPage()
     cboPlaylist->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     cboPlaylist->setMinimumContentsLength(24);
     playlistLabel->setBuddy(cboPlaylist);
+    lblDisconnected = new QLabel(QStringLiteral("The iPod was disconnected; copying is off until it is back."), frContents);
+    lblDisconnected->setObjectName(QStringLiteral("lblDisconnected"));
+    lblDisconnected->hide();
     auto* choice = new QHBoxLayout;
     choice->setSpacing(px(8));
     choice->addWidget(playlistLabel);
     choice->addWidget(cboPlaylist);
     choice->addStretch();
+    choice->addWidget(lblDisconnected);
     frTools = new QWidget(frContents);
     auto* tools = new QHBoxLayout(frTools);
     tools->setContentsMargins(0, 0, 0, 0);
@@ -315,6 +328,17 @@ QLabel* frmMain::panelLabel(const char* text, const char* objectName)
     return label;
 }
 
+// A row of the panel: one field across it, or two side by side, each after its label.
+void frmMain::addPanelRow(QGridLayout* grid, int row, std::initializer_list<std::pair<const char*, QWidget*>> fields)
+{
+    int column = 0;
+    for (const auto& [label, widget] : fields) {
+        grid->addWidget(panelLabel(label, "lblField"), row, column);
+        grid->addWidget(widget, row, column + 1, 1, fields.size() == 1 ? 3 : 1);
+        column += 2;
+    }
+}
+
 QGridLayout* frmMain::panelGrid()
 {
     auto* grid = new QGridLayout;
@@ -345,22 +369,12 @@ QGridLayout* frmMain::trackFieldsLayout()
     f.lblRating = panelLabel("", "lblRating");
 
     auto* fields = panelGrid();
-    fields->addWidget(panelLabel("Title", "lblField"), 0, 0);
-    fields->addWidget(f.txtTitle, 0, 1, 1, 3);
-    fields->addWidget(panelLabel("Album", "lblField"), 1, 0);
-    fields->addWidget(f.txtAlbum, 1, 1);
-    fields->addWidget(panelLabel("Artist", "lblField"), 1, 2);
-    fields->addWidget(f.txtArtist, 1, 3);
-    fields->addWidget(panelLabel("Composer", "lblField"), 2, 0);
-    fields->addWidget(f.txtComposer, 2, 1);
-    fields->addWidget(panelLabel("Genre", "lblField"), 2, 2);
-    fields->addWidget(f.txtGenre, 2, 3);
-    fields->addWidget(panelLabel("Comment", "lblField"), 3, 0);
-    fields->addWidget(f.txtComment, 3, 1, 1, 3);
-    fields->addWidget(panelLabel("Year", "lblField"), 4, 0);
-    fields->addWidget(f.txtYear, 4, 1, Qt::AlignLeft);
-    fields->addWidget(panelLabel("Rating", "lblField"), 4, 2);
-    fields->addWidget(f.lblRating, 4, 3);
+    addPanelRow(fields, 0, {{"Title", f.txtTitle}});
+    addPanelRow(fields, 1, {{"Album", f.txtAlbum}, {"Artist", f.txtArtist}});
+    addPanelRow(fields, 2, {{"Composer", f.txtComposer}, {"Genre", f.txtGenre}});
+    addPanelRow(fields, 3, {{"Comment", f.txtComment}});
+    addPanelRow(fields, 4, {{"Year", f.txtYear}, {"Rating", f.lblRating}});
+    fields->setAlignment(f.txtYear, Qt::AlignLeft);
     return fields;
 }
 
@@ -373,14 +387,8 @@ QGridLayout* frmMain::recordedPlaysLayout()
     f.lblSkips = panelLabel("", "lblSkips");
     f.lblBookmark = panelLabel("", "lblBookmark");
     auto* plays = panelGrid();
-    plays->addWidget(panelLabel("Plays", "lblField"), 0, 0);
-    plays->addWidget(f.lblPlays, 0, 1);
-    plays->addWidget(panelLabel("Last Played", "lblField"), 0, 2);
-    plays->addWidget(f.lblLastPlayed, 0, 3);
-    plays->addWidget(panelLabel("Skips", "lblField"), 1, 0);
-    plays->addWidget(f.lblSkips, 1, 1);
-    plays->addWidget(panelLabel("Bookmark", "lblField"), 1, 2);
-    plays->addWidget(f.lblBookmark, 1, 3);
+    addPanelRow(plays, 0, {{"Plays", f.lblPlays}, {"Last Played", f.lblLastPlayed}});
+    addPanelRow(plays, 1, {{"Skips", f.lblSkips}, {"Bookmark", f.lblBookmark}});
     return plays;
 }
 

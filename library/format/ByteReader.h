@@ -28,7 +28,7 @@ public:
 
     std::uint8_t u8() { return static_cast<std::uint8_t>(take(1, "8-bit field")[0]); }
     std::int16_t i16le();
-    std::int32_t i32le();
+    std::int32_t i32le() { return static_cast<std::int32_t>(u32Of(take(4, "32-bit field").data())); }
     std::int64_t i64le();
     std::string bytes(std::size_t count, const char* what = "byte string") { return std::string(take(count, what)); }
     // The next `count` bytes as they stand, checked and stepped over.
@@ -37,19 +37,43 @@ public:
     std::u16string reversedCode();              // 4 bytes, reversed, as text
 
     // Reads at an absolute position without moving; `what` names the chunk for the failure.
-    std::int32_t i32At(std::int64_t pos, const char* what = "a chunk") const;
+    std::int32_t i32At(std::int64_t pos, const char* what = "a chunk") const
+    {
+        if (pos < 0 || pos + 4 > static_cast<std::int64_t>(m_data.size()))
+            failAt(m_pos, std::string("the file ends inside ") + what);
+        return static_cast<std::int32_t>(u32Of(m_data.data() + pos));
+    }
 
     // Up to `count` bytes from `pos`, fewer when the data ends first (never throws).
     std::string_view clipped(std::int64_t pos, std::int64_t count) const;
     // UTF-16LE text of up to `byteCount` bytes at `pos`, fewer when the data ends first;
     // an odd final byte becomes a character of its own.
     std::u16string utf16leClipped(std::int64_t pos, std::int64_t byteCount) const;
+    // The same into `out`, reusing its room.
+    void utf16leClipped(std::int64_t pos, std::int64_t byteCount, std::u16string& out) const;
+
+    // The little-endian 32-bit value of four bytes.
+    static std::uint32_t u32Of(const char* b)
+    {
+        return static_cast<std::uint32_t>(static_cast<std::uint8_t>(b[0])) |
+               static_cast<std::uint32_t>(static_cast<std::uint8_t>(b[1])) << 8 |
+               static_cast<std::uint32_t>(static_cast<std::uint8_t>(b[2])) << 16 |
+               static_cast<std::uint32_t>(static_cast<std::uint8_t>(b[3])) << 24;
+    }
 
     [[noreturn]] void fail(const std::string& reason) const { throw FormatError(reason, m_pos); }
     [[noreturn]] static void failAt(std::int64_t offset, const std::string& reason) { throw FormatError(reason, offset); }
 
 private:
-    std::string_view take(std::size_t count, const char* what);
+    std::string_view take(std::size_t count, const char* what)
+    {
+        if (m_pos < 0 || static_cast<std::uint64_t>(remaining()) < count)
+            failShort(count, what);
+        const std::string_view out = m_data.substr(static_cast<std::size_t>(m_pos), count);
+        m_pos += static_cast<std::int64_t>(count);
+        return out;
+    }
+    [[noreturn]] void failShort(std::size_t count, const char* what) const;
 
     std::string_view m_data;
     std::int64_t m_pos = 0;

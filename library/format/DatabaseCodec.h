@@ -58,6 +58,12 @@ void indexDatabase(const std::shared_ptr<const ByteBuffer>& file, DatabaseRecord
 // One track or playlist of a file checked before, from where it starts.
 void decodeTrackAt(const std::shared_ptr<const ByteBuffer>& file, std::int64_t offset, MHIT& into);
 void decodePlaylistAt(const std::shared_ptr<const ByteBuffer>& file, std::int64_t offset, MHYP& into);
+// The same without holding the items (a master playlist has one per track):
+// `head` gets the playlist's header and data records and is handed to `onHead`,
+// then each item with its data record to `eachItem`.
+using PlaylistItemVisitor = std::function<void(const MHIP&, const MHOD_POE&)>;
+void decodePlaylistAt(const std::shared_ptr<const ByteBuffer>& file, std::int64_t offset, MHYP& head,
+                      const std::function<void(const MHYP&)>& onHead, const PlaylistItemVisitor& eachItem);
 
 // Encoders: each writes its chunk at `at` and returns where the next one starts.
 // Records are written as they stand: their sizes must already describe them.
@@ -68,6 +74,24 @@ using EachPlaylist = std::function<void(const std::function<void(const MHYP&)>&)
 std::int64_t encodeTrackSection(ImageBuffer& image, std::int64_t at, const MHSD_T& section, const EachTrack& eachTrack);
 // A playlist or podcast section, its items with the deletion mark left out.
 std::int64_t encodePlaylistSection(ImageBuffer& image, std::int64_t at, const MHSD_P& section, const EachPlaylist& eachPlaylist);
+// The section's header and list header alone; the playlists follow at the place returned.
+std::int64_t encodePlaylistSectionHead(ImageBuffer& image, std::int64_t at, const MHSD_P& section);
+// One playlist piece by piece: its header and data records first, then each
+// item (the deletion mark left out), then finish() fills in the count of items
+// written and returns where the next playlist starts.
+class PlaylistEncoder {
+public:
+    PlaylistEncoder(ImageBuffer& image, std::int64_t at, const MHYP& playlist);
+    void item(const MHIP& item, const MHOD_POE& record);
+    std::int64_t finish();
+
+private:
+    ImageBuffer& m_image;
+    std::int64_t m_start;
+    std::int64_t m_pos;
+    std::int32_t m_headerSize;
+    std::int32_t m_written = 0;
+};
 // A section held whole; its magic is what the reader took it for.
 std::int64_t encodeWholeSection(ImageBuffer& image, std::int64_t at, const RawBytes& bytes, std::int64_t totalSize);
 // The database header as read; the section count and total size are filled in

@@ -89,6 +89,8 @@ std::int32_t recordSizeHere(const ByteReader& r, const char* chunk, const char* 
 // the bytes it has, one past the end reads 0.
 std::int32_t fieldAt(const ByteReader& r, std::int64_t start, std::int64_t taken, std::int64_t offset)
 {
+    if (taken >= offset + 4)  // the usual case: the whole field is the chunk's
+        return r.i32At(start + offset);
     const std::string_view own = r.clipped(start + offset, taken - offset);
     std::uint32_t value = 0;
     for (std::size_t i = std::min<std::size_t>(own.size(), 4); i-- > 0;)
@@ -105,13 +107,13 @@ struct Head {
 // The fixed fields of the chunk at the reader's position, of which it owns
 // `ownBytes`: decoded into `record` when one is given, otherwise only checked
 // to lie in the file. Leaves the reader after them.
-template <typename Record, typename Fields>
-Head fixedFields(ByteReader& r, Record* record, const Fields& fields, std::int64_t ownBytes, const char* chunk)
+template <const auto& Fields, typename Record>
+Head fixedFields(ByteReader& r, Record* record, std::int64_t ownBytes, const char* chunk)
 {
     const std::int64_t start = r.pos();
-    const std::int64_t taken = requireOwnBytes(r, ownBytes, fixedSize(fields), chunk);
+    const std::int64_t taken = requireOwnBytes(r, ownBytes, fixedSize(Fields), chunk);
     if (record)
-        readOwnFields(r, *record, fields, ownBytes, chunk);
+        readOwnFields<Fields>(r, *record, ownBytes, chunk);
     else
         r.seek(start + taken);
     return {fieldAt(r, start, taken, 8), fieldAt(r, start, taken, 12), fieldAt(r, start, taken, 16)};
@@ -125,8 +127,8 @@ void walkStringRecord(ByteReader& r, const File& file, MHOD_S* record)
     const std::int64_t taken = requireOwnBytes(r, total, fixedSize(kMHOD_SFields), "string record");
     const std::int32_t length = checkedSize(start, fieldAt(r, start, taken, 28), 0, "string record text length");
     if (record) {
-        readOwnFields(r, *record, kMHOD_SFields, total, "string record");
-        record->sString = r.utf16leClipped(start + 40, length);
+        readOwnFields<kMHOD_SFields>(r, *record, total, "string record");
+        r.utf16leClipped(start + 40, length, record->sString);
         // Records of other layouts keep their bytes so a rewrite reproduces them;
         // the usual ones are written again from their fields.
         record->sAllMHOD = hasStandardLayout(*record) ? RawBytes() : slice(file, start, total);
@@ -140,7 +142,7 @@ std::int32_t walkTrack(ByteReader& r, const File& file, MHIT* track)
 {
     const std::int64_t start = r.pos();
     const std::int32_t headerSize = headerSizeHere(r, "a track record", "track header size");
-    const Head head = fixedFields(r, track, kMHITFields, headerSize, "track record");
+    const Head head = fixedFields<kMHITFields>(r, track, headerSize, "track record");
     checkedSize(start, head.at8, 0, "track record size");
     const std::int32_t strings = checkedCount(r, start, head.at12, "track string record count");
     r.seek(start + headerSize);
@@ -182,7 +184,7 @@ void walkPlaylistItem(ByteReader& r, const File& file, MHIP* item, MHOD_POE* rec
 {
     const std::int64_t start = r.pos();
     const std::int32_t headerSize = headerSizeHere(r, "a playlist item", "item header size");
-    const std::int32_t children = checkedCount(r, start, fixedFields(r, item, kMHIPFields, headerSize, "playlist item").at12,
+    const std::int32_t children = checkedCount(r, start, fixedFields<kMHIPFields>(r, item, headerSize, "playlist item").at12,
                                                "item record count");
     r.seek(start + headerSize);
     if (item) {
@@ -195,7 +197,7 @@ void walkPlaylistItem(ByteReader& r, const File& file, MHIP* item, MHOD_POE* rec
         const std::int64_t recordStart = r.pos();
         const std::int32_t total = recordSizeHere(r, "an item record", "item record size");
         if (c == 0) {
-            fixedFields(r, record, kMHOD_POEFields, total, "item record");
+            fixedFields<kMHOD_POEFields>(r, record, total, "item record");
             if (record)
                 record->sAllMHOD = slice(file, recordStart, total);
         } else if (moreStart < 0) {
@@ -208,23 +210,31 @@ void walkPlaylistItem(ByteReader& r, const File& file, MHIP* item, MHOD_POE* rec
 }
 
 // One playlist with its data records and items. The first data record is the
-// title, decoded as a string record whatever its kind.
-void walkPlaylist(ByteReader& r, const File& file, MHYP* pl)
+// title, decoded as a string record whatever its kind. With `eachItem` the items
+// are not kept in the playlist but handed over one at a time, once its header
+// and data records are decoded.
+void walkPlaylist(ByteReader& r, const File& file, MHYP* pl, const PlaylistItemVisitor* eachItem = nullptr)
 {
     const std::int64_t start = r.pos();
     const std::int32_t headerSize = headerSizeHere(r, "a playlist", "playlist header size");
-    const Head head = fixedFields(r, pl, kMHYPFields, headerSize, "playlist");
+    const Head head = fixedFields<kMHYPFields>(r, pl, headerSize, "playlist");
     checkedSize(start, head.at8, 0, "playlist size");
     const std::int32_t children = checkedCount(r, start, head.at12, "playlist record count");
     const std::int32_t items = checkedCount(r, start, head.at16, "playlist item count");
     r.seek(start + headerSize);
+    const bool keepItems = pl && !eachItem;
     if (pl) {
         pl->sAllData = slice(file, start, head.at8);
         fitList(pl->m_mhod_pcd, children - 1);
-        fitList(pl->m_mhip, items);
-        fitList(pl->m_mhod_poe, items);
-        pl->m_mhip.reserve(withRoomToAdd(plausibleCount(r, items, 24)));
-        pl->m_mhod_poe.reserve(withRoomToAdd(plausibleCount(r, items, 24)));
+        if (!keepItems) {
+            pl->m_mhip = {};
+            pl->m_mhod_poe = {};
+        } else {
+            fitList(pl->m_mhip, items);
+            fitList(pl->m_mhod_poe, items);
+            pl->m_mhip.reserve(withRoomToAdd(plausibleCount(r, items, 24)));
+            pl->m_mhod_poe.reserve(withRoomToAdd(plausibleCount(r, items, 24)));
+        }
     }
     for (std::int32_t c = 0; c < children; ++c) {
         if (c == 0)
@@ -232,9 +242,16 @@ void walkPlaylist(ByteReader& r, const File& file, MHYP* pl)
         else
             walkPlaylistRecord(r, file, entry(pl ? &pl->m_mhod_pcd : nullptr, static_cast<std::size_t>(c - 1)));
     }
+    MHIP item;
+    MHOD_POE record;
     for (std::int32_t k = 0; k < items; ++k) {
         const auto at = static_cast<std::size_t>(k);
-        walkPlaylistItem(r, file, entry(pl ? &pl->m_mhip : nullptr, at), entry(pl ? &pl->m_mhod_poe : nullptr, at));
+        if (eachItem) {
+            walkPlaylistItem(r, file, &item, &record);
+            (*eachItem)(item, record);
+        } else {
+            walkPlaylistItem(r, file, entry(keepItems ? &pl->m_mhip : nullptr, at), entry(keepItems ? &pl->m_mhod_poe : nullptr, at));
+        }
     }
 }
 
@@ -335,7 +352,7 @@ void walkDatabase(const File& file, DatabaseRecords& db, DatabaseIndex* index)
     ByteReader r(file->view());
     MHBD& h = db.header;
     const std::int32_t headerSize = headerSizeHere(r, "the database header", "database header size");
-    readOwnFields(r, h, kMHBDFields, headerSize, "database header");
+    readOwnFields<kMHBDFields>(r, h, headerSize, "database header");
     checkedSize(0, h.iTotalSize, 0, "database size");
     r.seek(h.iHeaderSize);
     checkedCount(r, 0, h.iNumberOfMHSD, "section count");
@@ -393,6 +410,25 @@ void decodePlaylistAt(const std::shared_ptr<const ByteBuffer>& file, std::int64_
     ByteReader r(file->view());
     r.seek(offset);
     walkPlaylist(r, file, &into);
+}
+
+void decodePlaylistAt(const std::shared_ptr<const ByteBuffer>& file, std::int64_t offset, MHYP& head,
+                      const std::function<void(const MHYP&)>& onHead, const PlaylistItemVisitor& eachItem)
+{
+    ByteReader r(file->view());
+    r.seek(offset);
+    // The head is complete once its data records are walked: the first item is where it is handed over.
+    bool headGiven = false;
+    const PlaylistItemVisitor items = [&](const MHIP& item, const MHOD_POE& record) {
+        if (!headGiven) {
+            onHead(head);
+            headGiven = true;
+        }
+        eachItem(item, record);
+    };
+    walkPlaylist(r, file, &head, &items);
+    if (!headGiven)
+        onHead(head);
 }
 
 }  // namespace sonarchive

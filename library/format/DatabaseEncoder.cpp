@@ -52,7 +52,7 @@ void writeUtf16le(ImageBuffer& image, std::int64_t pos, const std::u16string& te
 // fields owns no more).
 void writeStringRecord(ImageBuffer& image, std::int64_t pos, const MHOD_S& record)
 {
-    writeFields(image, pos, record, kMHOD_SFields, record.iTotalSize);
+    writeFields<kMHOD_SFields>(image, pos, record, record.iTotalSize);
     if (!hasStandardLayout(record) && !record.sAllMHOD.empty()) {
         image.write(pos, record.sAllMHOD.view());
         return;
@@ -87,7 +87,7 @@ void writeListHeader(ImageBuffer& image, std::int64_t pos, const std::u16string&
 std::int64_t writeTrack(ImageBuffer& image, std::int64_t pos, const MHIT& track)
 {
     writeBase(image, pos, track.sAllData, track.iHeaderSize);
-    writeFields(image, pos, track, kMHITFields, track.iHeaderSize);
+    writeFields<kMHITFields>(image, pos, track, track.iHeaderSize);
     pos += track.iHeaderSize;
     for (const MHOD_S& record : validEntries(track.m_mhod, track.iNumberOfMHODS)) {
         writeStringRecord(image, pos, record);
@@ -112,12 +112,12 @@ std::int64_t writePlaylistRecord(ImageBuffer& image, std::int64_t pos, const MHO
 std::int64_t writeItem(ImageBuffer& image, std::int64_t pos, const MHIP& item, const MHOD_POE& data)
 {
     writeBase(image, pos, item.sHeaderData, item.iHeaderSize);
-    writeFields(image, pos, item, kMHIPFields, item.iHeaderSize);
+    writeFields<kMHIPFields>(image, pos, item, item.iHeaderSize);
     pos += item.iHeaderSize;
     if (item.iChildCount <= 0)
         return pos;
     writeBase(image, pos, data.sAllMHOD, data.iTotalSize);
-    writeFields(image, pos, data, kMHOD_POEFields, data.iTotalSize);
+    writeFields<kMHOD_POEFields>(image, pos, data, data.iTotalSize);
     pos += data.iTotalSize;
     image.write(pos, item.sMoreRecords.view());
     return pos + static_cast<std::int64_t>(item.sMoreRecords.size());
@@ -126,32 +126,13 @@ std::int64_t writeItem(ImageBuffer& image, std::int64_t pos, const MHIP& item, c
 // A playlist with its title, data records and the items not marked deleted.
 std::int64_t writePlaylist(ImageBuffer& image, std::int64_t pos, const MHYP& playlist)
 {
-    writeBase(image, pos, playlist.sAllData, playlist.iHeaderSize);
-    writeFields(image, pos, playlist, kMHYPFields, playlist.iHeaderSize);
-    std::int64_t at = pos + playlist.iHeaderSize;
-    for (std::int32_t c = 0; c < playlist.iChildsCount; ++c) {
-        if (c == 0) {
-            writeStringRecord(image, at, playlist.m_mhod_s);
-            at += playlist.m_mhod_s.iTotalSize;
-        } else {
-            at = writePlaylistRecord(image, at, playlist.m_mhod_pcd.at(static_cast<std::size_t>(c - 1)));
-        }
-    }
+    PlaylistEncoder encoder(image, pos, playlist);
     // Items and their records pair up: as many as both lists hold.
     const std::size_t items =
         validEntries(playlist.m_mhip, std::min<std::int64_t>(playlist.iPlaylistItemsCount, playlist.m_mhod_poe.size())).size();
-    std::int32_t written = 0;
-    for (std::size_t j = 0; j < items; ++j) {
-        if (playlist.m_mhip[j].iTrackID == -1)
-            continue;
-        at = writeItem(image, at, playlist.m_mhip[j], playlist.m_mhod_poe[j]);
-        ++written;
-    }
-    // The items really written: the count read less the deletion marks, unless
-    // the file itself held items with the mark.
-    if (playlist.iHeaderSize >= 20)
-        image.write(pos + 16, LongToBytes(written));
-    return at;
+    for (std::size_t j = 0; j < items; ++j)
+        encoder.item(playlist.m_mhip[j], playlist.m_mhod_poe[j]);
+    return encoder.finish();
 }
 
 }  // namespace
@@ -177,13 +158,50 @@ std::int64_t encodeTrackSection(ImageBuffer& image, std::int64_t at, const MHSD_
     return pos;
 }
 
-std::int64_t encodePlaylistSection(ImageBuffer& image, std::int64_t at, const MHSD_P& section, const EachPlaylist& eachPlaylist)
+PlaylistEncoder::PlaylistEncoder(ImageBuffer& image, std::int64_t at, const MHYP& playlist)
+    : m_image(image), m_start(at), m_pos(at + playlist.iHeaderSize), m_headerSize(playlist.iHeaderSize)
+{
+    writeBase(image, at, playlist.sAllData, playlist.iHeaderSize);
+    writeFields<kMHYPFields>(image, at, playlist, playlist.iHeaderSize);
+    for (std::int32_t c = 0; c < playlist.iChildsCount; ++c) {
+        if (c == 0) {
+            writeStringRecord(image, m_pos, playlist.m_mhod_s);
+            m_pos += playlist.m_mhod_s.iTotalSize;
+        } else {
+            m_pos = writePlaylistRecord(image, m_pos, playlist.m_mhod_pcd.at(static_cast<std::size_t>(c - 1)));
+        }
+    }
+}
+
+void PlaylistEncoder::item(const MHIP& item, const MHOD_POE& record)
+{
+    if (item.iTrackID == -1)
+        return;
+    m_pos = writeItem(m_image, m_pos, item, record);
+    ++m_written;
+}
+
+std::int64_t PlaylistEncoder::finish()
+{
+    // The items really written: the count read less the deletion marks, unless
+    // the file itself held items with the mark.
+    if (m_headerSize >= 20)
+        m_image.write(m_start + 16, LongToBytes(m_written));
+    return m_pos;
+}
+
+std::int64_t encodePlaylistSectionHead(ImageBuffer& image, std::int64_t at, const MHSD_P& section)
 {
     writeSectionHeader(image, at, section);
     const MHLP& list = section.m_mhlp;
     const std::int64_t listStart = at + section.iHeaderSize;
     writeListHeader(image, listStart, list.sID, list.iHeaderSize, list.iNumberOfPlaylists, list.sHeaderData);
-    std::int64_t pos = listStart + list.iHeaderSize;
+    return listStart + list.iHeaderSize;
+}
+
+std::int64_t encodePlaylistSection(ImageBuffer& image, std::int64_t at, const MHSD_P& section, const EachPlaylist& eachPlaylist)
+{
+    std::int64_t pos = encodePlaylistSectionHead(image, at, section);
     eachPlaylist([&](const MHYP& playlist) { pos = writePlaylist(image, pos, playlist); });
     return pos;
 }
@@ -204,7 +222,7 @@ std::int64_t encodeDatabaseHeader(ImageBuffer& image, const MHBD& header)
 void fillHeaderBytes(MHBD& header)
 {
     ImageBuffer bytes;
-    writeFields(bytes, 0, header, kMHBDFields);
+    writeFields<kMHBDFields>(bytes, 0, header);
     bytes.at(0, static_cast<std::size_t>(std::max(header.iHeaderSize, 0)));
     header.sHeaderData = RawBytes(bytes.view().substr(0, static_cast<std::size_t>(std::max(header.iHeaderSize, 0))));
 }

@@ -1,5 +1,6 @@
 #include "ImageBuffer.h"
 
+#include "Error.h"
 #include "FileWrites.h"
 
 #include <algorithm>
@@ -20,15 +21,28 @@ ImageBuffer::~ImageBuffer()
 
 void ImageBuffer::write(std::int64_t pos, std::string_view bytes)
 {
-    if (!bytes.empty())
-        std::memcpy(at(pos, bytes.size()), bytes.data(), bytes.size());
+    if (bytes.empty())
+        return;
+    // A block larger than the window, appended (a section held whole): straight
+    // to the file, not through the window.
+    if (streamed() && bytes.size() > m_block.size && pos == m_size) {
+        applyPatch();
+        if (pos + static_cast<std::int64_t>(bytes.size()) > kLimit)
+            throw Error(FailureCode::TooLarge, "database record placed outside the file: offset " + std::to_string(pos));
+        flushTo(m_size);
+        writeAll(m_fd, bytes, m_name);
+        m_size += static_cast<std::int64_t>(bytes.size());
+        m_windowStart = m_size;
+        return;
+    }
+    std::memcpy(at(pos, bytes.size()), bytes.data(), bytes.size());
 }
 
 char* ImageBuffer::at(std::int64_t pos, std::size_t count)
 {
     applyPatch();
     if (pos < 0 || pos + static_cast<std::int64_t>(count) > kLimit)
-        throw std::out_of_range("database record placed outside the file: offset " + std::to_string(pos));
+        throw Error(FailureCode::TooLarge, "database record placed outside the file: offset " + std::to_string(pos));
     const std::int64_t end = pos + static_cast<std::int64_t>(count);
     if (!streamed()) {
         if (static_cast<std::size_t>(end) > m_block.size)
@@ -49,7 +63,11 @@ char* ImageBuffer::at(std::int64_t pos, std::size_t count)
         return m_patch.data();
     }
     makeRoom(pos, count);
-    m_size = std::max(m_size, end);  // the window is zero beyond the image's end
+    if (end > m_size) {  // the window holds what it held before beyond the image's end: zero it
+        const std::int64_t from = std::max(m_size, m_windowStart) - m_windowStart;
+        std::memset(m_block.data + from, 0, static_cast<std::size_t>(end - m_windowStart - from));
+        m_size = end;
+    }
     return m_block.data + (pos - m_windowStart);
 }
 
@@ -106,7 +124,6 @@ void ImageBuffer::flushTo(std::int64_t end)
         return;
     writeAll(m_fd, std::string_view(m_block.data, shift), m_name);
     std::memmove(m_block.data, m_block.data + shift, used - shift);
-    std::memset(m_block.data + (used - shift), 0, shift);  // zero beyond the image's end, as fresh storage is
     m_windowStart = end;
 }
 

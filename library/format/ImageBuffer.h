@@ -19,7 +19,7 @@ namespace sonarchive {
 // chunk is written) go to their place in the file.
 class ImageBuffer {
 public:
-    static constexpr std::size_t kWindow = 16u << 20;
+    static constexpr std::size_t kWindow = 4u << 20;
 
     // Whole in memory.
     ImageBuffer() = default;

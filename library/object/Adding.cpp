@@ -6,6 +6,7 @@
 #include "ByteConverters.h"
 #include "Error.h"
 #include "FileCopy.h"
+#include "MediaError.h"
 #include "RecordEdits.h"
 #include "clsSonarchive.h"
 
@@ -196,9 +197,7 @@ std::int32_t clsSonarchive::AddTrack(const std::u16string& sFilePath, TrackInfo&
     std::error_code ec;
     const std::uintmax_t size = sFilePath.empty() ? 0 : fs::file_size(fs::path(toUtf8(sFilePath)), ec);
     if (!ec && size > kLargestTrackFile)
-        return fail({FailureCode::TooLarge, EFBIG,
-                     "the file is " + groupedNumber(static_cast<std::int64_t>(size)) +
-                         " bytes, and the iPod's database holds only files smaller than 4 GiB (4,294,967,296 bytes)"});
+        return fail({FailureCode::TooLarge, EFBIG, mediaerror::tooLargeForDatabase(size)});
     if (!bSkipSetInfo) {
         // A failed analysis leaves Info half-filled, so nothing is added; its
         // message has been shown.

@@ -175,7 +175,14 @@ void clsSonarchive::fillTrackInfo(const MHIT& track, std::size_t position, Track
     info.iDatabaseID = track.iDB_ID;
     info.iHasArtwork = track.iHasArtwork;
     info.iArtworkID = artworkLink(track);
+    fillTexts(track, info);
+    m_sinceSync.merge(position, info);
+}
 
+// The texts of the string records the library interprets; the location as a
+// path below the drive root, spelled as the device spells it.
+void clsSonarchive::fillTexts(const MHIT& track, TrackInfo& info) const
+{
     for (const MHOD_S& record : validEntries(track.m_mhod, track.iNumberOfMHODS)) {
         switch (record.iType) {
         case kMhodTitle: info.sTitle = record.sString; break;
@@ -194,7 +201,6 @@ void clsSonarchive::fillTrackInfo(const MHIT& track, std::size_t position, Track
         default: break;
         }
     }
-    m_sinceSync.merge(position, info);
 }
 
 }  // namespace sonarchive

@@ -136,41 +136,75 @@ void SinceLastSync::loadOnTheGo(const fs::path& file, std::size_t trackCount, st
     }
 }
 
+namespace {
+
+// What the device counts of a track, times on its clock.
+struct Recorded {
+    std::int32_t plays, skips, bookmarkMs, rating;
+    std::uint32_t lastPlayed, lastSkipped;
+};
+
+// The values of the last sync with an entry's notes put in: plays and skips
+// added, the rating, times and bookmark of the notes where they hold one.
+Recorded withEntry(Recorded v, const PlayCountsFile& counts, const PlayCountEntry& entry)
+{
+    v.plays = added(v.plays, entry.plays);
+    v.skips = added(v.skips, entry.skips);
+    if (counts.holdsRating())
+        v.rating = static_cast<std::int32_t>(std::min<std::uint32_t>(entry.rating, 255));
+    if (entry.lastPlayed)
+        v.lastPlayed = entry.lastPlayed;
+    if (entry.lastSkipped)
+        v.lastSkipped = entry.lastSkipped;
+    if (entry.bookmarkMs)
+        v.bookmarkMs = static_cast<std::int32_t>(std::min<std::uint32_t>(entry.bookmarkMs, std::numeric_limits<std::int32_t>::max()));
+    return v;
+}
+
+std::uint32_t deviceTimeIn(const std::string& fourBytes)
+{
+    std::uint32_t time = 0;
+    for (std::size_t i = std::min<std::size_t>(fourBytes.size(), 4); i-- > 0;)
+        time = time << 8 | static_cast<std::uint8_t>(fourBytes[i]);
+    return time;
+}
+
+}  // namespace
+
 void SinceLastSync::merge(std::size_t position, TrackInfo& info) const
 {
     if (m_folded || !covers(position))
         return;
-    const PlayCountsFile& counts = *m_notes.playCounts;
-    const PlayCountEntry& entry = counts.entries[position];
+    const PlayCountEntry& entry = m_notes.playCounts->entries[position];
+    const Recorded v = withEntry({info.iPlayCount, info.iSkipCount, info.iBookmarkMs, info.iRating, deviceTimeOf(info.iLastPlayed),
+                                  deviceTimeOf(info.iLastSkipped)},
+                                 *m_notes.playCounts, entry);
     info.iRecentPlays = static_cast<std::int32_t>(std::min<std::uint32_t>(entry.plays, std::numeric_limits<std::int32_t>::max()));
-    info.iPlayCount = added(info.iPlayCount, entry.plays);
-    if (counts.holdsRating())
-        info.iRating = static_cast<std::int32_t>(std::min<std::uint32_t>(entry.rating, 255));
-    if (entry.lastPlayed)
-        info.iLastPlayed = unixTimeOf(entry.lastPlayed);
-    if (entry.bookmarkMs)
-        info.iBookmarkMs = static_cast<std::int32_t>(entry.bookmarkMs);
-    info.iSkipCount = added(info.iSkipCount, entry.skips);
-    if (entry.lastSkipped)
-        info.iLastSkipped = unixTimeOf(entry.lastSkipped);
+    info.iPlayCount = v.plays;
+    info.iSkipCount = v.skips;
+    info.iBookmarkMs = v.bookmarkMs;
+    info.iRating = v.rating;
+    info.iLastPlayed = unixTimeOf(v.lastPlayed);
+    info.iLastSkipped = unixTimeOf(v.lastSkipped);
 }
 
 void SinceLastSync::fold(std::size_t position, MHIT& track) const
 {
     if (!covers(position))
         return;
-    const PlayCountsFile& counts = *m_notes.playCounts;
-    const PlayCountEntry& entry = counts.entries[position];
-    track.iPlayCount = added(track.iPlayCount, entry.plays);
-    if (counts.holdsRating())
-        track.iStartRating = static_cast<std::uint8_t>(std::min<std::uint32_t>(entry.rating, 255));
+    const PlayCountEntry& entry = m_notes.playCounts->entries[position];
+    const Recorded v = withEntry({track.iPlayCount, track.iSkipCount, track.iBookmarkTime, track.iStartRating,
+                                  deviceTimeIn(track.sLastPlayedTime), deviceTimeIn(track.sLastSkipped)},
+                                 *m_notes.playCounts, entry);
+    track.iPlayCount = v.plays;
+    track.iSkipCount = v.skips;
+    track.iBookmarkTime = v.bookmarkMs;
+    track.iStartRating = static_cast<std::uint8_t>(v.rating);
+    // Times the notes don't hold keep the record's bytes as they are.
     if (entry.lastPlayed)
-        track.sLastPlayedTime = deviceTimeBytes(entry.lastPlayed);
-    if (entry.bookmarkMs)
-        track.iBookmarkTime = static_cast<std::int32_t>(entry.bookmarkMs);
-    track.iSkipCount = added(track.iSkipCount, entry.skips);
+        track.sLastPlayedTime = deviceTimeBytes(v.lastPlayed);
     if (entry.lastSkipped)
-        track.sLastSkipped = deviceTimeBytes(entry.lastSkipped);
+        track.sLastSkipped = deviceTimeBytes(v.lastSkipped);
 }
 
 void SinceLastSync::setAside() const

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <optional>
 
 namespace sonarchive {
 
@@ -66,9 +67,23 @@ void clsSonarchive::WriteMHSD_T(ImageBuffer& image)
 
 void clsSonarchive::WriteMHSD_P(ImageBuffer& image, const MHSD_P& section)
 {
-    const std::int64_t end = encodePlaylistSection(image, iFilePos - 1, section,
-                                                   [&](const auto& visit) { forEachPlaylist(section, visit); });
-    iFilePos = static_cast<std::int32_t>(end + 1);
+    if (!m_index) {
+        const std::int64_t end = encodePlaylistSection(image, iFilePos - 1, section,
+                                                       [&](const auto& visit) { forEachPlaylist(section, visit); });
+        iFilePos = static_cast<std::int32_t>(end + 1);
+        return;
+    }
+    // Straight from the loaded file, one item at a time: a master playlist holds
+    // an item for every track.
+    std::int64_t pos = encodePlaylistSectionHead(image, iFilePos - 1, section);
+    for (const std::int64_t offset : &section == &m_db.playlists ? m_index->playlists : m_index->podcasts) {
+        std::optional<PlaylistEncoder> encoder;
+        decodePlaylistAt(
+            m_loadedImage, offset, m_scratchPlaylist, [&](const MHYP& head) { encoder.emplace(image, pos, head); },
+            [&](const MHIP& item, const MHOD_POE& record) { encoder->item(item, record); });
+        pos = encoder->finish();
+    }
+    iFilePos = static_cast<std::int32_t>(pos + 1);
 }
 
 bool clsSonarchive::writeSection(ImageBuffer& image, SectionPlace place)

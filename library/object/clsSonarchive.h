@@ -116,6 +116,7 @@ private:
     void forEachPlaylist(const MHSD_P& section, const std::function<void(const MHYP&)>& visit) const;
     // `position` is the track's place in the track list, where the device's notes find it.
     void fillTrackInfo(const MHIT& track, std::size_t position, TrackInfo& info) const;
+    void fillTexts(const MHIT& track, TrackInfo& info) const;
     PlaylistView onTheGoView(const OnTheGoFile& list, std::int32_t index) const;
     MHIT* findTrack(std::int32_t iTrackID);
     void tracksChanged()

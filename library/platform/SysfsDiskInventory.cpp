@@ -1,8 +1,12 @@
 #include "SysfsDiskInventory.h"
 
+#include "Blanks.h"
+#include "Error.h"
+
 #include <sonarchive/ByteText.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -32,14 +36,10 @@ std::string readAttribute(const fs::path& path)
     return text;
 }
 
-std::string trimmed(std::string_view text)
+// An attribute's value without the line end and padding around it.
+std::string attributeValue(const fs::path& path)
 {
-    const auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\0'; };
-    while (!text.empty() && isBlank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && isBlank(text.back()))
-        text.remove_suffix(1);
-    return std::string(text);
+    return trimmedBlanks(std::string_view(readAttribute(path)), std::string_view(" \t\n\r\0", 5));
 }
 
 // A device below a USB host controller has a "usb<bus>" element in its sysfs path.
@@ -60,7 +60,7 @@ std::string captionOf(const fs::path& device)
 {
     std::string caption;
     for (const char* attribute : {"vendor", "model"}) {
-        const std::string part = trimmed(readAttribute(device / attribute));
+        const std::string part = attributeValue(device / attribute);
         if (part.empty())
             continue;
         if (!caption.empty())
@@ -89,11 +89,11 @@ std::vector<BlockDisk> listDisks(const fs::path& sysfsRoot)
     std::error_code ec;
     fs::directory_iterator it(blockFolder, ec);
     if (ec)
-        throw std::runtime_error("cannot list the disks in " + blockFolder.string() + ": " + ec.message());
+        throw systemError(ec.value(), "cannot list the disks in " + blockFolder.string());
     std::vector<BlockDisk> disks;
     for (; it != fs::directory_iterator(); it.increment(ec)) {
         if (ec)
-            throw std::runtime_error("cannot list the disks in " + blockFolder.string() + ": " + ec.message());
+            throw systemError(ec.value(), "cannot list the disks in " + blockFolder.string());
         std::error_code statError;
         if (fs::is_directory(it->path() / "device", statError))
             disks.push_back({it->path().filename().string(), it->path()});
@@ -116,7 +116,7 @@ struct PartitionMap {
 
     void add(const fs::path& folder, const std::string& name, PartitionPlace place)
     {
-        const std::string device = trimmed(readAttribute(folder / "dev"));
+        const std::string device = attributeValue(folder / "dev");
         if (!device.empty())
             byDevice.emplace(device, place);
         byName.emplace(name, place);
@@ -131,7 +131,7 @@ PartitionMap mapPartitions(const std::vector<BlockDisk>& disks)
         map.add(disks[n].folder, disks[n].name, {disk, 0});
         std::error_code ec;
         for (fs::directory_iterator it(disks[n].folder, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
-            const std::string number = trimmed(readAttribute(it->path() / "partition"));
+            const std::string number = attributeValue(it->path() / "partition");
             if (number.empty() || number.size() > 9
                 || !std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; }))
                 continue;
@@ -165,10 +165,10 @@ std::vector<Mount> readMounts(const fs::path& mountInfo, const PartitionMap& par
     std::error_code ec;
     const std::uintmax_t size = fs::file_size(mountInfo, ec);
     if (!ec && size > kMaxMountTableSize)
-        throw std::runtime_error("the mount table " + mountInfo.string() + " is too large");
+        throw Error(FailureCode::TooLarge, "the mount table " + mountInfo.string() + " is too large");
     std::ifstream in(mountInfo, std::ios::binary);
     if (!in)
-        throw std::runtime_error("cannot read the mount table " + mountInfo.string());
+        throw systemError(errno ? errno : EIO, "cannot read the mount table " + mountInfo.string());
 
     std::vector<Mount> mounts;
     for (std::string line; std::getline(in, line);) {

@@ -17,6 +17,7 @@ enum class FailureCode {
     Signed,        // a changed database would need a signature the library cannot make
     TooLarge,      // a file or record beyond what the database can hold
     Unsupported,   // a media file the device cannot play
+    Media,         // the analysis of a media file failed (its own number and words)
     NotLoaded,     // no database has been loaded whole
     Cancelled,     // the user cancelled
     Usage,         // the caller asked for what can't be done: an unknown track, a playlist without a name
@@ -29,9 +30,9 @@ enum class FailureCode {
 // the byte where decoding stopped.
 struct Failure {
     FailureCode code = FailureCode::None;
-    int number = 0;            // the system's error number, where there was one
+    int number = 0;            // the system's error number where there was one; a media failure's own number
     std::string message;       // UTF-8, for example "at byte 2,944: track header size 0"
-    std::int64_t offset = -1;  // format failures: zero-based byte offset in the file
+    std::int64_t offset = -1;  // where it applies: the zero-based byte offset in the file, else -1
 
     explicit operator bool() const { return code != FailureCode::None; }
 };

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <tuple>
+#include <type_traits>
 
 namespace sonarchive {
 
@@ -22,6 +23,7 @@ enum class FieldKind {
 
 template <typename Record, typename T>
 struct Field {
+    using Value = T;
     const char* name;
     T Record::*member;
     int width;
@@ -201,6 +203,21 @@ constexpr int fixedSize(const Fields& fields)
     return size;
 }
 
+// Every integer field is as wide as the type that holds it.
+template <typename Fields>
+constexpr bool integerWidthsMatch(const Fields& fields)
+{
+    bool match = true;
+    forEachField(fields, [&](const auto& field) {
+        using T = typename std::remove_cvref_t<decltype(field)>::Value;
+        if constexpr (std::is_integral_v<T>)
+            match = match && field.width == static_cast<int>(sizeof(T));
+    });
+    return match;
+}
+
+static_assert(integerWidthsMatch(kMHBDFields) && integerWidthsMatch(kMHITFields) && integerWidthsMatch(kMHOD_SFields) &&
+              integerWidthsMatch(kMHYPFields) && integerWidthsMatch(kMHIPFields) && integerWidthsMatch(kMHOD_POEFields));
 static_assert(fixedSize(kMHBDFields) == 94);
 static_assert(fixedSize(kMHITFields) == 304);
 static_assert(fixedSize(kMHOD_SFields) == 40);

@@ -12,6 +12,8 @@ void TrackliftTestCase::freshStart()
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     m_config = std::make_unique<TempDir>();
     qputenv("TRACKLIFT_CONFIG_DIR", QByteArray::fromStdString(m_config->path().string()));
+    // No system bus unless a test starts one: the machine's disk service stays out of the tests.
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", QByteArray::fromStdString("unix:path=" + (m_config->path() / "no-bus").string()));
     m_dialogs = ScriptedDialogs();
 }
 

@@ -18,7 +18,8 @@ class PanelSlides;
 namespace testsupport {
 
 // What every test of the program starts from: a settings folder of its own,
-// US English number formats and dialogs that answer from a script. A test
+// US English number formats, dialogs that answer from a script and no system
+// bus (so no disk service). A test
 // class that needs more in its init() calls freshStart() first.
 class TrackliftTestCase : public QObject {
     Q_OBJECT
