@@ -14,6 +14,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSizeGrip>
@@ -27,6 +28,25 @@ namespace {
 
 const QString kAboutText = QStringLiteral(
     "Tracklift is very easy to use tool to Copy your iPod Device(Any Type), you can copy tracks from iPod to your local hard drive.");
+
+// A line of text that gives way to its neighbours: shortened with "..." where
+// the room it gets is too small, whole where it is not.
+class ElidedLabel final : public QLabel {
+public:
+    ElidedLabel(const QString& text, QWidget* parent) : QLabel(text, parent)
+    {
+        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        const QRect room = contentsRect();
+        painter.setPen(palette().color(foregroundRole()));
+        painter.drawText(room, Qt::AlignLeft | Qt::AlignVCenter, fontMetrics().elidedText(text(), Qt::ElideRight, room.width()));
+    }
+};
 
 }  // namespace
 
@@ -43,7 +63,7 @@ void frmMain::buildStartPage()
     frTopHeader->setAttribute(Qt::WA_StyledBackground);
     lblTitle = new QLabel(applicationTitle(), frTopHeader);
     lblTitle->setObjectName(QStringLiteral("lblTitle"));
-    auto* subtitle = new QLabel(QStringLiteral("Copy tracks from your iPod to this computer"), frTopHeader);
+    auto* subtitle = new ElidedLabel(QStringLiteral("Copy tracks from your iPod to this computer"), frTopHeader);
     subtitle->setObjectName(QStringLiteral("lblSubtitle"));
     cmdMinimize = new QPushButton(QStringLiteral("\u2013"), frTopHeader);
     cmdMinimize->setObjectName(QStringLiteral("cmdMinimize"));
@@ -72,7 +92,7 @@ void frmMain::buildStartPage()
     header->setContentsMargins(px(20), 0, px(6), 0);
     header->setSpacing(px(12));
     header->addWidget(lblTitle);
-    header->addWidget(subtitle);
+    header->addWidget(subtitle, 1);
     header->addStretch();
     header->addWidget(cmdTools);
     header->addWidget(c.cmdEject);
