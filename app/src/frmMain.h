@@ -133,6 +133,8 @@ protected:
 private:
     int px(int pixelsAt96Dpi) const;
     void buildStartPage();
+    void buildHeader();
+    QWidget* connectionPanel();
     void buildContentsPage();
     void buildSearchTools();
     void buildTrackPanel();

@@ -48,6 +48,14 @@ protected:
     }
 };
 
+// A new widget with its object name (what the stylesheet and the tests find it by).
+template <typename Widget>
+Widget* named(Widget* widget, const char* name)
+{
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+
 }  // namespace
 
 int frmMain::px(int pixelsAt96Dpi) const
@@ -57,105 +65,22 @@ int frmMain::px(int pixelsAt96Dpi) const
 
 void frmMain::buildStartPage()
 {
+    buildHeader();
     DeviceConnection::Widgets& c = m_connectionControls;
-    frTopHeader = new QWidget(this);
-    frTopHeader->setObjectName(QStringLiteral("frTopHeader"));
-    frTopHeader->setAttribute(Qt::WA_StyledBackground);
-    lblTitle = new QLabel(applicationTitle(), frTopHeader);
-    lblTitle->setObjectName(QStringLiteral("lblTitle"));
-    auto* subtitle = new ElidedLabel(QStringLiteral("Copy tracks from your iPod to this computer"), frTopHeader);
-    subtitle->setObjectName(QStringLiteral("lblSubtitle"));
-    cmdMinimize = new QPushButton(QStringLiteral("\u2013"), frTopHeader);
-    cmdMinimize->setObjectName(QStringLiteral("cmdMinimize"));
-    cmdMinimize->setToolTip(QStringLiteral("Minimize"));
-    cmdMaximize = new QPushButton(QStringLiteral("\u25A1"), frTopHeader);
-    cmdMaximize->setObjectName(QStringLiteral("cmdMaximize"));
-    cmdMaximize->setToolTip(QStringLiteral("Maximize"));
-    cmdClose = new QPushButton(QStringLiteral("\u2715"), frTopHeader);
-    cmdClose->setObjectName(QStringLiteral("cmdClose"));
-    cmdClose->setToolTip(QStringLiteral("Close"));
-    cmdTools = new QPushButton(QStringLiteral("Tools"), frTopHeader);
-    cmdTools->setObjectName(QStringLiteral("cmdTools"));
-    cmdTools->setToolTip(QStringLiteral("Back up the iPod's database before anything else"));
-    cmdHelp = new QPushButton(QStringLiteral("Help"), frTopHeader);
-    cmdHelp->setObjectName(QStringLiteral("cmdHelp"));
-    cmdAbout = new QPushButton(QStringLiteral("About"), frTopHeader);
-    cmdAbout->setObjectName(QStringLiteral("cmdAbout"));
-    c.cmdEject = new QPushButton(QStringLiteral("Eject iPod"), frTopHeader);
-    c.cmdEject->setObjectName(QStringLiteral("cmdEject"));
-    c.cmdEject->setToolTip(QStringLiteral("Unmount the iPod and power it off, so that it can be unplugged"));
-    for (QPushButton* b : {cmdTools, c.cmdEject, cmdHelp, cmdAbout})
-        b->setProperty("headerText", true);
-    for (QPushButton* b : {cmdTools, c.cmdEject, cmdHelp, cmdAbout, cmdMinimize, cmdMaximize, cmdClose})
-        b->setFocusPolicy(Qt::NoFocus);
-    auto* header = new QHBoxLayout(frTopHeader);
-    header->setContentsMargins(px(20), 0, px(6), 0);
-    header->setSpacing(px(12));
-    header->addWidget(lblTitle);
-    header->addWidget(subtitle, 1);
-    header->addStretch();
-    header->addWidget(cmdTools);
-    header->addWidget(c.cmdEject);
-    header->addWidget(cmdHelp);
-    header->addWidget(cmdAbout);
-    header->addSpacing(px(8));
-    header->addWidget(cmdMinimize);
-    header->addWidget(cmdMaximize);
-    header->addWidget(cmdClose);
-
-    frMainFrame = new QWidget(this);
-    frMainFrame->setObjectName(QStringLiteral("frMainFrame"));
+    frMainFrame = named(new QWidget(this), "frMainFrame");
     frMainFrame->setAttribute(Qt::WA_StyledBackground);
-
-    auto* heading = new QLabel(QStringLiteral("Your iPod's music and videos, on this computer"), frMainFrame);
-    heading->setObjectName(QStringLiteral("lblHeading"));
-    auto* intro = new QLabel(QStringLiteral("Connect the iPod, load its contents, tick the tracks you want and copy them to a folder."),
-                             frMainFrame);
-    intro->setObjectName(QStringLiteral("lblIntro"));
+    auto* heading = named(new QLabel(QStringLiteral("Your iPod's music and videos, on this computer"), frMainFrame), "lblHeading");
+    auto* intro = named(new QLabel(QStringLiteral("Connect the iPod, load its contents, tick the tracks you want and copy them to a folder."),
+                                   frMainFrame),
+                        "lblIntro");
     intro->setWordWrap(true);
 
-    auto* connection = new QWidget(frMainFrame);
-    connection->setObjectName(QStringLiteral("frConnection"));
-    connection->setAttribute(Qt::WA_StyledBackground);
-    auto* connectionTitle = new QLabel(QStringLiteral("Connection"), connection);
-    connectionTitle->setObjectName(QStringLiteral("lblConnection"));
-    c.optAutomatic = new QRadioButton(QStringLiteral("Automatically detect the iPod if connected"), connection);
-    c.optiPodDrive = new QRadioButton(QStringLiteral("Manually specify the iPod Drive"), connection);
-    c.optAutomatic->setObjectName(QStringLiteral("optAutomatic"));
-    c.optiPodDrive->setObjectName(QStringLiteral("optiPodDrive"));
-    c.cmdDrive = new QPushButton(QStringLiteral("Select Drive..."), connection);
-    c.cmdDrive->setObjectName(QStringLiteral("cmdDrive"));
-    c.cmdDrive->setEnabled(false);
-    c.cmdDrive->setMinimumWidth(px(220));
-    auto* modes = new QButtonGroup(this);
-    modes->addButton(c.optAutomatic);
-    modes->addButton(c.optiPodDrive);
-    auto* connectionLayout = new QVBoxLayout(connection);
-    connectionLayout->setContentsMargins(px(18), px(14), px(18), px(16));
-    connectionLayout->setSpacing(px(10));
-    connectionLayout->addWidget(connectionTitle);
-    connectionLayout->addWidget(c.optAutomatic);
-    auto* manualRow = new QHBoxLayout;
-    manualRow->addWidget(c.optiPodDrive);
-    manualRow->addSpacing(px(12));
-    manualRow->addWidget(c.cmdDrive);
-    manualRow->addStretch();
-    connectionLayout->addLayout(manualRow);
-    c.lblDeviceNotice = new QLabel(connection);
-    c.lblDeviceNotice->setObjectName(QStringLiteral("lblDeviceNotice"));
-    c.lblDeviceNotice->setMinimumHeight(c.lblDeviceNotice->fontMetrics().height());  // its line is kept while empty
-    connectionLayout->addWidget(c.lblDeviceNotice);
-
-    cmdLoadiPod = new QPushButton(QStringLiteral("Load iPod Contents"), frMainFrame);
-    cmdLoadiPod->setObjectName(QStringLiteral("cmdLoadiPod"));
+    cmdLoadiPod = named(new QPushButton(QStringLiteral("Load iPod Contents"), frMainFrame), "cmdLoadiPod");
     c.cmdLoadiPod = cmdLoadiPod;
-    cmdViewContents = new QPushButton(frMainFrame);
-    cmdViewContents->setObjectName(QStringLiteral("cmdViewContents"));
+    cmdViewContents = named(new QPushButton(frMainFrame), "cmdViewContents");
     cmdViewContents->setFixedWidth(0);
     cmdViewContents->setVisible(false);
-    lblStatus = new QLabel(QStringLiteral("Waiting to load iPod contents"), frMainFrame);
-    lblStatus->setObjectName(QStringLiteral("lblStatus"));
-
+    lblStatus = named(new QLabel(QStringLiteral("Waiting to load iPod contents"), frMainFrame), "lblStatus");
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(px(12));
     buttons->addWidget(cmdLoadiPod);
@@ -168,18 +93,86 @@ void frmMain::buildStartPage()
     page->addWidget(heading);
     page->addWidget(intro);
     page->addSpacing(px(18));
-    page->addWidget(connection);
+    page->addWidget(connectionPanel());
     page->addSpacing(px(22));
     page->addLayout(buttons);
     page->addSpacing(px(6));
     page->addWidget(lblStatus);
     page->addStretch();
 
-    c.lblDiskSpace = new QLabel(QStringLiteral("...iPod Disk Space..."), this);
-    c.lblDiskSpace->setObjectName(QStringLiteral("lblDiskSpace"));
+    c.lblDiskSpace = named(new QLabel(QStringLiteral("...iPod Disk Space..."), this), "lblDiskSpace");
     // The window has no frame of its own: the corner grip resizes it.
-    sizeGrip = new QSizeGrip(this);
-    sizeGrip->setObjectName(QStringLiteral("sizeGrip"));
+    sizeGrip = named(new QSizeGrip(this), "sizeGrip");
+}
+
+// The header across the window: the title, the header's buttons and the window's own.
+void frmMain::buildHeader()
+{
+    DeviceConnection::Widgets& c = m_connectionControls;
+    frTopHeader = named(new QWidget(this), "frTopHeader");
+    frTopHeader->setAttribute(Qt::WA_StyledBackground);
+    lblTitle = named(new QLabel(applicationTitle(), frTopHeader), "lblTitle");
+    auto* subtitle = named(new ElidedLabel(QStringLiteral("Copy tracks from your iPod to this computer"), frTopHeader), "lblSubtitle");
+    const auto button = [this](const QString& text, const char* name, const QString& tip = {}) {
+        auto* b = named(new QPushButton(text, frTopHeader), name);
+        b->setToolTip(tip);
+        b->setFocusPolicy(Qt::NoFocus);
+        return b;
+    };
+    cmdMinimize = button(QStringLiteral("\u2013"), "cmdMinimize", QStringLiteral("Minimize"));
+    cmdMaximize = button(QStringLiteral("\u25A1"), "cmdMaximize", QStringLiteral("Maximize"));
+    cmdClose = button(QStringLiteral("\u2715"), "cmdClose", QStringLiteral("Close"));
+    cmdHelp = button(QStringLiteral("Help"), "cmdHelp");
+    cmdAbout = button(QStringLiteral("About"), "cmdAbout");
+    c.cmdEject = button(QStringLiteral("Eject iPod"), "cmdEject", QStringLiteral("Unmount the iPod and power it off, so that it can be unplugged"));
+    cmdTools = button(QStringLiteral("Tools"), "cmdTools", QStringLiteral("Back up the iPod's database before anything else"));
+    for (QPushButton* b : {cmdTools, c.cmdEject, cmdHelp, cmdAbout})
+        b->setProperty("headerText", true);
+    auto* header = new QHBoxLayout(frTopHeader);
+    header->setContentsMargins(px(20), 0, px(6), 0);
+    header->setSpacing(px(12));
+    header->addWidget(lblTitle);
+    header->addWidget(subtitle, 1);
+    header->addStretch();
+    for (QPushButton* b : {cmdTools, c.cmdEject, cmdHelp, cmdAbout})
+        header->addWidget(b);
+    header->addSpacing(px(8));
+    for (QPushButton* b : {cmdMinimize, cmdMaximize, cmdClose})
+        header->addWidget(b);
+}
+
+// How the iPod is found: automatically, or the drive the user chooses; and
+// what the disk service says of it.
+QWidget* frmMain::connectionPanel()
+{
+    DeviceConnection::Widgets& c = m_connectionControls;
+    auto* connection = named(new QWidget(frMainFrame), "frConnection");
+    connection->setAttribute(Qt::WA_StyledBackground);
+    auto* connectionTitle = named(new QLabel(QStringLiteral("Connection"), connection), "lblConnection");
+    c.optAutomatic = named(new QRadioButton(QStringLiteral("Automatically detect the iPod if connected"), connection), "optAutomatic");
+    c.optiPodDrive = named(new QRadioButton(QStringLiteral("Manually specify the iPod Drive"), connection), "optiPodDrive");
+    c.cmdDrive = named(new QPushButton(QStringLiteral("Select Drive..."), connection), "cmdDrive");
+    c.cmdDrive->setEnabled(false);
+    c.cmdDrive->setMinimumWidth(px(220));
+    auto* modes = new QButtonGroup(this);
+    modes->addButton(c.optAutomatic);
+    modes->addButton(c.optiPodDrive);
+    c.lblDeviceNotice = named(new QLabel(connection), "lblDeviceNotice");
+    c.lblDeviceNotice->setMinimumHeight(c.lblDeviceNotice->fontMetrics().height());  // its line is kept while empty
+
+    auto* manualRow = new QHBoxLayout;
+    manualRow->addWidget(c.optiPodDrive);
+    manualRow->addSpacing(px(12));
+    manualRow->addWidget(c.cmdDrive);
+    manualRow->addStretch();
+    auto* layout = new QVBoxLayout(connection);
+    layout->setContentsMargins(px(18), px(14), px(18), px(16));
+    layout->setSpacing(px(10));
+    layout->addWidget(connectionTitle);
+    layout->addWidget(c.optAutomatic);
+    layout->addLayout(manualRow);
+    layout->addWidget(c.lblDeviceNotice);
+    return connection;
 }
 
 void frmMain::buildContentsPage()
