@@ -36,7 +36,7 @@ class SilentDialogs final : public Dialogs {
 public:
     MessageResult messageBox(QWidget*, const QString&, const QString&, MessageButtons, MessageIcon) override { return MessageResult::OK; }
     QString browseForFolder(QWidget*, const QString&) override { return {}; }
-    CopyResult copyFiles(QWidget*, const std::vector<CopyItem>&, bool) override { return {}; }
+    CopyResult copyFiles(QWidget*, const std::vector<CopyItem>&, const CopySettings&) override { return {}; }
     int execDialog(QDialog&) override { return 0; }
 };
 
@@ -331,7 +331,7 @@ void CopyWindowEventLoopStall(benchmark::State& state)
             last = now;
         });
         tick.start(10);
-        const CopyResult result = dialogs.copyFiles(nullptr, items, false);
+        const CopyResult result = dialogs.copyFiles(nullptr, items, {});
         if (result.copied != items.size())
             state.SkipWithError("copy failed");
         state.PauseTiming();

@@ -145,10 +145,9 @@ ReplaceAnswer CopyProgressDialog::askReplace(QWidget* parent, const std::filesys
     return ReplaceAnswer::Cancel;
 }
 
-CopyResult CopyProgressDialog::run(const std::vector<CopyItem>& items, bool skipSameSize)
+CopyResult CopyProgressDialog::run(const std::vector<CopyItem>& items, const CopySettings& settings)
 {
-    BatchCopy batch(items);
-    batch.setSkipSameSize(skipSameSize);
+    BatchCopy batch(items, settings);
     CopyResult result;
     m_cancel = false;
     m_running = true;
@@ -176,7 +175,7 @@ void CopyProgressDialog::showProgress(const CopyProgress& p)
 void CopyProgressDialog::addFailure(const CopyFailure& failure)
 {
     m_failures->setVisible(true);
-    m_failures->appendPlainText(QStringLiteral("Not copied: ") + QString::fromStdString(failure.reason));
+    m_failures->appendPlainText(QStringLiteral("Not copied: ") + QString::fromStdString(failure.describe()));
 }
 
 void CopyProgressDialog::finished()

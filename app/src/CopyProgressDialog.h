@@ -24,7 +24,7 @@ public:
     explicit CopyProgressDialog(QWidget* parent = nullptr);
     ~CopyProgressDialog() override;
 
-    CopyResult run(const std::vector<CopyItem>& items, bool skipSameSize = false);
+    CopyResult run(const std::vector<CopyItem>& items, const CopySettings& settings = {});
 
     // The prompt for a destination that exists already; the program's wording.
     static ReplaceAnswer askReplace(QWidget* parent, const std::filesystem::path& destination);

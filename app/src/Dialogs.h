@@ -20,6 +20,7 @@ using trackcopy::CopyItem;
 using trackcopy::CopyObserver;
 using trackcopy::CopyProgress;
 using trackcopy::CopyResult;
+using trackcopy::CopySettings;
 using trackcopy::ReplaceAnswer;
 
 using sonarchive::MessageButtons;
@@ -37,9 +38,10 @@ public:
                                      MessageIcon icon) = 0;
     // The chosen folder, or empty when cancelled.
     virtual QString browseForFolder(QWidget* owner, const QString& title) = 0;
-    // Copies the batch with one progress display; returns when it is done. With
-    // skipSameSize a destination of the source's size is left as it is.
-    virtual CopyResult copyFiles(QWidget* owner, const std::vector<CopyItem>& items, bool skipSameSize) = 0;
+    // Copies the batch with one progress display; returns when it is done. The
+    // settings say how (skip copies of the same size, the device's folder,
+    // read-only copies).
+    virtual CopyResult copyFiles(QWidget* owner, const std::vector<CopyItem>& items, const CopySettings& settings) = 0;
     // Shows one of the program's own dialogs modally; its result code.
     virtual int execDialog(QDialog& dialog) = 0;
 };

@@ -40,10 +40,10 @@ QString QtDialogs::browseForFolder(QWidget* owner, const QString& title)
     return QFileDialog::getExistingDirectory(owner, title, QDir::homePath(), QFileDialog::ShowDirsOnly);
 }
 
-CopyResult QtDialogs::copyFiles(QWidget* owner, const std::vector<CopyItem>& items, bool skipSameSize)
+CopyResult QtDialogs::copyFiles(QWidget* owner, const std::vector<CopyItem>& items, const CopySettings& settings)
 {
     CopyProgressDialog dialog(owner);
-    return dialog.run(items, skipSameSize);
+    return dialog.run(items, settings);
 }
 
 int QtDialogs::execDialog(QDialog& dialog)

@@ -10,7 +10,7 @@ public:
     MessageResult messageBox(QWidget* owner, const QString& text, const QString& title, MessageButtons buttons,
                              MessageIcon icon) override;
     QString browseForFolder(QWidget* owner, const QString& title) override;
-    CopyResult copyFiles(QWidget* owner, const std::vector<CopyItem>& items, bool skipSameSize) override;
+    CopyResult copyFiles(QWidget* owner, const std::vector<CopyItem>& items, const CopySettings& settings) override;
     int execDialog(QDialog& dialog) override;
 };
 

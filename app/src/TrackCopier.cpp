@@ -84,8 +84,10 @@ void TrackCopier::CopyCheckedTracks()
     if (!batch)
         return;
     // With nothing to copy (no ticked track has a file) the summary still says why.
-    const CopyResult result = batch->items().empty() ? CopyResult{}
-                                                     : m_dialogs.copyFiles(m_owner, batch->items(), m_options.skipSameSize);
+    CopySettings settings;
+    settings.skipSameSize = m_options.skipSameSize;
+    settings.deviceRoot = m_tracks.deviceRoot();
+    const CopyResult result = batch->items().empty() ? CopyResult{} : m_dialogs.copyFiles(m_owner, batch->items(), settings);
     std::vector<std::string> otherFailures = batch->problems();
     if (!batch->items().empty())
         for (std::string& failure : batch->writePlaylistFiles(result))

@@ -202,7 +202,7 @@ private slots:
         answerer.start(20);
         const CopyResult result = dialogs.copyFiles(nullptr, {{dir.path() / "a", dir.path() / "out/a copy"},
                                                               {dir.path() / "b", dir.path() / "out/b copy"}},
-                                                    false);
+                                                    {});
         QCOMPARE(result.copied, std::size_t(2));
         QCOMPARE(readFile(dir.path() / "out/a copy"), std::string(100000, 'a'));
         QCOMPARE(readFile(dir.path() / "out/b copy"), std::string("old"));

@@ -64,14 +64,18 @@ QString ScriptedDialogs::browseForFolder(QWidget*, const QString& title)
     return folder;
 }
 
-CopyResult ScriptedDialogs::copyFiles(QWidget*, const std::vector<CopyItem>& items, bool skipSameSize)
+CopyResult ScriptedDialogs::copyFiles(QWidget*, const std::vector<CopyItem>& items, const CopySettings& settings)
 {
     copyRequests.push_back(items);
-    copySkipSameSize.push_back(skipSameSize);
+    copySkipSameSize.push_back(settings.skipSameSize);
+    copySettings.push_back(settings);
     std::atomic<bool> cancel{false};
     ScriptedObserver observer(*this, cancel);
-    BatchCopy batch(items);
-    batch.setSkipSameSize(skipSameSize);
+    CopySettings used = settings;
+    used.retryPause = std::chrono::milliseconds(1);
+    if (deviceRead)
+        used.read = deviceRead;
+    BatchCopy batch(items, used);
     lastResult = batch.run(observer, cancel);
     return lastResult;
 }

@@ -28,7 +28,8 @@ public:
     tracklift::MessageResult messageBox(QWidget* owner, const QString& text, const QString& title,
                                         tracklift::MessageButtons buttons, tracklift::MessageIcon icon) override;
     QString browseForFolder(QWidget* owner, const QString& title) override;
-    trackcopy::CopyResult copyFiles(QWidget* owner, const std::vector<trackcopy::CopyItem>& items, bool skipSameSize) override;
+    trackcopy::CopyResult copyFiles(QWidget* owner, const std::vector<trackcopy::CopyItem>& items,
+                                    const trackcopy::CopySettings& settings) override;
     // Records the dialog's name, then runs the next scripted step on it (which
     // may fill its controls and accept it); without one the dialog is rejected.
     int execDialog(QDialog& dialog) override;
@@ -42,6 +43,9 @@ public:
     std::uint64_t cancelAfterBytes = 0;  // 0: never cancel
     std::vector<std::vector<trackcopy::CopyItem>> copyRequests;
     std::vector<bool> copySkipSameSize;
+    std::vector<trackcopy::CopySettings> copySettings;
+    // When set, the batch reads the device through it (a failing or slow disk).
+    decltype(trackcopy::CopySettings::read) deviceRead;
     std::vector<QString> dialogsShown;
     std::deque<std::function<int(QDialog&)>> dialogSteps;
     trackcopy::CopyResult lastResult;
