@@ -318,11 +318,11 @@ void frmMain::buildTrackPanel()
     buttons->addWidget(cmdCancelEdit);
 
     auto* layout = new QVBoxLayout(frEditFrame);
-    layout->setContentsMargins(px(24), px(18), px(24), px(18));
-    layout->setSpacing(px(8));
+    layout->setContentsMargins(px(24), px(14), px(24), px(14));
+    layout->setSpacing(px(6));
     layout->addWidget(heading);
     layout->addWidget(note);
-    layout->addSpacing(px(6));
+    layout->addSpacing(px(4));
     // The cover beside the texts, at the size the device shows it.
     m_infoControls.lblCover = panelLabel("No cover", "lblCover");
     m_infoControls.lblCover->setFixedSize(px(150), px(150));
@@ -332,14 +332,15 @@ void frmMain::buildTrackPanel()
     top->addLayout(trackFieldsLayout(), 1);
     top->addWidget(m_infoControls.lblCover, 0, Qt::AlignTop);
     layout->addLayout(top);
-    layout->addSpacing(px(8));
+    layout->addSpacing(px(4));
     layout->addWidget(panelLabel("On the iPod", "lblSection"));
     layout->addLayout(recordedPlaysLayout());
-    layout->addSpacing(px(8));
+    layout->addSpacing(px(4));
     layout->addWidget(panelLabel("Playback", "lblSection"));
     layout->addLayout(trackPlaybackLayout());
     layout->addStretch();
     layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetMinimumSize);  // never shorter than its rows need
 }
 
 QLabel* frmMain::panelLabel(const char* text, const char* objectName)
@@ -364,7 +365,7 @@ QGridLayout* frmMain::panelGrid()
 {
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(px(10));
-    grid->setVerticalSpacing(px(8));
+    grid->setVerticalSpacing(px(5));
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(3, 1);
     return grid;
