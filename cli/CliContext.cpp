@@ -52,7 +52,9 @@ void explainReadOnly(const std::string& root)
 DeviceSession loaded(DeviceSession session)
 {
     if (session.library && !session.library->LoadiPodDB()) {
-        reportFailure(*session.library, "the iPod database of " + toUtf8(session.library->iPodDriveLetter()) + " could not be loaded");
+        // A disk that could not be read has said so in its one message, reason included.
+        if (session.library->lastFailure().code != FailureCode::Unreadable)
+            reportFailure(*session.library, "the iPod database of " + toUtf8(session.library->iPodDriveLetter()) + " could not be loaded");
         session.library.reset();
     }
     if (session.library)

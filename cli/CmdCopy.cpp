@@ -112,10 +112,13 @@ public:
         }
     }
 
+    // On a terminal each failure shows as it happens; the summary lists them all.
     void failed(const trackcopy::CopyFailure& failure) override
     {
+        if (!m_bar)
+            return;
         endLine();
-        std::cerr << "sonarchive: not copied: " << failure.reason << '\n';
+        std::cerr << "sonarchive: not copied: " << failure.describe() << '\n';
     }
 
     void untagged(const trackcopy::CopyFailure& note) override
@@ -137,6 +140,39 @@ private:
     bool m_interactive;
     bool m_drawn = false;
 };
+
+// What became of the copy: each failure, then the counts, and how to finish.
+void reportCopy(const trackcopy::CopyResult& result, const trackcopy::CopyPlan& copies, const std::filesystem::path& destination,
+                std::size_t playlistFailures, const trackcopy::AlbumCoverResult* covers)
+{
+    for (const trackcopy::CopyFailure& failure : result.failures)
+        std::cerr << "sonarchive: not copied: " << failure.describe() << '\n';
+    const std::size_t count = copies.items().size();
+    if (result.disconnected) {
+        std::cerr << "sonarchive: the iPod was disconnected; " << result.inPlace() << " of " << count
+                  << " files were copied; copy again with the same options to finish\n";
+        return;
+    }
+    std::cerr << "copied " << result.copied << " of " << count << (count == 1 ? " file" : " files") << " to "
+              << destination.string();
+    if (result.skipped)
+        std::cerr << ", " << result.skipped << " skipped";
+    if (!result.failures.empty())
+        std::cerr << ", " << result.failures.size() << " failed";
+    if (!result.untagged.empty())
+        std::cerr << ", copied without tags: " << result.untagged.size();
+    if (!copies.playlistFiles().empty()) {
+        const std::size_t written = copies.playlistFiles().size() - playlistFailures;
+        std::cerr << ", " << written << (written == 1 ? " playlist file" : " playlist files") << " written";
+    }
+    if (covers)
+        std::cerr << ", " << covers->written << (covers->written == 1 ? " album cover" : " album covers") << " written";
+    if (result.cancelled)
+        std::cerr << " (cancelled)";
+    std::cerr << '\n';
+    if (!result.failures.empty())
+        std::cerr << "sonarchive: copy again with --update to copy only the files that are missing or differ\n";
+}
 
 // The playlists named on the command line, by name or by index.
 bool choosePlaylists(const std::vector<PlaylistView>& all, const std::vector<std::string>& wanted, std::vector<PlaylistView>& chosen)
@@ -214,6 +250,7 @@ int runCopy(const CliContext& context, const CopyOptions& options)
     auto previous = std::signal(SIGINT, onInterrupt);
     BatchCopy batch = copies.batch(*trackcopy::tagModeNamed(options.tags));
     batch.setSkipSameSize(options.update);
+    batch.setDeviceRoot(toUtf8(session.library->iPodDriveLetter()));
     const trackcopy::CopyResult result = batch.run(observer, g_interrupted);
     std::signal(SIGINT, previous);
     observer.endLine();
@@ -222,27 +259,9 @@ int runCopy(const CliContext& context, const CopyOptions& options)
         std::cerr << "sonarchive: " << failure << '\n';
     const trackcopy::AlbumCoverResult covers =
         options.covers ? writeAlbumCoverFiles(session, copies, result, options.overwrite) : trackcopy::AlbumCoverResult{};
-
-    const std::size_t count = copies.items().size();
-    std::cerr << "copied " << result.copied << " of " << count << (count == 1 ? " file" : " files") << " to "
-              << plan.destination.string();
-    if (result.skipped)
-        std::cerr << ", " << result.skipped << " skipped";
-    if (!result.failures.empty())
-        std::cerr << ", " << result.failures.size() << " failed";
-    if (!result.untagged.empty())
-        std::cerr << ", copied without tags: " << result.untagged.size();
-    if (!copies.playlistFiles().empty()) {
-        const std::size_t written = copies.playlistFiles().size() - playlistFailures.size();
-        std::cerr << ", " << written << (written == 1 ? " playlist file" : " playlist files") << " written";
-    }
-    if (options.covers)
-        std::cerr << ", " << covers.written << (covers.written == 1 ? " album cover" : " album covers") << " written";
-    if (result.cancelled)
-        std::cerr << " (cancelled)";
-    std::cerr << '\n';
+    reportCopy(result, copies, plan.destination, playlistFailures.size(), options.covers ? &covers : nullptr);
     const bool problems = !copies.problems().empty() || !playlistFailures.empty() || !covers.failures.empty();
-    return problems || result.cancelled || !result.failures.empty() ? kExitFailure : kExitOk;
+    return problems || result.cancelled || result.disconnected || !result.failures.empty() ? kExitFailure : kExitOk;
 }
 
 }  // namespace

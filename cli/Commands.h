@@ -21,7 +21,7 @@ RegisterCommand registerListCommand, registerPlaylistsCommand, registerDumpComma
 RegisterCommand registerDetectCommand, registerEjectCommand, registerProbeCommand;
 // Changing the database
 RegisterCommand registerRewriteCommand, registerDeleteCommand, registerModifyCommand, registerAddCommand;
-// Starting over when the database is lost
-RegisterCommand registerResetCommand, registerRebuildCommand;
+// Starting over when the database is lost, and keeping it before anything else
+RegisterCommand registerResetCommand, registerRebuildCommand, registerBackupCommand;
 
 }  // namespace cli

@@ -8,7 +8,7 @@ void cli::registerCommands(CLI::App& app, CliContext& context)
     for (RegisterCommand* add : {registerListCommand, registerPlaylistsCommand, registerDumpCommand, registerCopyCommand,
                          registerCoverCommand, registerDetectCommand, registerEjectCommand, registerProbeCommand,
                          registerRewriteCommand, registerDeleteCommand, registerModifyCommand, registerAddCommand,
-                         registerResetCommand, registerRebuildCommand})
+                         registerResetCommand, registerRebuildCommand, registerBackupCommand})
         add(app, context);
 }
 

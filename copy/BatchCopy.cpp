@@ -3,9 +3,14 @@
 #include "FileNameFit.h"
 
 #include "AsciiCase.h"
+#include "Error.h"
 #include "FileCopy.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <stdexcept>
+#include <sys/stat.h>
 #include <system_error>
 #include <unordered_set>
 
@@ -28,6 +33,32 @@ struct BatchCopy::Run {
 };
 
 namespace {
+
+using Step = sonarchive::FileCopyError::Step;
+
+std::string systemWords(int error)
+{
+    return std::strerror(error);
+}
+
+// A copy whose size differs from its source's.
+class SizeMismatch : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The written copy against the source as it is now, before the copy gets its name.
+void verifySize(int fd, const fs::path& source)
+{
+    struct stat copy {}, original {};
+    if (::fstat(fd, &copy) != 0)
+        throw sonarchive::FileCopyError(Step::WriteCopy, sonarchive::Error(sonarchive::FailureCode::Io, "cannot check the copy", errno));
+    if (::stat(source.c_str(), &original) != 0)
+        throw sonarchive::FileCopyError(Step::OpenSource, sonarchive::Error(sonarchive::FailureCode::Io, "cannot check the file", errno));
+    if (copy.st_size != original.st_size)
+        throw SizeMismatch("the copy has " + std::to_string(copy.st_size) + " bytes where the file has " +
+                           std::to_string(original.st_size));
+}
 
 // Names that only letter case tells apart are one name on many disks music is
 // copied to.
@@ -83,18 +114,33 @@ std::vector<fs::path> plan(const std::vector<CopyItem>& items, std::unordered_se
     return planned;
 }
 
-// A failure of the finishing step, in the words of the copy's other failures.
+// A failure of the finishing step: a full disk is a failure to write the copy,
+// in the words of the copy's other failures; anything else says it was the tags.
 [[noreturn]] void finishFailed(const std::system_error& e, const fs::path& destination)
 {
     const int number = e.code().value();
     if (e.code().category() == std::generic_category() && (number == ENOSPC || number == EDQUOT))
-        throw std::runtime_error("cannot write " + destination.string() + ": there is no room left on the disk");
+        throw sonarchive::FileCopyError(Step::WriteCopy,
+                                        sonarchive::Error(sonarchive::FailureCode::NoSpace, "cannot write " + destination.string(), number));
     throw std::runtime_error("cannot write the tags into " + destination.string() + ": " + e.code().message());
 }
 
 }  // namespace
 
-BatchCopy::BatchCopy(std::vector<CopyItem> items) : m_items(std::move(items)) {}
+std::string CopyFailure::describe() const
+{
+    const std::string source = item.source.string();
+    if (item.name.empty())
+        return source + ": " + reason;
+    return item.name + " (" + source + "): " + reason;
+}
+
+std::size_t CopyResult::countOf(ItemOutcome outcome) const
+{
+    return static_cast<std::size_t>(std::count_if(items.begin(), items.end(), [&](const ItemResult& r) { return r.outcome == outcome; }));
+}
+
+BatchCopy::BatchCopy(std::vector<CopyItem> items, CopySettings settings) : m_items(std::move(items)), m_settings(std::move(settings)) {}
 BatchCopy::~BatchCopy() = default;
 BatchCopy::BatchCopy(BatchCopy&&) noexcept = default;
 BatchCopy& BatchCopy::operator=(BatchCopy&&) noexcept = default;
@@ -125,6 +171,56 @@ std::vector<fs::path> BatchCopy::plannedDestinations() const
     return plan(m_items, given);
 }
 
+bool BatchCopy::deviceGone(int error) const
+{
+    if (sonarchive::isDeviceGoneError(error))
+        return true;
+    if (m_settings.deviceRoot.empty())
+        return false;
+    struct stat now {};
+    if (::stat(m_settings.deviceRoot.c_str(), &now) != 0)
+        return true;  // the device's own folder can't be read: unplugged, not one bad file
+    return m_deviceKnown && now.st_dev != m_deviceId;  // unmounted: the folder is the one beneath
+}
+
+BatchCopy::FileOutcome BatchCopy::classify(const std::exception& error, CopyFailure& failure) const
+{
+    const auto* copyError = dynamic_cast<const sonarchive::FileCopyError*>(&error);
+    if (!copyError) {
+        failure.kind = FailureKind::Other;
+        failure.reason = dynamic_cast<const SizeMismatch*>(&error) ? "the copy was not complete: " + std::string(error.what())
+                                                                   : error.what();
+        return FileOutcome::Failed;
+    }
+    const int number = copyError->number();
+    if (copyError->step() != Step::WriteCopy && deviceGone(number))
+        return FileOutcome::Disconnected;
+    const std::string words = " (" + systemWords(number ? number : EIO) + ")";
+    switch (copyError->step()) {
+    case Step::OpenSource:
+        if (number == ENOENT || number == ENOTDIR) {
+            failure.kind = FailureKind::Missing;
+            failure.reason = "the file is missing from the iPod" + words;
+            return FileOutcome::Failed;
+        }
+        [[fallthrough]];
+    case Step::ReadSource:
+        failure.kind = FailureKind::Unreadable;
+        failure.reason = "the iPod's disk could not read this file" + words;
+        return FileOutcome::Failed;
+    case Step::WriteCopy:
+        break;
+    }
+    failure.kind = FailureKind::Destination;
+    if (number == ENOSPC || number == EDQUOT)
+        failure.reason = "there is no room left for the copy at " + failure.item.destination.string() + words;
+    else if (number == EROFS)
+        failure.reason = "the destination folder is read-only" + words;
+    else
+        failure.reason = "the copy could not be written to " + failure.item.destination.string() + words;
+    return FileOutcome::Failed;
+}
+
 CopyResult BatchCopy::run(CopyObserver& observer, const std::atomic<bool>& cancel)
 {
     Run run{observer, cancel, {}, {}, {}, {}, {}, false};
@@ -138,9 +234,17 @@ CopyResult BatchCopy::run(CopyObserver& observer, const std::atomic<bool>& cance
         run.progress.totalBytes += run.sizes.back();
     }
     run.planned = plan(m_items, run.taken);
+    struct stat root {};
+    m_deviceKnown = !m_settings.deviceRoot.empty() && ::stat(m_settings.deviceRoot.c_str(), &root) == 0;
+    m_deviceId = m_deviceKnown ? root.st_dev : 0;
 
     for (std::size_t i = 0; i < m_items.size(); ++i) {
-        if (cancel.load() || !copyItem(i, run)) {
+        const FileOutcome outcome = cancel.load() ? FileOutcome::Cancelled : copyItem(i, run);
+        if (outcome == FileOutcome::Disconnected) {
+            run.result.disconnected = true;
+            break;
+        }
+        if (outcome == FileOutcome::Cancelled) {
             run.result.cancelled = true;
             run.result.skipped += m_items.size() - i;
             break;
@@ -149,7 +253,7 @@ CopyResult BatchCopy::run(CopyObserver& observer, const std::atomic<bool>& cance
     return std::move(run.result);
 }
 
-bool BatchCopy::copyItem(std::size_t index, Run& run)
+BatchCopy::FileOutcome BatchCopy::copyItem(std::size_t index, Run& run)
 {
     CopyProgress& progress = run.progress;
     progress.fileIndex = index;
@@ -166,43 +270,41 @@ bool BatchCopy::copyItem(std::size_t index, Run& run)
     if (fs::exists(fs::symlink_status(destination, ec))) {  // there before the batch began
         const Existing choice = existing(index, destination, run);
         if (choice == Existing::Stop)
-            return false;
+            return FileOutcome::Cancelled;
         if (choice == Existing::Skip) {
             ++run.result.skipped;
             itemResult.outcome = ItemOutcome::Skipped;
             progress.bytesDone = bytesBefore + run.sizes[index];
-            return true;
+            return FileOutcome::Skipped;
         }
         progress.current = destination;
         itemResult.destination = destination;
     }
 
-    std::string reason;
+    const CopyItem& item = m_items[index];
+    CopyFailure failure{{item.source, destination, item.name}, {}, FailureKind::Destination};
     FileOutcome outcome = FileOutcome::Failed;
     fs::create_directories(destination.parent_path(), ec);
     if (ec)
-        reason = "cannot create the folder " + destination.parent_path().string() + ": " + ec.message();
+        failure.reason = "the folder " + destination.parent_path().string() + " could not be made (" + ec.message() + ")";
     else
-        outcome = copyOne(index, destination, run, reason);
+        outcome = copyOne(index, destination, run, failure);
 
-    if (outcome == FileOutcome::Cancelled)
-        return false;
     if (outcome == FileOutcome::Copied) {
         ++run.result.copied;
         itemResult.outcome = ItemOutcome::Copied;
-    } else {
+    } else if (outcome == FileOutcome::Failed) {
         itemResult.outcome = ItemOutcome::Failed;
-        CopyFailure failure{{m_items[index].source, destination}, reason};
         run.observer.failed(failure);
         run.result.failures.push_back(std::move(failure));
     }
     progress.bytesDone = bytesBefore + run.sizes[index];
-    return true;
+    return outcome;
 }
 
 BatchCopy::Existing BatchCopy::existing(std::size_t index, fs::path& destination, Run& run)
 {
-    if (m_skipSameSize && isCurrentCopy(index, destination, run.sizes[index]))
+    if (m_settings.skipSameSize && isCurrentCopy(index, destination, run.sizes[index]))
         return Existing::Skip;
     if (run.replaceAll)
         return Existing::Replace;
@@ -233,46 +335,55 @@ bool BatchCopy::isCurrentCopy(std::size_t index, const fs::path& destination, st
     return !ec && size == sourceSize;
 }
 
-BatchCopy::FileOutcome BatchCopy::copyOne(std::size_t index, const fs::path& destination, Run& run, std::string& reason)
+BatchCopy::FileOutcome BatchCopy::copyOne(std::size_t index, const fs::path& destination, Run& run, CopyFailure& failure)
 {
-    const fs::path& source = m_items[index].source;
+    const CopyItem& item = m_items[index];
     CopyProgress& progress = run.progress;
     const std::uint64_t bytesBefore = progress.bytesDone;
     std::optional<std::string> untagged;
-    sonarchive::FileCopyCallbacks callbacks{.progress = [&](std::uint64_t done, std::uint64_t) {
-                                                progress.fileBytesDone = done;
-                                                progress.bytesDone = bytesBefore + done;
-                                                run.observer.progress(progress);
-                                            },
-                                            .cancelled = [&] { return run.cancel.load(); },
-                                            .complete = {}};
-    if (m_finisher)
-        callbacks.complete = [&](int, const fs::path& temporary) {
+    sonarchive::FileCopyCallbacks callbacks;
+    callbacks.progress = [&](std::uint64_t done, std::uint64_t) {
+        progress.fileBytesDone = done;
+        progress.bytesDone = bytesBefore + done;
+        run.observer.progress(progress);
+    };
+    callbacks.cancelled = [&] { return run.cancel.load(); };
+    callbacks.retry.attempts = std::max(1, m_settings.readAttempts);
+    callbacks.retry.pause = m_settings.retryPause;
+    callbacks.retry.again = [&](int error) { return !run.cancel.load() && !deviceGone(error); };
+    callbacks.read = m_settings.read;
+    // The copy is whole (its size says so) before anything is written into it.
+    const auto complete = [&](int fd, const fs::path& temporary, bool finish) {
+        verifySize(fd, item.source);
+        if (finish && m_finisher) {
             try {
-                untagged = m_finisher->finish(index, source, temporary);
+                untagged = m_finisher->finish(index, item.source, temporary);
             } catch (const std::system_error& e) {
                 finishFailed(e, destination);
             }
-        };
+        }
+        if (m_settings.readOnly)
+            (void)::fchmod(fd, 0444);
+    };
+    callbacks.complete = [&](int fd, const fs::path& temporary) { complete(fd, temporary, true); };
     try {
         sonarchive::FileCopyOutcome outcome;
         try {
-            outcome = sonarchive::copyReplacing(source, destination, callbacks);
+            outcome = sonarchive::copyReplacing(item.source, destination, callbacks);
         } catch (const CopySpoiled& spoiled) {
             untagged = spoiled.what();  // made again as it is on the device
-            callbacks.complete = nullptr;
-            outcome = sonarchive::copyReplacing(source, destination, callbacks);
+            callbacks.complete = [&](int fd, const fs::path& temporary) { complete(fd, temporary, false); };
+            outcome = sonarchive::copyReplacing(item.source, destination, callbacks);
         }
-        if (outcome == sonarchive::FileCopyOutcome::Cancelled) {
-            reason = "cancelled";
+        if (outcome == sonarchive::FileCopyOutcome::Cancelled)
             return FileOutcome::Cancelled;
-        }
     } catch (const std::exception& e) {
-        reason = e.what();
-        return FileOutcome::Failed;
+        if (run.cancel.load())
+            return FileOutcome::Cancelled;  // a read the user's cancel cut short is no failure of the file
+        return classify(e, failure);
     }
     if (untagged) {
-        CopyFailure note{{source, destination}, *untagged};
+        CopyFailure note{{item.source, destination, item.name}, *untagged, FailureKind::Other};
         run.observer.untagged(note);
         run.result.untagged.push_back(std::move(note));
     }

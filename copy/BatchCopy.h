@@ -1,13 +1,16 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 namespace trackcopy {
@@ -16,6 +19,9 @@ namespace trackcopy {
 struct CopyItem {
     std::filesystem::path source;
     std::filesystem::path destination;
+    // What the user knows the file as, such as "Night Drive" by Motorway Echo;
+    // empty: the source's path says it.
+    std::string name;
 };
 
 // What to do with a destination that exists already.
@@ -31,9 +37,22 @@ struct CopyProgress {
     std::uint64_t totalBytes = 0;  // sizes of the sources known before starting
 };
 
+// Why a file was not copied.
+enum class FailureKind {
+    Unreadable,   // the device's disk could not open or read it
+    Missing,      // it is not on the device
+    Destination,  // the copy could not be written
+    Other,
+};
+
 struct CopyFailure {
     CopyItem item;
-    std::string reason;
+    std::string reason;  // plain words: "the iPod's disk could not read this file (Input/output error)"
+    FailureKind kind = FailureKind::Other;
+
+    // The line that tells the user which file failed and why: its name, its
+    // file on the device, the reason.
+    std::string describe() const;
 };
 
 // What became of one item of a batch.
@@ -57,7 +76,33 @@ struct CopyResult {
     // work on them, with why. Counted among the copied.
     std::vector<CopyFailure> untagged;
     bool cancelled = false;
+    // The device went away (unplugged, its bus reset): the batch stopped at the
+    // file it was copying, which is left out like those after it.
+    bool disconnected = false;
     std::vector<ItemResult> items;  // one per item of the batch, in order
+
+    // Items whose file is at its destination: copied now, or there already.
+    std::size_t inPlace() const { return copied + countOf(ItemOutcome::Skipped); }
+    std::size_t countOf(ItemOutcome outcome) const;
+};
+
+// How a batch treats its files beyond where they go.
+struct CopySettings {
+    // Updating an earlier copy: a destination that exists with the source's size
+    // is skipped without asking; one of another size is put to the observer.
+    bool skipSameSize = false;
+    // Where the sources' device is mounted. A failure while that folder can't
+    // be reached, or is no longer the device's, is the device going away.
+    std::filesystem::path deviceRoot;
+    // The copies are made read-only (a backup).
+    bool readOnly = false;
+    // A failed read of a source is tried this many times in all, from where it
+    // failed, with this pause between, before the file counts as failed.
+    int readAttempts = 3;
+    std::chrono::milliseconds retryPause{250};
+    // Reads the sources: the system's pread when empty. Tests put a failing or
+    // slow one in (-1 with errno set for a failure).
+    std::function<ssize_t(int fd, char* buffer, std::size_t size, std::uint64_t offset)> read;
 };
 
 // Receives the events of a running batch. Called on the thread that runs it.
@@ -93,18 +138,20 @@ public:
                                const std::filesystem::path& existing) = 0;
 };
 
+
 // Copies a list of files, each to its own destination, in order. Missing
 // folders are made. Two items of the batch never share a destination: an item
 // whose name an earlier item of the batch took gets the next free "Name (2).ext".
 // A destination that was there before is replaced only when the observer
 // agrees. Each file is written under a temporary name beside its destination,
-// finished (see CopyFinisher) and renamed into place when complete, so a
-// cancelled or failed copy leaves neither a partial file nor a damaged earlier
-// one. A failure is reported and the batch goes on with the next file.
-// `cancel` is checked between chunks.
+// checked against the source's size, finished (see CopyFinisher) and renamed
+// into place when complete, so a cancelled or failed copy, a kill or a power cut
+// leaves neither a partial file nor a damaged earlier one. A failure is reported
+// and the batch goes on with the next file; a device that goes away stops the
+// batch once. `cancel` is checked between chunks.
 class BatchCopy {
 public:
-    explicit BatchCopy(std::vector<CopyItem> items);
+    explicit BatchCopy(std::vector<CopyItem> items, CopySettings settings = {});
     ~BatchCopy();
     BatchCopy(BatchCopy&&) noexcept;
     BatchCopy& operator=(BatchCopy&&) noexcept;
@@ -114,8 +161,11 @@ public:
     // Updating an earlier copy: a destination that is already the copy this
     // batch would make (by the finishing step's judgement, else the source's
     // size) is skipped without asking; another one is put to the observer.
-    void setSkipSameSize(bool skip) { m_skipSameSize = skip; }
-    bool skipSameSize() const { return m_skipSameSize; }
+    void setSkipSameSize(bool skip) { m_settings.skipSameSize = skip; }
+    bool skipSameSize() const { return m_settings.skipSameSize; }
+    void setDeviceRoot(std::filesystem::path root) { m_settings.deviceRoot = std::move(root); }
+    const CopySettings& settings() const { return m_settings; }
+    CopySettings& settings() { return m_settings; }
 
     void setFinisher(std::unique_ptr<CopyFinisher> finisher);
     CopyFinisher* finisher() const { return m_finisher.get(); }
@@ -137,17 +187,25 @@ public:
 
 private:
     struct Run;
-    enum class FileOutcome { Copied, Failed, Cancelled };
+    enum class FileOutcome { Copied, Skipped, Failed, Cancelled, Disconnected };
     enum class Existing { Replace, Skip, Stop };
 
-    bool copyItem(std::size_t index, Run& run);  // false when the batch stops
+    // One item: its existing destination settled, then copied.
+    FileOutcome copyItem(std::size_t index, Run& run);
     Existing existing(std::size_t index, std::filesystem::path& destination, Run& run);
-    FileOutcome copyOne(std::size_t index, const std::filesystem::path& destination, Run& run, std::string& reason);
+    FileOutcome copyOne(std::size_t index, const std::filesystem::path& destination, Run& run, CopyFailure& failure);
     bool isCurrentCopy(std::size_t index, const std::filesystem::path& destination, std::uint64_t sourceSize) const;
+    // Sorts a failed copy: the device gone, or this one file, with why in plain words.
+    FileOutcome classify(const std::exception& error, CopyFailure& failure) const;
+    // Whether the device is gone: its error says so, or its folder can no longer
+    // be reached or is no longer the device's.
+    bool deviceGone(int error) const;
 
     std::vector<CopyItem> m_items;
-    bool m_skipSameSize = false;
+    CopySettings m_settings;
     std::unique_ptr<CopyFinisher> m_finisher;
+    dev_t m_deviceId = 0;  // the device root's file system when the batch started
+    bool m_deviceKnown = false;
 };
 
 }  // namespace trackcopy

@@ -39,6 +39,14 @@ std::unordered_map<std::int32_t, const TrackInfo*> indexById(const std::vector<T
 
 }  // namespace
 
+std::string CopyPlan::trackName(const TrackInfo& info)
+{
+    std::string name = "\"" + sonarchive::toUtf8(info.sTitle) + "\"";
+    if (!info.sArtist.empty())
+        name += " by " + sonarchive::toUtf8(info.sArtist);
+    return name;
+}
+
 bool CopyPlan::kept(const TrackInfo& info, const PlanOptions& options) const
 {
     using sonarchive::containsAsciiNoCase;
@@ -67,7 +75,7 @@ void CopyPlan::add(const Planned& track, const PlanOptions& options)
     }
     const fs::path relative = relativePath(info, options.pattern, track.playlist, track.index);
     m_itemOfTrack.try_emplace(info.iTrackID, m_items.size());
-    m_items.push_back({fs::path(sonarchive::toUtf8(info.sLocation)), options.destination / relative});
+    m_items.push_back({fs::path(sonarchive::toUtf8(info.sLocation)), options.destination / relative, trackName(info)});
     m_itemTracks.push_back(info.iTrackID);
     m_itemInfos.push_back(&info);
 }

@@ -48,6 +48,9 @@ public:
     static std::filesystem::path relativePath(const sonarchive::TrackInfo& info, const std::optional<TrackNamePattern>& pattern,
                                               const std::u16string& playlist = {}, std::int32_t index = 0);
 
+    // How a failure names a track: "Night Drive" by Motorway Echo, or "Night Drive" alone.
+    static std::string trackName(const sonarchive::TrackInfo& info);
+
     const std::vector<CopyItem>& items() const { return m_items; }
     // The track each item copies, item by item.
     const std::vector<std::int32_t>& itemTracks() const { return m_itemTracks; }

@@ -1,10 +1,10 @@
 #include "FileCopy.h"
 
-#include "Error.h"
 #include "FileDescriptor.h"
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -16,174 +16,210 @@ namespace sonarchive {
 
 namespace fs = std::filesystem;
 
+FileCopyError::FileCopyError(Step step, const Error& error)
+    : Error(error.code(), error.what(), error.number(), error.offset()), m_step(step)
+{
+}
+
+FileCopyError::~FileCopyError() = default;
+
 namespace {
 
-[[noreturn]] void fail(int error, const std::string& what)
+using Step = FileCopyError::Step;
+
+[[noreturn]] void fail(Step step, int error, const std::string& what)
 {
-    throw systemError(error, what);
+    throw FileCopyError(step, systemError(error, what));
 }
 
-// Errors that say only that the kernel can't copy between these descriptors.
-bool kernelCopyUnsupported(int error)
-{
-    return error == EXDEV || error == ENOSYS || error == EINVAL || error == EOPNOTSUPP || error == EPERM || error == EBADF;
-}
-
+// Copies chunk by chunk at explicit offsets, so a failed read is tried again
+// from where it failed.
 class ChunkCopier {
 public:
-    ChunkCopier(int in, int out) : m_in(in), m_out(out) {}
+    ChunkCopier(int in, int out, const fs::path& source, const FileCopyCallbacks& callbacks)
+        : m_in(in), m_out(out), m_source(source), m_callbacks(callbacks), m_inKernel(!callbacks.read)
+    {
+    }
 
     // One chunk; the bytes copied, 0 at the end of the source.
     std::size_t next()
     {
         while (m_inKernel) {
-            const ssize_t n = ::copy_file_range(m_in, nullptr, m_out, nullptr, kFileCopyChunk, 0);
-            if (n >= 0)
+            auto inAt = static_cast<loff_t>(m_offset), outAt = static_cast<loff_t>(m_offset);
+            const ssize_t n = ::copy_file_range(m_in, &inAt, m_out, &outAt, kFileCopyChunk, 0);
+            if (n >= 0) {
+                writeBehind(static_cast<std::size_t>(n));
                 return static_cast<std::size_t>(n);
+            }
             if (errno == EINTR)
                 continue;
-            if (!kernelCopyUnsupported(errno))
-                fail(errno, "cannot copy the file");
-            m_inKernel = false;  // the file offsets stand where the kernel left them
+            // Unsupported, or failed: through memory from here on, where a failed
+            // read is tried again and told apart from a failed write.
+            m_inKernel = false;
         }
         if (!m_buffer)
             m_buffer = std::make_unique_for_overwrite<char[]>(kFileCopyChunk);
-        ssize_t got;
-        do
-            got = ::read(m_in, m_buffer.get(), kFileCopyChunk);
-        while (got < 0 && errno == EINTR);
-        if (got < 0)
-            fail(errno, "cannot read the source file");
-        for (ssize_t done = 0; done < got;) {
-            const ssize_t put = ::write(m_out, m_buffer.get() + done, static_cast<std::size_t>(got - done));
+        std::size_t got = 0;
+        try {
+            got = readRetrying(m_in, m_buffer.get(), kFileCopyChunk, m_offset, m_callbacks.retry,
+                               "cannot read " + m_source.string(), m_callbacks.read);
+        } catch (const Error& e) {
+            throw FileCopyError(Step::ReadSource, e);
+        }
+        for (std::size_t done = 0; done < got;) {
+            const ssize_t put = ::pwrite(m_out, m_buffer.get() + done, got - done, static_cast<off_t>(m_offset + done));
             if (put < 0 && errno == EINTR)
                 continue;
             if (put <= 0)
-                fail(put < 0 ? errno : ENOSPC, "cannot write the copy");
-            done += put;
+                fail(Step::WriteCopy, put < 0 ? errno : ENOSPC, "cannot write the copy");
+            done += static_cast<std::size_t>(put);
         }
-        return static_cast<std::size_t>(got);
+        writeBehind(got);
+        return got;
     }
 
 private:
+    // The chunk just written starts on its way to the disk while the next one is
+    // read, so flushing the whole copy at its end waits for little.
+    void writeBehind(std::size_t written)
+    {
+        if (written > 0)
+            (void)::sync_file_range(m_out, static_cast<off64_t>(m_offset), static_cast<off64_t>(written), SYNC_FILE_RANGE_WRITE);
+        m_offset += written;
+    }
+
     int m_in;
     int m_out;
-    bool m_inKernel = true;
+    const fs::path& m_source;
+    const FileCopyCallbacks& m_callbacks;
+    bool m_inKernel;
+    std::uint64_t m_offset = 0;
     std::unique_ptr<char[]> m_buffer;
 };
 
-FileDescriptor openSource(const fs::path& source, std::uint64_t& size)
+FileDescriptor openSource(const fs::path& source, const ReadRetry& retry, std::uint64_t& size)
 {
-    FileDescriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!in.isOpen())
-        fail(errno, "cannot open " + source.string());
+    FileDescriptor in;
+    try {
+        in = FileDescriptor(openRetrying(source, retry, "cannot open " + source.string()));
+    } catch (const Error& e) {
+        throw FileCopyError(Step::OpenSource, e);
+    }
     struct stat info {};
     if (::fstat(in.get(), &info) != 0)
-        fail(errno, "cannot examine " + source.string());
+        fail(Step::OpenSource, errno, "cannot examine " + source.string());
     if (!S_ISREG(info.st_mode))
-        fail(S_ISDIR(info.st_mode) ? EISDIR : EINVAL, source.string() + " is not a file");
+        fail(Step::OpenSource, S_ISDIR(info.st_mode) ? EISDIR : EINVAL, source.string() + " is not a file");
     size = static_cast<std::uint64_t>(info.st_size);
     return in;
 }
 
-// Copies every byte; false when cancelled.
+// Copies every byte; false when cancelled, which a read that kept the copy
+// waiting honours as soon as it returns, the last one too.
 bool copyContents(int in, int out, std::uint64_t total, const fs::path& source, const FileCopyCallbacks& callbacks)
 {
-    ChunkCopier copier(in, out);
+    const auto cancelled = [&] { return callbacks.cancelled && callbacks.cancelled(); };
+    ChunkCopier copier(in, out, source, callbacks);
     std::uint64_t done = 0;
     for (;;) {
-        if (callbacks.cancelled && callbacks.cancelled())
+        if (cancelled())
             return false;
         const std::size_t n = copier.next();
         done += n;
         if (n == 0 && done < total)
-            fail(EIO, source.string() + " ended early");
+            fail(Step::ReadSource, EIO, source.string() + " ended before its " + std::to_string(total) + " bytes");
         if (callbacks.progress)
             callbacks.progress(done, total);
         if (n == 0 || done >= total)
-            return true;
+            return !cancelled();
     }
 }
 
 // Removes a file unless told it is complete.
 struct RemoveUnlessKept {
-    const fs::path& path;
+    fs::path path;
     bool kept = false;
     ~RemoveUnlessKept()
     {
-        if (!kept)
+        if (!kept && !path.empty())
             ::unlink(path.c_str());
     }
 };
 
-}  // namespace
-
-FileCopyOutcome copyToNewFile(const fs::path& source, const fs::path& destination, const FileCopyCallbacks& callbacks)
+// Gives the file its name without ever replacing another.
+int renameNoReplace(const fs::path& from, const fs::path& to)
 {
-    std::uint64_t total = 0;
-    const FileDescriptor in = openSource(source, total);
-    FileDescriptor out(::open(destination.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
-    if (!out.isOpen())
-        fail(errno, "cannot create " + destination.string());
-    RemoveUnlessKept cleanup{destination};  // from here on the destination is ours
-
-    if (!copyContents(in.get(), out.get(), total, source, callbacks))
-        return FileCopyOutcome::Cancelled;
-    if (out.close() != 0)
-        fail(errno, "cannot finish " + destination.string());
-    cleanup.kept = true;
-    return FileCopyOutcome::Copied;
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return -1;
+    // A file system without the flag: look, then rename.
+    struct stat info {};
+    if (::lstat(to.c_str(), &info) == 0) {
+        errno = EEXIST;
+        return -1;
+    }
+    return ::rename(from.c_str(), to.c_str());
 }
 
-namespace {
-
-FileCopyOutcome copyBeside(const fs::path& source, const fs::path& destination, const FileCopyCallbacks& callbacks)
+FileCopyOutcome copyThroughTemporary(const fs::path& source, const fs::path& destination, bool replace, unsigned mode,
+                                     const FileCopyCallbacks& callbacks)
 {
     std::uint64_t total = 0;
-    const FileDescriptor in = openSource(source, total);
+    const FileDescriptor in = openSource(source, callbacks.retry, total);
+    const bool copied = writeUnderTemporaryName(destination, replace, mode, [&](int out, const fs::path& temporary) {
+        if (!copyContents(in.get(), out, total, source, callbacks))
+            return false;
+        if (callbacks.complete)
+            callbacks.complete(out, temporary);
+        return true;
+    }) == FileCopyOutcome::Copied;
+    return copied ? FileCopyOutcome::Copied : FileCopyOutcome::Cancelled;
+}
 
-    // A fresh file beside the destination that no one else uses.
+}  // namespace
+
+FileCopyOutcome writeUnderTemporaryName(const fs::path& destination, bool replace, unsigned mode,
+                                        const std::function<bool(int fd, const fs::path& temporary)>& write)
+{
+    // A fresh file beside the destination that no one else uses, with a short
+    // name of its own: the destination's may already be as long as names get.
     static std::atomic<unsigned> counter{0};
-    fs::path temporary;
+    RemoveUnlessKept temporary;
     FileDescriptor out;
     for (int attempt = 0; attempt < 100 && !out.isOpen(); ++attempt) {
-        // A short name of its own: the destination's may already be as long as names get.
-        temporary = destination.parent_path() / (".sonarchive-copy-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-        out = FileDescriptor(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        temporary.path = destination.parent_path() / (".sonarchive-copy-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+        out = FileDescriptor(::open(temporary.path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
         if (!out.isOpen() && errno != EEXIST)
             break;
     }
-    if (!out.isOpen())
-        fail(errno, "cannot write in " + destination.parent_path().string());
-    RemoveUnlessKept cleanup{temporary};
+    if (!out.isOpen()) {
+        temporary.path.clear();
+        fail(Step::WriteCopy, errno, "cannot write in " + destination.parent_path().string());
+    }
 
-    if (!copyContents(in.get(), out.get(), total, source, callbacks))
+    if (!write(out.get(), temporary.path))
         return FileCopyOutcome::Cancelled;
-    if (callbacks.complete)
-        callbacks.complete(out.get(), temporary);
-    if (out.close() != 0)
-        fail(errno, "cannot write " + destination.string());
-    if (::rename(temporary.c_str(), destination.c_str()) != 0)
-        fail(errno, "cannot write " + destination.string());
-    cleanup.kept = true;
+    if (::fsync(out.get()) != 0 || out.close() != 0)
+        fail(Step::WriteCopy, errno, "cannot write " + destination.string());
+    if ((replace ? ::rename(temporary.path.c_str(), destination.c_str()) : renameNoReplace(temporary.path, destination)) != 0)
+        fail(Step::WriteCopy, errno, "cannot create " + destination.string());
+    temporary.kept = true;
     return FileCopyOutcome::Copied;
 }
 
-}  // namespace
+FileCopyOutcome copyToNewFile(const fs::path& source, const fs::path& destination, const FileCopyCallbacks& callbacks)
+{
+    // An existing destination fails before anything is read.
+    struct stat info {};
+    if (::lstat(destination.c_str(), &info) == 0)
+        fail(Step::WriteCopy, EEXIST, "cannot create " + destination.string());
+    return copyThroughTemporary(source, destination, false, 0644, callbacks);
+}
 
 FileCopyOutcome copyReplacing(const fs::path& source, const fs::path& destination, const FileCopyCallbacks& callbacks)
 {
-    try {
-        return copyBeside(source, destination, callbacks);
-    } catch (const Error& e) {
-        // The plain words for a full or read-only disk speak of the iPod; here the
-        // copy is written elsewhere, so they name the file.
-        if (e.code() == FailureCode::NoSpace)
-            throw Error(e.code(), "cannot write " + destination.string() + ": there is no room left on the disk", e.number());
-        if (e.code() == FailureCode::ReadOnly)
-            throw Error(e.code(), "cannot write " + destination.string() + ": the disk is read-only", e.number());
-        throw;
-    }
+    return copyThroughTemporary(source, destination, true, 0666, callbacks);
 }
 
 }  // namespace sonarchive

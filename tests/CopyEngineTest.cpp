@@ -497,7 +497,7 @@ TEST(BatchCopy, EachCopyIsFinishedUnderItsTemporaryNameBeforeItGetsItsOwn)
     script.answers = {ReplaceAnswer::Yes};
     result = batch.run(script, script.cancel);
     ASSERT_EQ(result.failures.size(), 1u);
-    EXPECT_EQ(result.failures[0].reason, "cannot write " + (out / "A.mp3").string() + ": there is no room left on the disk");
+    EXPECT_EQ(result.failures[0].reason, "there is no room left for the copy at " + (out / "A.mp3").string() + " (No space left on device)");
     EXPECT_EQ(readFile(out / "A.mp3"), "earlier copy");
     EXPECT_TRUE(onlyExpectedFiles(out, 1));
 }

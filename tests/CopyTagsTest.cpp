@@ -456,8 +456,8 @@ TEST_F(CopyTags, AFullDiskLeavesNoFileUnderAFinalName)
         const CopyResult result = taggedBatch({{tight, disk / "One.mp3"}, {tight, disk / "Two.mp3"}}).run(observer, observer.cancel);
         EXPECT_EQ(result.copied, 0u);
         ASSERT_EQ(result.failures.size(), 2u);
-        EXPECT_EQ(result.failures[0].reason, "cannot write " + (disk / "One.mp3").string() + ": there is no room left on the disk");
-        EXPECT_EQ(result.failures[1].reason, "cannot write " + (disk / "Two.mp3").string() + ": there is no room left on the disk");
+        EXPECT_EQ(result.failures[0].reason, "there is no room left for the copy at " + (disk / "One.mp3").string() + " (No space left on device)");
+        EXPECT_EQ(result.failures[1].reason, "there is no room left for the copy at " + (disk / "Two.mp3").string() + " (No space left on device)");
         EXPECT_TRUE(namesIn(disk).empty());
 
         // Without tags the copy fits, and then a second one does not.
@@ -466,7 +466,7 @@ TEST_F(CopyTags, AFullDiskLeavesNoFileUnderAFinalName)
         EXPECT_EQ(plainResult.copied, 1u);
         ASSERT_EQ(plainResult.failures.size(), 1u);
         EXPECT_EQ(plainResult.failures[0].reason,
-                  "cannot write " + (disk / "Two.mp3").string() + ": there is no room left on the disk");
+                  "there is no room left for the copy at " + (disk / "Two.mp3").string() + " (No space left on device)");
         EXPECT_EQ(namesIn(disk), std::vector<std::string>{"One.mp3"});
     }
 }

@@ -243,7 +243,8 @@ TEST(SignedDatabases, AChangedSignedDatabaseIsNotWrittenUnlessAllowed)
     d.deleteTrack(1);
     EXPECT_FALSE(d.db.writeDatabase());
     EXPECT_EQ(d.bytes(), original);
-    EXPECT_EQ(filesIn(d.file().parent_path()), 1u);
+    EXPECT_EQ(filesIn(d.file().parent_path()), 2u);  // and the backup the first write kept
+    EXPECT_EQ(readFile(d.file().string() + ".bak"), original);
     EXPECT_EQ(d.db.lastFailure().code, FailureCode::Signed);
     ASSERT_EQ(d.host.prompts.size(), 1u);
     EXPECT_EQ(d.host.prompts[0].icon, MessageIcon::Critical);
@@ -283,7 +284,8 @@ TEST(WholeWrites, AFailingSectionAbandonsTheWholeWrite)
         const FailingStep full(section, std::system_error(std::make_error_code(std::errc::no_space_on_device), "cannot place the section"));
         EXPECT_FALSE(d.db.writeDatabase());
         EXPECT_EQ(d.bytes(), before);
-        EXPECT_EQ(filesIn(d.file().parent_path()), 1u);
+        EXPECT_EQ(filesIn(d.file().parent_path()), 2u);  // and the backup kept before the write began
+        EXPECT_EQ(readFile(d.file().string() + ".bak"), before);
         ASSERT_EQ(d.host.prompts.size(), 1u);
         EXPECT_EQ(d.host.prompts[0].text, u"Error Occured while writing Database[" + fromUtf8(section) +
                                               u"].\r\n28:the iPod is full: there is no room left on it");
@@ -318,6 +320,8 @@ TEST(WholeWrites, AKilledWriteKeepsTheOldDatabaseAndTheNextWriteClearsItsLeftove
     ASSERT_TRUE(d.load(typicalDatabase(someTracks(2))));
     const std::string before = d.bytes();
     d.deleteTrack(1);
+    // A backup of these bytes is there already, so each write renames only the database.
+    writeFile(d.file().string() + ".bak", before);
 
     // A write killed outright, between writing its file and renaming it.
     for (int kill = 0; kill < 3; ++kill) {
@@ -336,9 +340,9 @@ TEST(WholeWrites, AKilledWriteKeepsTheOldDatabaseAndTheNextWriteClearsItsLeftove
         ASSERT_EQ(WEXITSTATUS(status), 9);
     }
     EXPECT_EQ(d.bytes(), before);
-    // Each write cleared what the one before it left: one leftover remains.
+    // Each write cleared what the one before it left: one leftover remains beside the database and its backup.
     const fs::path folder = d.file().parent_path();
-    ASSERT_EQ(filesIn(folder), 2u);
+    ASSERT_EQ(filesIn(folder), 3u);
 
     // Files that are not leftovers stay: another name, and a write still running elsewhere.
     writeFile(folder / "Sonarchive.mine", "keep");
@@ -354,7 +358,7 @@ TEST(WholeWrites, AKilledWriteKeepsTheOldDatabaseAndTheNextWriteClearsItsLeftove
     for (const auto& entry : fs::directory_iterator(folder))
         names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"Other.sonarchive-partial-abcdef", "Sonarchive", "Sonarchive.mine",
+    EXPECT_EQ(names, (std::vector<std::string>{"Other.sonarchive-partial-abcdef", "Sonarchive", "Sonarchive.bak", "Sonarchive.mine",
                                                "Sonarchive.sonarchive-partial-RUNING"}));
     ASSERT_TRUE(d.reload());
     EXPECT_EQ(d.db.GetAllTracks().m_mhlt.iNumberOfllTracks, 1);

@@ -73,9 +73,9 @@ TEST(ResetiPodDB, ReplacesTheDatabaseWithTheTemplateAndKeepsTheOldOne)
     EXPECT_EQ(d.db.GetAllTracks().m_mhlt.iNumberOfllTracks, 2);  // memory is not reloaded
     EXPECT_TRUE(d.host.prompts.empty());
 
-    // A second reset keeps the database it replaces, the template now.
+    // A second reset replaces only the template: the backup of the real database stays.
     EXPECT_TRUE(d.db.ResetiPodDB());
-    EXPECT_EQ(readFile(d.backup()), Device::templateBytes());
+    EXPECT_EQ(readFile(d.backup()), d.oldDatabase);
 }
 
 // The template is found beside the library in the build tree, and in the data

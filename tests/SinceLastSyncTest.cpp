@@ -320,3 +320,22 @@ TEST(Playlists, ANewPlaylistGoesIntoEveryPlaylistSection)
     EXPECT_EQ(inPlaylists.sPerPlayListID, inPodcasts.sPerPlayListID);
     EXPECT_EQ(playlists.m_mhlp.iNumberOfPlaylists, index + 1);
 }
+
+TEST(SinceLastSync, ANotesFileTheDiskCannotReadIsKeptApartAndNeverReplaced)
+{
+    TestDevice d;
+    d.install(typicalDatabase(syncedTracks()));
+    const fs::path folder = d.file().parent_path();
+    fs::create_directory(folder / "Play Counts");  // opens, but can't be read as a file
+    writeFile(folder / "Play Counts" / "inside", "kept");
+    installBesideDatabase(d.dir.path(), "Play Counts.bak", "an older one");
+    ASSERT_TRUE(d.reload());
+    ASSERT_EQ(d.db.loadWarnings().size(), 1u);
+    EXPECT_NE(d.db.loadWarnings()[0].find("; the file was ignored and will be kept"), std::string::npos) << d.db.loadWarnings()[0];
+    EXPECT_EQ(d.db.GetTrackInfo(11).iPlayCount, 5);
+
+    ASSERT_TRUE(d.db.writeDatabase()) << d.db.lastFailure().message;
+    EXPECT_EQ(readFile(folder / "Play Counts.bak"), "an older one");
+    EXPECT_EQ(readFile(folder / "Play Counts.1.bak" / "inside"), "kept");
+    EXPECT_FALSE(exists(d, "Play Counts"));
+}

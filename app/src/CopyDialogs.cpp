@@ -1,6 +1,8 @@
 #include "CopyDialogs.h"
 
 #include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFile>
@@ -10,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTextCursor>
 #include <QVBoxLayout>
 
 namespace tracklift {
@@ -151,42 +154,82 @@ QString CopyOptionsDialog::previewText() const
 
 // ---- Copy summary ----------------------------------------------------------------------
 
+namespace {
+
+QString summaryOf(const CopyResult& result, std::size_t failed, CopySummaryDialog::Kind kind)
+{
+    const bool backup = kind == CopySummaryDialog::Kind::Backup;
+    QString text;
+    if (result.disconnected)
+        text = backup ? QStringLiteral("The iPod was disconnected; %1 of %2 files were backed up; back up again to finish.\n")
+                      : QStringLiteral("The iPod was disconnected; %1 of %2 files were copied; copy again with the same options "
+                                       "to finish.\n");
+    else if (result.cancelled)
+        text = backup ? QStringLiteral("The backup was cancelled.\n") : QStringLiteral("The copy was cancelled.\n");
+    else
+        text = backup ? QStringLiteral("The backup is finished.\n") : QStringLiteral("The copy is finished.\n");
+    if (result.disconnected)
+        text = text.arg(result.inPlace()).arg(result.items.size());
+    if (backup)
+        return text + QStringLiteral("Backed up: %1\nFailed: %2").arg(plural(result.copied, "file", "files"), plural(failed, "file", "files"));
+    return text + QStringLiteral("Copied: %1\nSkipped: %2\nFailed: %3")
+                      .arg(plural(result.copied, "file", "files"), plural(result.skipped, "file", "files"), plural(failed, "file", "files"));
+}
+
+}  // namespace
+
 CopySummaryDialog::CopySummaryDialog(const CopyResult& result, const std::vector<std::string>& otherFailures,
-                                     std::function<void()> openFolder, QWidget* parent)
+                                     std::function<void()> openFolder, QWidget* parent, Kind kind)
     : QDialog(parent)
 {
     setObjectName(QStringLiteral("dlgCopySummary"));
     setWindowTitle(applicationTitle());
+    setSizeGripEnabled(true);
 
     const std::size_t failed = result.failures.size() + otherFailures.size();
-    QString text = result.cancelled ? QStringLiteral("The copy was cancelled.\n") : QStringLiteral("The copy is finished.\n");
-    text += QStringLiteral("Copied: %1\nSkipped: %2\nFailed: %3")
-                .arg(plural(result.copied, "file", "files"), plural(result.skipped, "file", "files"), plural(failed, "file", "files"));
+    QString text = summaryOf(result, failed, kind);
     if (!result.untagged.empty())
         text += QStringLiteral("\nCopied without tags: %1").arg(plural(result.untagged.size(), "file", "files"));
     m_summary = new QLabel(text, this);
     m_summary->setObjectName(QStringLiteral("lblCopySummary"));
+    m_summary->setWordWrap(true);
+    // A copy that did not finish is finished by copying again what is missing.
+    const bool unfinished = kind == Kind::Copy && (!result.failures.empty() || result.disconnected);
+    m_hint = new QLabel(unfinished ? QStringLiteral("To copy only the files that are missing, copy again with \"Skip files "
+                                                    "already copied (same size)\" ticked in Copy Options.")
+                                   : QString(),
+                        this);
+    m_hint->setObjectName(QStringLiteral("lblCopyHint"));
+    m_hint->setWordWrap(true);
+    m_hint->setVisible(unfinished);
 
     m_failures = new QPlainTextEdit(this);
     m_failures->setObjectName(QStringLiteral("txtCopyFailures"));
     m_failures->setReadOnly(true);
+    m_failures->setLineWrapMode(QPlainTextEdit::NoWrap);
     for (const CopyFailure& failure : result.failures)
-        m_failures->appendPlainText(QString::fromStdString(failure.reason));
+        m_failures->appendPlainText(QString::fromStdString(failure.describe()));
     for (const std::string& failure : otherFailures)
         m_failures->appendPlainText(QString::fromStdString(failure));
     for (const CopyFailure& note : result.untagged)
         m_failures->appendPlainText(QStringLiteral("Copied without tags: %1 (%2)")
                                         .arg(QFile::decodeName(QByteArray::fromStdString(note.item.destination.string())),
                                              QString::fromStdString(note.reason)));
+    m_failures->moveCursor(QTextCursor::Start);  // the list from its first line, left edge in view
     const bool listed = failed > 0 || !result.untagged.empty();
     m_failures->setVisible(listed);
 
     auto* buttons = new QDialogButtonBox(this);
+    QPushButton* copyList = buttons->addButton(QStringLiteral("Copy List"), QDialogButtonBox::ActionRole);
+    copyList->setObjectName(QStringLiteral("cmdCopyFailureList"));
+    copyList->setToolTip(QStringLiteral("Put the list of files not copied on the clipboard"));
+    copyList->setVisible(failed > 0);
     QPushButton* open = buttons->addButton(QStringLiteral("Open Destination Folder"), QDialogButtonBox::ActionRole);
     open->setObjectName(QStringLiteral("cmdOpenDestination"));
     QPushButton* ok = buttons->addButton(QDialogButtonBox::Ok);
     ok->setObjectName(QStringLiteral("cmdSummaryOK"));
     ok->setDefault(true);
+    connect(copyList, &QPushButton::clicked, this, &CopySummaryDialog::copyFailureList);
     connect(open, &QPushButton::clicked, this, [openFolder = std::move(openFolder)] {
         if (openFolder)
             openFolder();
@@ -196,8 +239,20 @@ CopySummaryDialog::CopySummaryDialog(const CopyResult& result, const std::vector
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_summary);
     layout->addWidget(m_failures, 1);
+    layout->addWidget(m_hint);
     layout->addWidget(buttons);
-    resize(listed ? 560 : 380, listed ? 320 : 140);
+    resize(listed ? 720 : 420, listed ? 420 : 160);
+}
+
+QString CopySummaryDialog::hintText() const
+{
+    return m_hint->text();
+}
+
+void CopySummaryDialog::copyFailureList() const
+{
+    if (QClipboard* clipboard = QGuiApplication::clipboard())
+        clipboard->setText(failureText() + QLatin1Char('\n'));
 }
 
 QString CopySummaryDialog::summaryText() const

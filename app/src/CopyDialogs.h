@@ -50,19 +50,26 @@ private:
 };
 
 // What became of a copy: how many files were copied, skipped and failed, each
-// failure with its reason (and the copies that could not carry tags, with
-// why), and a button that opens the destination folder.
+// failure with its track, its file and its reason (a list however long, which
+// a button puts on the clipboard), the copies that could not carry tags with
+// why, how to finish a copy that did not complete, and a button that opens the
+// destination folder. A device that went away is said once, at the top.
 class CopySummaryDialog final : public QDialog {
     Q_OBJECT
 public:
+    enum class Kind { Copy, Backup };
+
     CopySummaryDialog(const CopyResult& result, const std::vector<std::string>& otherFailures,
-                      std::function<void()> openFolder, QWidget* parent = nullptr);
+                      std::function<void()> openFolder, QWidget* parent = nullptr, Kind kind = Kind::Copy);
 
     QString summaryText() const;
     QString failureText() const;
+    QString hintText() const;  // how to finish; "" when all went well
+    void copyFailureList() const;  // the "Copy List" button
 
 private:
     QLabel* m_summary;
+    QLabel* m_hint;
     QPlainTextEdit* m_failures;
 };
 

@@ -174,7 +174,7 @@ void CopyProgressDialog::showProgress(const CopyProgress& p)
 void CopyProgressDialog::addFailure(const CopyFailure& failure)
 {
     m_failures->setVisible(true);
-    m_failures->appendPlainText(QStringLiteral("Not copied: ") + QString::fromStdString(failure.reason));
+    m_failures->appendPlainText(QStringLiteral("Not copied: ") + QString::fromStdString(failure.describe()));
 }
 
 void CopyProgressDialog::finished()

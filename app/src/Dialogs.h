@@ -20,6 +20,7 @@ using trackcopy::CopyItem;
 using trackcopy::CopyObserver;
 using trackcopy::CopyProgress;
 using trackcopy::CopyResult;
+using trackcopy::CopySettings;
 using trackcopy::ReplaceAnswer;
 
 using sonarchive::MessageButtons;

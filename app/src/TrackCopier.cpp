@@ -88,6 +88,7 @@ void TrackCopier::CopyCheckedTracks()
     if (!batch->items().empty()) {
         BatchCopy copy = batch->batch(m_options.tags);
         copy.setSkipSameSize(m_options.skipSameSize);
+        copy.setDeviceRoot(m_tracks.deviceRoot());
         result = m_dialogs.copyFiles(m_owner, copy);
     }
     std::vector<std::string> otherFailures = batch->problems();

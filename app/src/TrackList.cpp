@@ -84,9 +84,17 @@ bool TrackList::LoadSonarchive()
         emit databaseRead();
         return true;
     }
+    // A disk that could not be read has had its one message from the library, reason included.
+    if (m_library.lastFailure().code == sonarchive::FailureCode::Unreadable)
+        return false;
     m_dialogs.messageBox(m_owner, QStringLiteral("The iPod Contents are not loaded successfuly, Please check the connection to the iPod"),
                          applicationTitle(), MessageButtons::OK, MessageIcon::Critical);
     return false;
+}
+
+std::filesystem::path TrackList::deviceRoot() const
+{
+    return std::filesystem::path(sonarchive::toUtf8(m_library.iPodDriveLetter()));
 }
 
 bool TrackList::CreateTracksRecordset()

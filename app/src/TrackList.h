@@ -12,6 +12,7 @@
 #include <QObject>
 #include <QSet>
 
+#include <filesystem>
 #include <vector>
 
 class QComboBox;
@@ -71,6 +72,8 @@ public:
     // Ticks (or unticks) every row of the tracks shown, those the filter hides included.
     void SetAllChecks(bool checked);
     QString GetTrackLocation(std::int32_t id) const;
+    // Where the device whose tracks these are is mounted (empty before a load).
+    std::filesystem::path deviceRoot() const;
     const sonarchive::TrackInfo* findTrack(std::int32_t id) const;  // the first of that identifier; null when none
     // The highlighted row: the lowest row holding a selected cell, the active cell counting as selected.
     GridRow highlightedRow();

@@ -1,5 +1,6 @@
 #include "frmMain.h"
 
+#include "DatabaseBackup.h"
 #include "PanelSlides.h"
 #include "ProgramFiles.h"
 #include "TrackCopier.h"
@@ -96,6 +97,7 @@ void frmMain::createParts()
     m_connection = new DeviceConnection(m_connectionControls, *m_library, m_dialogs, *m_menus, this);
     m_trackList = new TrackList({lblStatus, gridView, cboPlaylist, lblTicked}, *m_library, *m_connection, m_dialogs, this);
     m_copier = new TrackCopier(*m_trackList, m_dialogs, this);
+    m_backup = new DatabaseBackup(*m_connection, *m_library, m_dialogs, this);
     m_filterSearch = new FilterSearch(m_filterControls, m_trackList->grid(), *m_menus, this);
     m_player = new TrackPlayer(m_playerControls, *m_trackList, this);
     m_trackInformation = new TrackInformation(m_infoControls, *m_trackList, m_dialogs, *m_menus, this);
@@ -110,6 +112,8 @@ void frmMain::wireCommands()
     connect(cmdMinimize, &QPushButton::clicked, this, &frmMain::minimizeWindow);
     connect(cmdMaximize, &QPushButton::clicked, this, &frmMain::toggleMaximized);
     connect(cmdClose, &QPushButton::clicked, this, &frmMain::cmdClose_Click);
+    connect(cmdTools, &QPushButton::clicked, this, &frmMain::cmdTools_Click);
+    connect(m_menus->mnuBackUpDatabase, &QAction::triggered, this, &frmMain::mnuBackUpDatabase_Click);
     connect(cmdHelp, &QPushButton::clicked, this, &frmMain::cmdHelp_Click);
     connect(cmdAbout, &QPushButton::clicked, this, &frmMain::cmdAbout_Click);
     connect(cmdAboutOK, &QPushButton::clicked, this, &frmMain::cmdAboutOK_Click);
@@ -345,13 +349,24 @@ bool frmMain::isContentsPageShown() const
 void frmMain::setUrlOpener(std::function<bool(const QUrl&)> opener)
 {
     m_urlOpener = opener;
-    m_copier->setUrlOpener(std::move(opener));
+    m_copier->setUrlOpener(opener);
+    m_backup->setUrlOpener(std::move(opener));
 }
 
 void frmMain::setProgramFolder(const QString& folder)
 {
     m_programFolder = folder;
     m_player->setProgramFolder(folder);
+}
+
+void frmMain::cmdTools_Click()
+{
+    m_menus->popup(m_menus->mnuTools, cmdTools->mapToGlobal(QPoint(0, cmdTools->height())));
+}
+
+void frmMain::mnuBackUpDatabase_Click()
+{
+    m_backup->mnuBackUpDatabase_Click();
 }
 
 void frmMain::cmdHelp_Click()

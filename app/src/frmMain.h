@@ -29,6 +29,7 @@ class QUrl;
 
 namespace tracklift {
 
+class DatabaseBackup;
 class PanelSlides;
 class TrackCopier;
 class TrackList;
@@ -94,6 +95,10 @@ public:
     void showStartPage();  // at once, without sliding
     bool isContentsPageShown() const;
 
+    // The tools menu: "Back Up iPod Database...".
+    void cmdTools_Click();
+    void mnuBackUpDatabase_Click();
+
     // Window commands.
     void cmdHelp_Click();
     void DragWindow();
@@ -111,6 +116,7 @@ public:
     DeviceConnection& connection() { return *m_connection; }
     TrackList& trackList() { return *m_trackList; }
     TrackCopier& copier() { return *m_copier; }
+    DatabaseBackup& databaseBackup() { return *m_backup; }
     FilterSearch& filterSearch() { return *m_filterSearch; }
     TrackPlayer& player() { return *m_player; }
     TrackInformation& trackInformation() { return *m_trackInformation; }
@@ -150,6 +156,7 @@ private:
     DeviceConnection* m_connection = nullptr;
     TrackList* m_trackList = nullptr;
     TrackCopier* m_copier = nullptr;
+    DatabaseBackup* m_backup = nullptr;
     FilterSearch* m_filterSearch = nullptr;
     TrackPlayer* m_player = nullptr;
     TrackInformation* m_trackInformation = nullptr;
@@ -171,6 +178,7 @@ private:
     QPushButton* cmdMaximize;
     QPushButton* cmdClose;
     QSizeGrip* sizeGrip;
+    QPushButton* cmdTools;
     QPushButton* cmdHelp;
     QPushButton* cmdAbout;
     QWidget* frMainFrame;

@@ -14,6 +14,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSizeGrip>
@@ -27,6 +28,25 @@ namespace {
 
 const QString kAboutText = QStringLiteral(
     "Tracklift is very easy to use tool to Copy your iPod Device(Any Type), you can copy tracks from iPod to your local hard drive.");
+
+// A line of text that gives way to its neighbours: shortened with "..." where
+// the room it gets is too small, whole where it is not.
+class ElidedLabel final : public QLabel {
+public:
+    ElidedLabel(const QString& text, QWidget* parent) : QLabel(text, parent)
+    {
+        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        const QRect room = contentsRect();
+        painter.setPen(palette().color(foregroundRole()));
+        painter.drawText(room, Qt::AlignLeft | Qt::AlignVCenter, fontMetrics().elidedText(text(), Qt::ElideRight, room.width()));
+    }
+};
 
 // A new widget with its object name (what the stylesheet and the tests find it by).
 template <typename Widget>
@@ -92,7 +112,7 @@ void frmMain::buildHeader()
     frTopHeader = named(new QWidget(this), "frTopHeader");
     frTopHeader->setAttribute(Qt::WA_StyledBackground);
     lblTitle = named(new QLabel(applicationTitle(), frTopHeader), "lblTitle");
-    auto* subtitle = named(new QLabel(QStringLiteral("Copy tracks from your iPod to this computer"), frTopHeader), "lblSubtitle");
+    auto* subtitle = named(new ElidedLabel(QStringLiteral("Copy tracks from your iPod to this computer"), frTopHeader), "lblSubtitle");
     const auto button = [this](const QString& text, const char* name, const QString& tip = {}) {
         auto* b = named(new QPushButton(text, frTopHeader), name);
         b->setToolTip(tip);
@@ -105,15 +125,16 @@ void frmMain::buildHeader()
     cmdHelp = button(QStringLiteral("Help"), "cmdHelp");
     cmdAbout = button(QStringLiteral("About"), "cmdAbout");
     c.cmdEject = button(QStringLiteral("Eject iPod"), "cmdEject", QStringLiteral("Unmount the iPod and power it off, so that it can be unplugged"));
-    for (QPushButton* b : {c.cmdEject, cmdHelp, cmdAbout})
+    cmdTools = button(QStringLiteral("Tools"), "cmdTools", QStringLiteral("Back up the iPod's database before anything else"));
+    for (QPushButton* b : {cmdTools, c.cmdEject, cmdHelp, cmdAbout})
         b->setProperty("headerText", true);
     auto* header = new QHBoxLayout(frTopHeader);
     header->setContentsMargins(px(20), 0, px(6), 0);
     header->setSpacing(px(12));
     header->addWidget(lblTitle);
-    header->addWidget(subtitle);
+    header->addWidget(subtitle, 1);
     header->addStretch();
-    for (QPushButton* b : {c.cmdEject, cmdHelp, cmdAbout})
+    for (QPushButton* b : {cmdTools, c.cmdEject, cmdHelp, cmdAbout})
         header->addWidget(b);
     header->addSpacing(px(8));
     for (QPushButton* b : {cmdMinimize, cmdMaximize, cmdClose})
@@ -297,11 +318,11 @@ void frmMain::buildTrackPanel()
     buttons->addWidget(cmdCancelEdit);
 
     auto* layout = new QVBoxLayout(frEditFrame);
-    layout->setContentsMargins(px(24), px(18), px(24), px(18));
-    layout->setSpacing(px(8));
+    layout->setContentsMargins(px(24), px(14), px(24), px(14));
+    layout->setSpacing(px(6));
     layout->addWidget(heading);
     layout->addWidget(note);
-    layout->addSpacing(px(6));
+    layout->addSpacing(px(4));
     // The cover beside the texts, at the size the device shows it.
     m_infoControls.lblCover = panelLabel("No cover", "lblCover");
     m_infoControls.lblCover->setFixedSize(px(150), px(150));
@@ -311,14 +332,15 @@ void frmMain::buildTrackPanel()
     top->addLayout(trackFieldsLayout(), 1);
     top->addWidget(m_infoControls.lblCover, 0, Qt::AlignTop);
     layout->addLayout(top);
-    layout->addSpacing(px(8));
+    layout->addSpacing(px(4));
     layout->addWidget(panelLabel("On the iPod", "lblSection"));
     layout->addLayout(recordedPlaysLayout());
-    layout->addSpacing(px(8));
+    layout->addSpacing(px(4));
     layout->addWidget(panelLabel("Playback", "lblSection"));
     layout->addLayout(trackPlaybackLayout());
     layout->addStretch();
     layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetMinimumSize);  // never shorter than its rows need
 }
 
 QLabel* frmMain::panelLabel(const char* text, const char* objectName)
@@ -343,7 +365,7 @@ QGridLayout* frmMain::panelGrid()
 {
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(px(10));
-    grid->setVerticalSpacing(px(8));
+    grid->setVerticalSpacing(px(5));
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(3, 1);
     return grid;

@@ -30,6 +30,11 @@ frmMenus::frmMenus(QWidget* parent) : QWidget(parent, Qt::Window)
     mnuTextBox = new QMenu(QStringLiteral("Text Box"), this);
     mnuTextBox->setObjectName(QStringLiteral("mnuTextBox"));
     mnuTextBox->addAction(QStringLiteral("Right Click is not allowed here"));  // does nothing
+
+    mnuTools = new QMenu(QStringLiteral("Tools"), this);
+    mnuTools->setObjectName(QStringLiteral("mnuTools"));
+    mnuBackUpDatabase = mnuTools->addAction(QStringLiteral("Back Up iPod Database..."));
+    mnuBackUpDatabase->setObjectName(QStringLiteral("mnuBackUpDatabase"));
 }
 
 void frmMenus::setMenuColours(const QColor& background, const QColor& text)
@@ -38,7 +43,7 @@ void frmMenus::setMenuColours(const QColor& background, const QColor& text)
                                          "QMenu::item { padding: 5px 22px 5px 14px; border-radius: 4px; }"
                                          "QMenu::item:selected { background: #dbeafe; color: #0f172a; }")
                               .arg(background.name(), text.name());
-    for (QMenu* menu : {mnuFilter, mnuDrive, mnuTextBox})
+    for (QMenu* menu : {mnuFilter, mnuDrive, mnuTextBox, mnuTools})
         menu->setStyleSheet(style);
 }
 

@@ -10,7 +10,7 @@ class QMenu;
 namespace tracklift {
 
 // A hidden form that only holds the program's pop-up menus: the filter
-// column, the drive list and the one of the time and year boxes.
+// column, the drive list, the one of the time and year boxes and the tools.
 class frmMenus final : public QWidget {
     Q_OBJECT
 public:
@@ -28,6 +28,8 @@ public:
     QMenu* mnuDrive;
     std::vector<QAction*> mnuDriveItem;  // item 0 is the template of the others
     QMenu* mnuTextBox;
+    QMenu* mnuTools;             // the header's Tools button
+    QAction* mnuBackUpDatabase;  // "Back Up iPod Database..."
 
     static QString filterItemCaption(const QString& name) { return name + QStringLiteral("   "); }
 

@@ -1,17 +1,14 @@
 #include <sonarchive/Artwork.h>
 
 #include "ArtworkFile.h"
+#include "DatabaseFile.h"
 #include "DevicePathResolver.h"
 #include "Error.h"
-#include "FileDescriptor.h"
 #include "ThumbnailPixels.h"
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <set>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <unordered_map>
 #include <utility>
 
@@ -31,45 +28,37 @@ std::string atByte(std::int64_t offset)
     return "at byte " + groupedNumber(offset) + ": ";
 }
 
+// `out.size()` bytes from `offset`, as a failing disk allows (each failed read
+// tried again where it failed); false with the system's words in `error`.
+bool readAt(DeviceFile& file, std::uint64_t offset, std::string& out, std::string& error)
+{
+    try {
+        for (std::size_t done = 0; done < out.size();) {
+            const std::size_t got = file.read(out.data() + done, out.size() - done, offset + done);
+            if (got == 0) {
+                error = "the file became shorter while it was read";
+                return false;
+            }
+            done += got;
+        }
+        return true;
+    } catch (const Error& e) {
+        error = std::strerror(e.number() ? e.number() : EIO);
+        return false;
+    }
+}
+
 // The whole file into `out`; false with the system's words in `error`.
 bool readWholeFile(const std::string& path, std::string& out, std::string& error)
 {
-    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    struct stat info {};
-    if (!fd.isOpen() || ::fstat(fd.get(), &info) != 0) {
-        error = std::strerror(errno);
+    try {
+        DeviceFile file(path);
+        out.resize(static_cast<std::size_t>(file.size()));
+        return readAt(file, 0, out, error);
+    } catch (const Error& e) {
+        error = std::strerror(e.number() ? e.number() : EIO);
         return false;
     }
-    out.resize(static_cast<std::size_t>(info.st_size));
-    std::size_t done = 0;
-    while (done < out.size()) {
-        const ssize_t got = ::read(fd.get(), out.data() + done, out.size() - done);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0) {
-            error = got < 0 ? std::strerror(errno) : "the file became shorter while it was read";
-            return false;
-        }
-        done += static_cast<std::size_t>(got);
-    }
-    return true;
-}
-
-// `count` bytes from `offset` of an open file; false with the system's words in `error`.
-bool readAt(int fd, std::uint32_t offset, std::string& out, std::string& error)
-{
-    std::size_t done = 0;
-    while (done < out.size()) {
-        const ssize_t got = ::pread(fd, out.data() + done, out.size() - done, static_cast<off_t>(offset + done));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0) {
-            error = got < 0 ? std::strerror(errno) : "the file became shorter while it was read";
-            return false;
-        }
-        done += static_cast<std::size_t>(got);
-    }
-    return true;
 }
 
 // A picture file's name (":F1029_1.ithmb") as a path below the artwork folder;
@@ -232,14 +221,16 @@ const ArtworkDatabase::Impl::Picture* ArtworkDatabase::Impl::pictureOf(const Tra
 
 std::optional<Cover> ArtworkDatabase::Impl::read(const Picture& picture)
 {
-    const FileDescriptor fd(::open(picture.file.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd.isOpen()) {
-        warn(picture.file, {picture.file, -1, std::string("cannot open the picture file: ") + std::strerror(errno)});
+    std::optional<DeviceFile> file;
+    try {
+        file.emplace(picture.file);
+    } catch (const Error& e) {
+        warn(picture.file, {picture.file, -1, std::string("cannot open the picture file: ") + std::strerror(e.number() ? e.number() : EIO)});
         return std::nullopt;
     }
     std::string bytes(picture.size, '\0');
     std::string error;
-    if (!readAt(fd.get(), picture.offset, bytes, error)) {
+    if (!readAt(*file, picture.offset, bytes, error)) {
         warn(picture.file, {picture.file, picture.offset, atByte(picture.offset) + "cannot read a picture: " + error});
         return std::nullopt;
     }

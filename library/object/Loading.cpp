@@ -1,6 +1,7 @@
 // Loading the device database: the file read and indexed by the codec, what the
-// device recorded since its last sync read beside it, and, when the file can't
-// be used, the questions whether to rebuild or reset it.
+// device recorded since its last sync read beside it, and, when the file is
+// missing or damaged, the questions whether to rebuild or reset it (one the
+// disk cannot read is only reported).
 
 #include "DatabaseFile.h"
 #include "Error.h"
@@ -27,9 +28,11 @@ bool clsSonarchive::LoadiPodDB()
         m_lastFailure = failureOf(e);
     }
     tracksChanged();
-    // Format failures, read errors and lack of memory are all "other" failures.
+    // A file the disk could not read is not a damaged one; format failures and
+    // lack of memory are "other" failures.
     return recoverFromLoadFailure(m_lastFailure.code == FailureCode::NotConnected ? LoadFailure::PathNotFound
                                   : m_lastFailure.code == FailureCode::NotFound   ? LoadFailure::FileNotFound
+                                  : m_lastFailure.code == FailureCode::Unreadable ? LoadFailure::Unreadable
                                                                                   : LoadFailure::Other);
 }
 
@@ -38,7 +41,7 @@ void clsSonarchive::loadOrFail()
     std::error_code ec;
     if (siPodDrive.empty() || !fs::is_directory(fs::path(toUtf8(siPodDrive)), ec))
         throw Error(FailureCode::NotConnected, "the drive " + toUtf8(siPodDrive) + " is not there", ENOENT);
-    if (!fs::is_directory(devicePath(u"iPod_Control/iTunes"), ec))
+    if (!deviceFolderExists(devicePath(u"iPod_Control/iTunes")))
         throw Error(FailureCode::NotFound, "the drive has no iPod_Control/iTunes folder", ENOENT);
 
     const auto file = readDatabaseFile(databasePath());
@@ -102,6 +105,12 @@ bool clsSonarchive::recoverFromLoadFailure(LoadFailure failure)
     };
 
     switch (failure) {
+    case LoadFailure::Unreadable:
+        // A repair would replace a database that may be intact and read on the next try.
+        message(u"The iPod's disk could not read its database, so nothing was loaded and nothing was changed (" +
+                    fromUtf8(m_lastFailure.message) + u").",
+                u"iPod Disk Error", MessageButtons::OK, MessageIcon::Critical);
+        return false;
     case LoadFailure::PathNotFound:
         message(u"iPod is Not Connected or Not set as disk use", u"iPod is Not connected", MessageButtons::OK,
                 MessageIcon::Exclamation);

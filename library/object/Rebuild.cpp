@@ -3,6 +3,7 @@
 
 #include "AsciiCase.h"
 #include "AtomicFile.h"
+#include "DatabaseBackup.h"
 #include "Error.h"
 #include "LibraryLocation.h"
 #include "clsSonarchive.h"
@@ -119,13 +120,9 @@ void clsSonarchive::restoreTemplate()
     m_paths.clear();
     const std::string bytes = readWhole(templateDatabase());
     const fs::path target = databasePath();
-    if (fs::is_regular_file(target, ec)) {
-        const std::string old = readWhole(target);
-        m_replacedSignatureScheme = signatureSchemeOf(old);
-        fs::path backup = target;
-        backup += ".bak";
-        replaceFileAtomically(backup, old);
-    }
+    std::string oldHeader;
+    if (keepDatabaseBackup(target, templateDatabase(), &oldHeader))
+        m_replacedSignatureScheme = signatureSchemeOf(oldHeader);
     replaceFileAtomically(target, bytes);
     m_paths.clear();
     // What the device recorded about the old track list means nothing for the new one.

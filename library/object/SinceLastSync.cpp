@@ -1,6 +1,7 @@
 #include "SinceLastSync.h"
 
 #include "AsciiCase.h"
+#include "DatabaseFile.h"
 #include "DeviceNotesCodec.h"
 #include "Error.h"
 
@@ -22,19 +23,19 @@ namespace {
 // Far more than 40,000 entries of 28 bytes: a larger file is not one of these.
 constexpr std::uintmax_t kLargestNotesFile = 64u << 20;
 
+// Read as a failing disk allows: each read that fails is tried again where it failed.
 std::string readNotesFile(const fs::path& path)
 {
-    std::error_code ec;
-    const std::uintmax_t size = fs::file_size(path, ec);
-    if (ec)
-        throw systemError(ec.value(), "cannot read it");
-    if (size > kLargestNotesFile)
-        throw Error(FailureCode::TooLarge, "it has " + groupedNumber(static_cast<std::int64_t>(size)) + " bytes, far more than such a file holds", EFBIG);
-    std::ifstream in(path, std::ios::binary);
-    std::string bytes(static_cast<std::size_t>(size), '\0');
-    errno = 0;
-    if (!in || !in.read(bytes.data(), static_cast<std::streamsize>(size)))
-        throw systemError(errno ? errno : EIO, "cannot read it");
+    DeviceFile file(path);
+    if (file.size() > kLargestNotesFile)
+        throw Error(FailureCode::TooLarge, "it has " + groupedNumber(static_cast<std::int64_t>(file.size())) + " bytes, far more than such a file holds", EFBIG);
+    std::string bytes(static_cast<std::size_t>(file.size()), '\0');
+    for (std::size_t done = 0; done < bytes.size();) {
+        const std::size_t got = file.read(bytes.data() + done, bytes.size() - done, done);
+        if (got == 0)
+            throw Error(FailureCode::Unreadable, "it became shorter while it was read", EIO);
+        done += got;
+    }
     return bytes;
 }
 
@@ -83,6 +84,17 @@ void SinceLastSync::load(const fs::path& iTunesFolder, std::size_t trackCount)
     }
 }
 
+// A file that can't be used: one that does not decode is ignored; one the disk
+// could not read is also kept apart when set aside, as it may read another time.
+void SinceLastSync::noteUnusable(const fs::path& file, const std::exception& e)
+{
+    const Failure failure = failureOf(e);
+    const bool unread = failure.code == FailureCode::Unreadable || failure.code == FailureCode::Io;
+    if (unread)
+        m_unread.push_back(file);
+    m_warnings.push_back(shown(file) + ": " + e.what() + (unread ? "; the file was ignored and will be kept" : "; the file was ignored"));
+}
+
 std::string SinceLastSync::shown(const fs::path& file) const
 {
     // As a person finds it below the device's root.
@@ -104,7 +116,7 @@ void SinceLastSync::loadPlayCounts(const fs::path& file, std::size_t trackCount)
                                  groupedNumber(static_cast<std::int64_t>(trackCount)) + " tracks; the entries after the last track were ignored");
         m_notes.playCounts = std::move(counts);
     } catch (const std::exception& e) {
-        m_warnings.push_back(shown(file) + ": " + e.what() + "; the file was ignored");
+        noteUnusable(file, e);
     }
 }
 
@@ -132,7 +144,7 @@ void SinceLastSync::loadOnTheGo(const fs::path& file, std::size_t trackCount, st
         }
         m_notes.onTheGo.push_back(std::move(list));
     } catch (const std::exception& e) {
-        m_warnings.push_back(shown(file) + ": " + e.what() + "; the file was ignored");
+        noteUnusable(file, e);
     }
 }
 
@@ -210,9 +222,16 @@ void SinceLastSync::fold(std::size_t position, MHIT& track) const
 void SinceLastSync::setAside() const
 {
     for (const fs::path& file : m_files) {
+        // A file the disk could not read replaces no older one and is never
+        // replaced: "<name>.bak", else the first free "<name>.1.bak", ...
+        const bool unread = std::find(m_unread.begin(), m_unread.end(), file) != m_unread.end();
         fs::path backup = file;
         backup += ".bak";
         std::error_code ec;
+        for (int n = 1; unread && fs::symlink_status(backup, ec).type() != fs::file_type::not_found; ++n) {
+            backup = file;
+            backup += "." + std::to_string(n) + ".bak";
+        }
         fs::rename(file, backup, ec);
         if (ec && fs::exists(file))
             throw systemError(ec.value(), "the new database is in place, but " + shown(file) + " could not be renamed to " +

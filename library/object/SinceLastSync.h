@@ -38,14 +38,16 @@ public:
     void setFolded() { m_folded = true; }
     bool hasPlayCounts() const { return m_notes.playCounts.has_value(); }
 
-    // Renames every file found to its name with ".bak", replacing older ones.
-    // Throws on the first that can't be renamed.
+    // Renames every file found to its name with ".bak", replacing older ones;
+    // one the disk could not read goes to a ".bak" name of its own, so it is
+    // neither lost nor replaced. Throws on the first that can't be renamed.
     void setAside() const;
 
 private:
     void loadPlayCounts(const std::filesystem::path& file, std::size_t trackCount);
     void loadOnTheGo(const std::filesystem::path& file, std::size_t trackCount, std::int32_t number);
     std::string shown(const std::filesystem::path& file) const;
+    void noteUnusable(const std::filesystem::path& file, const std::exception& e);
     // Entries past the tracks loaded belong to none (a track added later included).
     bool covers(std::size_t position) const
     {
@@ -55,6 +57,7 @@ private:
     DeviceNotes m_notes;
     std::vector<std::string> m_warnings;
     std::vector<std::filesystem::path> m_files;
+    std::vector<std::filesystem::path> m_unread;  // of those, the ones the disk could not read
     std::size_t m_trackCount = 0;
     bool m_folded = false;
 };

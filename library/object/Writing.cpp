@@ -3,6 +3,7 @@
 // a failure calls for. The old file stays until the new one is complete.
 
 #include "AtomicFile.h"
+#include "DatabaseBackup.h"
 #include "ByteConverters.h"
 #include "Error.h"
 #include "clsSonarchive.h"
@@ -181,10 +182,12 @@ void clsSonarchive::writeOrFail()
                         "the database is signed by the iPod's own software, and a changed database would need a new "
                         "signature that cannot be made here: the iPod would show no music, so nothing was written",
                         EPERM);
+        keepDatabaseBackup(path, templateDatabase());
         replaceFileAtomically(path, image.view());
         return;
     }
     // Any other goes to the new file as it is assembled.
+    keepDatabaseBackup(path, templateDatabase());
     replaceFileAtomically(path, [&](int fd, const std::string& name) {
         ImageBuffer image(fd, name);
         assembleInto(image);

@@ -92,7 +92,7 @@ public:
 
 private:
     // Loading.
-    enum class LoadFailure { PathNotFound, FileNotFound, Other };
+    enum class LoadFailure { PathNotFound, FileNotFound, Unreadable, Other };
     void loadOrFail();
     bool recoverFromLoadFailure(LoadFailure failure);
     bool resetThenLoad();

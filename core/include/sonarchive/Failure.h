@@ -22,6 +22,7 @@ enum class FailureCode {
     Cancelled,     // the user cancelled
     Usage,         // the caller asked for what can't be done: an unknown track, a playlist without a name
     Other,
+    Unreadable,    // the device's disk could not read a file that is there (tried again, to no avail)
 };
 
 // The last failure of an operation, as the library reports it beside the

@@ -70,10 +70,14 @@ CopyResult ScriptedDialogs::copyFiles(QWidget*, BatchCopy& batch)
 {
     copyRequests.push_back(batch.items());
     copySkipSameSize.push_back(batch.skipSameSize());
+    copySettings.push_back(batch.settings());
     const auto* tagger = dynamic_cast<const trackcopy::CopyTagger*>(batch.finisher());
     copyTagModes.push_back(tagger ? tagger->mode() : trackcopy::TagMode::None);
     std::atomic<bool> cancel{false};
     ScriptedObserver observer(*this, cancel);
+    batch.settings().retryPause = std::chrono::milliseconds(1);
+    if (deviceRead)
+        batch.settings().read = deviceRead;
     lastResult = batch.run(observer, cancel);
     return lastResult;
 }

@@ -44,6 +44,9 @@ public:
     std::vector<std::vector<trackcopy::CopyItem>> copyRequests;
     std::vector<bool> copySkipSameSize;
     std::vector<trackcopy::TagMode> copyTagModes;  // None for a batch without tagging
+    std::vector<trackcopy::CopySettings> copySettings;
+    // When set, the batch reads the device through it (a failing or slow disk).
+    decltype(trackcopy::CopySettings::read) deviceRead;
     std::vector<QString> dialogsShown;
     std::deque<std::function<int(QDialog&)>> dialogSteps;
     trackcopy::CopyResult lastResult;

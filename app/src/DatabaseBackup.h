@@ -1,0 +1,43 @@
+#pragma once
+
+#include "Dialogs.h"
+
+#include <QObject>
+
+#include <functional>
+
+class QUrl;
+class QWidget;
+
+namespace sonarchive {
+class _clsSonarchive;
+}
+
+namespace tracklift {
+
+class DeviceConnection;
+
+// "Back Up iPod Database...": before anything else reads or writes a failing
+// device, its database and the files kept beside it (iPod_Control/iTunes and
+// iPod_Control/Device) are copied into a new dated folder in a folder the user
+// picks, read-only, with the copy's progress window; a summary then says what
+// became of them. The database is not loaded for it.
+class DatabaseBackup final : public QObject {
+    Q_OBJECT
+public:
+    DatabaseBackup(DeviceConnection& connection, sonarchive::_clsSonarchive& library, Dialogs& dialogs, QWidget* owner);
+
+    void mnuBackUpDatabase_Click();
+
+    // How the backup's folder is opened from the summary (the desktop's file manager by default).
+    void setUrlOpener(std::function<bool(const QUrl&)> opener) { m_urlOpener = std::move(opener); }
+
+private:
+    DeviceConnection& m_connection;
+    sonarchive::_clsSonarchive& m_library;
+    Dialogs& m_dialogs;
+    QWidget* m_owner;
+    std::function<bool(const QUrl&)> m_urlOpener;
+};
+
+}  // namespace tracklift
