@@ -30,6 +30,13 @@ struct BatchCopy::Run {
     std::vector<fs::path> planned;         // the destination of each item
     std::unordered_set<std::string> taken;  // the planned names, letter case aside
     bool replaceAll = false;
+    // Complete copies waiting to be flushed and named together, with their items
+    // and what the finishing step said of each.
+    std::vector<sonarchive::UnnamedCopy> unnamed;
+    std::vector<std::pair<std::size_t, std::optional<std::string>>> waiting;
+    std::uint64_t waitingBytes = 0;
+    std::unordered_set<std::string> folders;  // the folders made (or found) already
+    ~Run() { sonarchive::discardCopies(unnamed); }  // a run left by an exception names nothing
 };
 
 namespace {
@@ -250,7 +257,41 @@ CopyResult BatchCopy::run(CopyObserver& observer, const std::atomic<bool>& cance
             break;
         }
     }
+    nameWaiting(run);  // copies complete before a cancel or a disconnect are kept too
     return std::move(run.result);
+}
+
+// The copies made so far, flushed to the disk at once and given their names:
+// only then are they copied. Flushing each one by itself would cost more than
+// the copy of a small file.
+void BatchCopy::nameWaiting(Run& run)
+{
+    if (run.unnamed.empty())
+        return;
+    std::vector<std::pair<std::size_t, sonarchive::FileCopyError>> failed = sonarchive::nameCopies(run.unnamed);
+    std::size_t next = 0;
+    for (std::size_t k = 0; k < run.waiting.size(); ++k) {
+        const auto& [index, untagged] = run.waiting[k];
+        const CopyItem& item = m_items[index];
+        ItemResult& itemResult = run.result.items[index];
+        if (next < failed.size() && failed[next].first == k) {
+            CopyFailure failure{{item.source, itemResult.destination, item.name}, {}, FailureKind::Destination};
+            classify(failed[next++].second, failure);
+            itemResult.outcome = ItemOutcome::Failed;
+            run.observer.failed(failure);
+            run.result.failures.push_back(std::move(failure));
+            continue;
+        }
+        ++run.result.copied;
+        itemResult.outcome = ItemOutcome::Copied;
+        if (untagged) {
+            CopyFailure note{{item.source, itemResult.destination, item.name}, *untagged, FailureKind::Other};
+            run.observer.untagged(note);
+            run.result.untagged.push_back(std::move(note));
+        }
+    }
+    run.waiting.clear();
+    run.waitingBytes = 0;
 }
 
 BatchCopy::FileOutcome BatchCopy::copyItem(std::size_t index, Run& run)
@@ -284,15 +325,21 @@ BatchCopy::FileOutcome BatchCopy::copyItem(std::size_t index, Run& run)
     const CopyItem& item = m_items[index];
     CopyFailure failure{{item.source, destination, item.name}, {}, FailureKind::Destination};
     FileOutcome outcome = FileOutcome::Failed;
-    fs::create_directories(destination.parent_path(), ec);
-    if (ec)
+    ec.clear();
+    if (run.folders.insert(destination.parent_path().string()).second)
+        fs::create_directories(destination.parent_path(), ec);
+    if (ec) {
+        run.folders.erase(destination.parent_path().string());
         failure.reason = "the folder " + destination.parent_path().string() + " could not be made (" + ec.message() + ")";
-    else
+    } else {
         outcome = copyOne(index, destination, run, failure);
+    }
 
     if (outcome == FileOutcome::Copied) {
-        ++run.result.copied;
-        itemResult.outcome = ItemOutcome::Copied;
+        // Waits with the others for its name: a batch of files or bytes at a time.
+        run.waitingBytes += run.sizes[index];
+        if (run.unnamed.size() >= kNamedTogether || run.waitingBytes >= kBytesNamedTogether)
+            nameWaiting(run);
     } else if (outcome == FileOutcome::Failed) {
         itemResult.outcome = ItemOutcome::Failed;
         run.observer.failed(failure);
@@ -366,14 +413,15 @@ BatchCopy::FileOutcome BatchCopy::copyOne(std::size_t index, const fs::path& des
             (void)::fchmod(fd, 0444);
     };
     callbacks.complete = [&](int fd, const fs::path& temporary) { complete(fd, temporary, true); };
+    sonarchive::UnnamedCopy copy;
     try {
         sonarchive::FileCopyOutcome outcome;
         try {
-            outcome = sonarchive::copyReplacing(item.source, destination, callbacks);
+            outcome = sonarchive::copyUnnamed(item.source, destination, callbacks, copy);
         } catch (const CopySpoiled& spoiled) {
             untagged = spoiled.what();  // made again as it is on the device
             callbacks.complete = [&](int fd, const fs::path& temporary) { complete(fd, temporary, false); };
-            outcome = sonarchive::copyReplacing(item.source, destination, callbacks);
+            outcome = sonarchive::copyUnnamed(item.source, destination, callbacks, copy);
         }
         if (outcome == sonarchive::FileCopyOutcome::Cancelled)
             return FileOutcome::Cancelled;
@@ -382,11 +430,8 @@ BatchCopy::FileOutcome BatchCopy::copyOne(std::size_t index, const fs::path& des
             return FileOutcome::Cancelled;  // a read the user's cancel cut short is no failure of the file
         return classify(e, failure);
     }
-    if (untagged) {
-        CopyFailure note{{item.source, destination, item.name}, *untagged, FailureKind::Other};
-        run.observer.untagged(note);
-        run.result.untagged.push_back(std::move(note));
-    }
+    run.unnamed.push_back(std::move(copy));
+    run.waiting.emplace_back(index, std::move(untagged));
     return FileOutcome::Copied;
 }
 

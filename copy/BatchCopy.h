@@ -144,9 +144,10 @@ public:
 // whose name an earlier item of the batch took gets the next free "Name (2).ext".
 // A destination that was there before is replaced only when the observer
 // agrees. Each file is written under a temporary name beside its destination,
-// checked against the source's size, finished (see CopyFinisher) and renamed
-// into place when complete, so a cancelled or failed copy, a kill or a power cut
-// leaves neither a partial file nor a damaged earlier one. A failure is reported
+// checked against the source's size, finished (see CopyFinisher), and once
+// flushed to the disk (many copies at once) renamed into place, so a cancelled
+// or failed copy, a kill or a power cut leaves neither a partial file under a
+// final name nor a damaged earlier one. A failure is reported
 // and the batch goes on with the next file; a device that goes away stops the
 // batch once. `cancel` is checked between chunks.
 class BatchCopy {
@@ -184,6 +185,10 @@ public:
 
     // The bytes copied between two looks at `cancel` (the file copy's chunk).
     static constexpr std::size_t kChunkBytes = 4u << 20;
+    // Copies are flushed to the disk and named together, this many files or
+    // bytes at a time (and at the end of the batch).
+    static constexpr std::size_t kNamedTogether = 256;
+    static constexpr std::uint64_t kBytesNamedTogether = 64u << 20;
 
 private:
     struct Run;
@@ -194,6 +199,7 @@ private:
     FileOutcome copyItem(std::size_t index, Run& run);
     Existing existing(std::size_t index, std::filesystem::path& destination, Run& run);
     FileOutcome copyOne(std::size_t index, const std::filesystem::path& destination, Run& run, CopyFailure& failure);
+    void nameWaiting(Run& run);
     bool isCurrentCopy(std::size_t index, const std::filesystem::path& destination, std::uint64_t sourceSize) const;
     // Sorts a failed copy: the device gone, or this one file, with why in plain words.
     FileOutcome classify(const std::exception& error, CopyFailure& failure) const;

@@ -2,6 +2,7 @@
 
 #include "FileDescriptor.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -79,11 +80,12 @@ public:
     }
 
 private:
-    // The chunk just written starts on its way to the disk while the next one is
-    // read, so flushing the whole copy at its end waits for little.
+    // A whole chunk just written starts on its way to the disk while the next
+    // one is read, so flushing a large copy at its end waits for little. A small
+    // file, one chunk or less, is left to the flush.
     void writeBehind(std::size_t written)
     {
-        if (written > 0)
+        if (written == kFileCopyChunk)
             (void)::sync_file_range(m_out, static_cast<off64_t>(m_offset), static_cast<off64_t>(written), SYNC_FILE_RANGE_WRITE);
         m_offset += written;
     }
@@ -162,19 +164,59 @@ int renameNoReplace(const fs::path& from, const fs::path& to)
     return ::rename(from.c_str(), to.c_str());
 }
 
-FileCopyOutcome copyThroughTemporary(const fs::path& source, const fs::path& destination, bool replace, unsigned mode,
-                                     const FileCopyCallbacks& callbacks)
+// A fresh file beside `destination` that no one else uses, with a short name of
+// its own (the destination's may already be as long as names get), written
+// through `write`. Empty when `write` says the copy was cancelled.
+struct Temporary {
+    RemoveUnlessKept name;
+    FileDescriptor file;
+};
+
+bool writeTemporary(const fs::path& destination, unsigned mode, const std::function<bool(int fd, const fs::path& temporary)>& write,
+                    Temporary& temporary)
 {
-    std::uint64_t total = 0;
-    const FileDescriptor in = openSource(source, callbacks.retry, total);
-    const bool copied = writeUnderTemporaryName(destination, replace, mode, [&](int out, const fs::path& temporary) {
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 100 && !temporary.file.isOpen(); ++attempt) {
+        static const std::string prefix = ".sonarchive-copy-" + std::to_string(::getpid()) + "-";
+        temporary.name.path = destination.parent_path() / (prefix + std::to_string(counter++));
+        temporary.file = FileDescriptor(::open(temporary.name.path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
+        if (!temporary.file.isOpen() && errno != EEXIST)
+            break;
+    }
+    if (!temporary.file.isOpen()) {
+        temporary.name.path.clear();
+        fail(Step::WriteCopy, errno, "cannot write in " + destination.parent_path().string());
+    }
+    return write(temporary.file.get(), temporary.name.path);
+}
+
+// Gives a flushed temporary file the destination's name.
+void nameTemporary(const fs::path& temporary, const fs::path& destination, bool replace)
+{
+    if ((replace ? ::rename(temporary.c_str(), destination.c_str()) : renameNoReplace(temporary, destination)) != 0)
+        fail(Step::WriteCopy, errno, "cannot create " + destination.string());
+}
+
+// Writes the source's bytes into the open temporary file, then lets `complete` finish it.
+std::function<bool(int, const fs::path&)> contentsOf(const fs::path& source, const FileCopyCallbacks& callbacks,
+                                                      FileDescriptor& in, std::uint64_t& total)
+{
+    in = openSource(source, callbacks.retry, total);
+    return [&source, &callbacks, &in, &total](int out, const fs::path& temporary) {
         if (!copyContents(in.get(), out, total, source, callbacks))
             return false;
         if (callbacks.complete)
             callbacks.complete(out, temporary);
         return true;
-    }) == FileCopyOutcome::Copied;
-    return copied ? FileCopyOutcome::Copied : FileCopyOutcome::Cancelled;
+    };
+}
+
+FileCopyOutcome copyThroughTemporary(const fs::path& source, const fs::path& destination, bool replace, unsigned mode,
+                                     const FileCopyCallbacks& callbacks)
+{
+    FileDescriptor in;
+    std::uint64_t total = 0;
+    return writeUnderTemporaryName(destination, replace, mode, contentsOf(source, callbacks, in, total));
 }
 
 }  // namespace
@@ -182,29 +224,13 @@ FileCopyOutcome copyThroughTemporary(const fs::path& source, const fs::path& des
 FileCopyOutcome writeUnderTemporaryName(const fs::path& destination, bool replace, unsigned mode,
                                         const std::function<bool(int fd, const fs::path& temporary)>& write)
 {
-    // A fresh file beside the destination that no one else uses, with a short
-    // name of its own: the destination's may already be as long as names get.
-    static std::atomic<unsigned> counter{0};
-    RemoveUnlessKept temporary;
-    FileDescriptor out;
-    for (int attempt = 0; attempt < 100 && !out.isOpen(); ++attempt) {
-        temporary.path = destination.parent_path() / (".sonarchive-copy-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-        out = FileDescriptor(::open(temporary.path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
-        if (!out.isOpen() && errno != EEXIST)
-            break;
-    }
-    if (!out.isOpen()) {
-        temporary.path.clear();
-        fail(Step::WriteCopy, errno, "cannot write in " + destination.parent_path().string());
-    }
-
-    if (!write(out.get(), temporary.path))
+    Temporary temporary;
+    if (!writeTemporary(destination, mode, write, temporary))
         return FileCopyOutcome::Cancelled;
-    if (::fsync(out.get()) != 0 || out.close() != 0)
+    if (::fsync(temporary.file.get()) != 0 || temporary.file.close() != 0)
         fail(Step::WriteCopy, errno, "cannot write " + destination.string());
-    if ((replace ? ::rename(temporary.path.c_str(), destination.c_str()) : renameNoReplace(temporary.path, destination)) != 0)
-        fail(Step::WriteCopy, errno, "cannot create " + destination.string());
-    temporary.kept = true;
+    nameTemporary(temporary.name.path, destination, replace);
+    temporary.name.kept = true;
     return FileCopyOutcome::Copied;
 }
 
@@ -220,6 +246,66 @@ FileCopyOutcome copyToNewFile(const fs::path& source, const fs::path& destinatio
 FileCopyOutcome copyReplacing(const fs::path& source, const fs::path& destination, const FileCopyCallbacks& callbacks)
 {
     return copyThroughTemporary(source, destination, true, 0666, callbacks);
+}
+
+FileCopyOutcome copyUnnamed(const fs::path& source, const fs::path& destination, const FileCopyCallbacks& callbacks,
+                            UnnamedCopy& unnamed)
+{
+    FileDescriptor in;
+    std::uint64_t total = 0;
+    Temporary temporary;
+    if (!writeTemporary(destination, 0666, contentsOf(source, callbacks, in, total), temporary))
+        return FileCopyOutcome::Cancelled;
+    unnamed.file = std::move(temporary.file);
+    unnamed.temporary = temporary.name.path;
+    unnamed.destination = destination;
+    unnamed.replace = true;
+    temporary.name.kept = true;
+    return FileCopyOutcome::Copied;
+}
+
+std::vector<std::pair<std::size_t, FileCopyError>> nameCopies(std::vector<UnnamedCopy>& copies)
+{
+    // Each disk flushed once. The flush of a disk reports a failed write of any
+    // file on it since the file it is asked through was opened: asked through
+    // the oldest copy, it speaks for them all. Only when it fails is each copy
+    // flushed by itself, to tell which ones lost their data.
+    std::vector<std::pair<dev_t, bool>> disks;  // and whether its flush worked
+    std::vector<bool> flushed(copies.size(), false);
+    for (std::size_t i = 0; i < copies.size(); ++i) {
+        struct stat info {};
+        if (!copies[i].file.isOpen() || ::fstat(copies[i].file.get(), &info) != 0)
+            continue;
+        auto disk = std::find_if(disks.begin(), disks.end(), [&](const auto& d) { return d.first == info.st_dev; });
+        if (disk == disks.end())
+            disk = disks.insert(disks.end(), {info.st_dev, ::syncfs(copies[i].file.get()) == 0});
+        flushed[i] = disk->second;
+    }
+    std::vector<std::pair<std::size_t, FileCopyError>> failures;
+    for (std::size_t i = 0; i < copies.size(); ++i) {
+        UnnamedCopy& copy = copies[i];
+        RemoveUnlessKept temporary{copy.temporary};
+        try {
+            if ((!flushed[i] && ::fsync(copy.file.get()) != 0) || copy.file.close() != 0)
+                fail(Step::WriteCopy, errno, "cannot write " + copy.destination.string());
+            nameTemporary(copy.temporary, copy.destination, copy.replace);
+            temporary.kept = true;
+        } catch (const FileCopyError& e) {
+            failures.emplace_back(i, e);
+        }
+    }
+    copies.clear();
+    return failures;
+}
+
+void discardCopies(std::vector<UnnamedCopy>& copies) noexcept
+{
+    for (UnnamedCopy& copy : copies) {
+        copy.file.reset();
+        if (!copy.temporary.empty())
+            ::unlink(copy.temporary.c_str());
+    }
+    copies.clear();
 }
 
 }  // namespace sonarchive

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Error.h"
+#include "FileDescriptor.h"
 #include "RetryingRead.h"
 
 #include <sonarchive/Export.h>
@@ -8,6 +9,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <utility>
+#include <vector>
 
 namespace sonarchive {
 
@@ -70,5 +73,30 @@ SONARCHIVE_EXPORT FileCopyOutcome copyToNewFile(const std::filesystem::path& sou
 // cancellation leaves the destination as it was.
 SONARCHIVE_EXPORT FileCopyOutcome copyReplacing(const std::filesystem::path& source, const std::filesystem::path& destination,
                                                 const FileCopyCallbacks& callbacks = {});
+
+// A complete copy not yet flushed to its disk nor given its name: the file,
+// still open, under its temporary name in the destination's folder. A batch of
+// copies keeps them so and names them together (nameCopies), so that its disk
+// is flushed once for many files rather than once for each.
+struct UnnamedCopy {
+    FileDescriptor file;  // open, so that a failed write of its data is still told
+    std::filesystem::path temporary;
+    std::filesystem::path destination;
+    bool replace = true;
+};
+
+// copyReplacing that stops short of flushing and naming the copy: on success
+// `unnamed` holds it. Cancelled or failed, nothing is left.
+SONARCHIVE_EXPORT FileCopyOutcome copyUnnamed(const std::filesystem::path& source, const std::filesystem::path& destination,
+                                              const FileCopyCallbacks& callbacks, UnnamedCopy& unnamed);
+
+// Flushes the copies to their disks (each disk once) and gives each its name,
+// in order, as writeUnderTemporaryName would have. A copy whose data could not
+// be written, or that could not be named, loses its temporary file; its index
+// and error are returned.
+SONARCHIVE_EXPORT std::vector<std::pair<std::size_t, FileCopyError>> nameCopies(std::vector<UnnamedCopy>& copies);
+
+// Removes the temporary files of copies that are not to be named.
+SONARCHIVE_EXPORT void discardCopies(std::vector<UnnamedCopy>& copies) noexcept;
 
 }  // namespace sonarchive
