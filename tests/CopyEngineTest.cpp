@@ -522,3 +522,34 @@ TEST(BatchCopy, UpdatingAsksTheFinishingStepWhichCopiesAreCurrent)
     EXPECT_EQ(result.items[1].outcome, ItemOutcome::Copied);
     EXPECT_EQ(readFile(out / "B.mp3"), "alpha+tags");
 }
+
+TEST(BatchCopy, CopiesAreNamedInGroupsAndOneThatCannotBeNamedFailsAlone)
+{
+    // More copies than are named at once, and a destination that a copy can't
+    // replace (a folder) in the middle of the second group.
+    TempDir dir;
+    const std::size_t count = BatchCopy::kNamedTogether + 40;
+    std::vector<CopyItem> items;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::string name = "t" + std::to_string(i) + ".mp3";
+        writeFile(dir.path() / "src" / name, std::to_string(i));
+        items.push_back({dir.path() / "src" / name, dir.path() / "out" / name, "Track " + std::to_string(i)});
+    }
+    const std::size_t blocked = BatchCopy::kNamedTogether + 7;
+    fs::create_directories(dir.path() / "out" / ("t" + std::to_string(blocked) + ".mp3") / "inside");
+    Script script;
+    script.answers = {ReplaceAnswer::Yes};
+    const CopyResult result = BatchCopy(items).run(script, script.cancel);
+    EXPECT_EQ(result.copied, count - 1);
+    ASSERT_EQ(result.failures.size(), 1u);
+    EXPECT_EQ(result.failures[0].item.name, "Track " + std::to_string(blocked));
+    EXPECT_EQ(result.failures[0].kind, FailureKind::Destination);
+    EXPECT_EQ(result.items[blocked].outcome, ItemOutcome::Failed);
+    EXPECT_EQ(readFile(dir.path() / "out/t0.mp3"), "0");
+    EXPECT_EQ(readFile(dir.path() / "out" / ("t" + std::to_string(count - 1) + ".mp3")), std::to_string(count - 1));
+    // Nothing is left under a temporary name.
+    std::size_t files = 0;
+    for (const auto& entry : fs::directory_iterator(dir.path() / "out"))
+        files += entry.is_regular_file() ? 1 : 0;
+    EXPECT_EQ(files, count - 1);
+}
