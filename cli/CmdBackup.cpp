@@ -1,12 +1,11 @@
 #include "CliContext.h"
 #include "Commands.h"
+#include "InterruptWatch.h"
 
 #include <DeviceBackup.h>
 
 #include <CLI/CLI.hpp>
 
-#include <atomic>
-#include <csignal>
 #include <iostream>
 
 namespace cli {
@@ -14,13 +13,6 @@ namespace cli {
 using namespace sonarchive;
 
 namespace {
-
-std::atomic<bool> g_interrupted{false};
-
-extern "C" void onBackupInterrupt(int)
-{
-    g_interrupted = true;
-}
 
 // No questions: the backup goes to a folder of its own.
 class QuietObserver final : public trackcopy::CopyObserver {
@@ -42,10 +34,8 @@ int runBackup(const CliContext& context, const std::string& root, const std::str
         return kExitFailure;
 
     QuietObserver observer;
-    g_interrupted = false;
-    auto previous = std::signal(SIGINT, onBackupInterrupt);
-    const trackcopy::CopyResult result = trackcopy::BatchCopy(backup.items(), backup.settings()).run(observer, g_interrupted);
-    std::signal(SIGINT, previous);
+    const InterruptWatch interrupts;
+    const trackcopy::CopyResult result = trackcopy::BatchCopy(backup.items(), backup.settings()).run(observer, InterruptWatch::flag());
 
     for (const trackcopy::CopyFailure& failure : result.failures)
         std::cerr << "sonarchive: not backed up: " << failure.describe() << '\n';

@@ -1,15 +1,16 @@
 #include "CliContext.h"
 #include "Commands.h"
 #include "Covers.h"
+#include "InterruptWatch.h"
 
 #include <BatchCopy.h>
 #include <CopyPlan.h>
+#include <CoverEncoding.h>
 
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
 #include <atomic>
-#include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <optional>
@@ -40,13 +41,6 @@ struct CopyOptions {
     bool overwrite = false, skipExisting = false, keepBoth = false, update = false;
     std::string tags = "fill";
 };
-
-std::atomic<bool> g_interrupted{false};
-
-extern "C" void onInterrupt(int)
-{
-    g_interrupted = true;
-}
 
 std::string sizeText(std::uint64_t bytes)
 {
@@ -190,12 +184,13 @@ bool choosePlaylists(const std::vector<PlaylistView>& all, const std::vector<std
     return true;
 }
 
-int runCopy(const CliContext& context, const CopyOptions& options)
+// What to copy and how to name it; nothing (said on stderr) for options that don't go together.
+std::optional<trackcopy::PlanOptions> planOptions(const CopyOptions& options)
 {
     const int ways = (options.all ? 1 : 0) + (options.ids.empty() ? 0 : 1) + (options.playlists.empty() ? 0 : 1);
     if (ways != 1) {
         std::cerr << "sonarchive: copy needs one of --all, --ids or --playlist\n";
-        return kExitUsage;
+        return std::nullopt;
     }
     trackcopy::PlanOptions plan;
     plan.destination = options.destination;
@@ -204,63 +199,88 @@ int runCopy(const CliContext& context, const CopyOptions& options)
     plan.genre = fromUtf8(options.genre);
     plan.minRating = options.minRating;
     plan.playlistFiles = options.m3u;
-    if (!options.pattern.empty()) {
-        std::string error;
-        plan.pattern = trackcopy::TrackNamePattern::parse(options.pattern, error);
-        if (!plan.pattern) {
-            std::cerr << "sonarchive: " << error << '\n';
-            return kExitUsage;
-        }
-        if (plan.pattern->usesPlaylist() && options.playlists.empty()) {
-            std::cerr << "sonarchive: {playlist} and {index} need --playlist\n";
-            return kExitUsage;
-        }
+    if (options.pattern.empty())
+        return plan;
+    std::string error;
+    plan.pattern = trackcopy::TrackNamePattern::parse(options.pattern, error);
+    if (!plan.pattern) {
+        std::cerr << "sonarchive: " << error << '\n';
+        return std::nullopt;
     }
+    if (plan.pattern->usesPlaylist() && options.playlists.empty()) {
+        std::cerr << "sonarchive: {playlist} and {index} need --playlist\n";
+        return std::nullopt;
+    }
+    return plan;
+}
 
-    DeviceSession session = loadDevice(context, options.root);
-    if (!session.library)
-        return kExitFailure;
-    std::vector<TrackInfo> infos;
-    session.library->forEachTrackInfo([&](const TrackInfo& info) {
+// The copies asked for, of the loaded device's tracks; nothing when a playlist named is not there.
+std::optional<trackcopy::CopyPlan> planCopies(const _clsSonarchive& library, const CopyOptions& options,
+                                              const trackcopy::PlanOptions& plan, std::vector<TrackInfo>& infos)
+{
+    library.forEachTrackInfo([&](const TrackInfo& info) {
         if (info.iTrackID != -1)  // the deletion mark is no track
             infos.push_back(info);
     });
-    const std::vector<PlaylistView> playlists = session.library->playlists();
+    const std::vector<PlaylistView> playlists = library.playlists();
+    if (options.all)
+        return trackcopy::CopyPlan::forAll(infos, playlists, plan);
+    if (!options.ids.empty())
+        return trackcopy::CopyPlan::forTracks(infos, options.ids, plan);
+    std::vector<PlaylistView> chosen;
+    if (!choosePlaylists(playlists, options.playlists, chosen))
+        return std::nullopt;
+    return trackcopy::CopyPlan::forPlaylists(infos, chosen, plan);
+}
 
-    trackcopy::CopyPlan copies;
-    if (options.all) {
-        copies = trackcopy::CopyPlan::forAll(infos, playlists, plan);
-    } else if (!options.ids.empty()) {
-        copies = trackcopy::CopyPlan::forTracks(infos, options.ids, plan);
-    } else {
-        std::vector<PlaylistView> chosen;
-        if (!choosePlaylists(playlists, options.playlists, chosen))
-            return kExitFailure;
-        copies = trackcopy::CopyPlan::forPlaylists(infos, chosen, plan);
-    }
-    for (const std::string& problem : copies.problems())
-        std::cerr << "sonarchive: " << problem << '\n';
-
+// The batch run with a progress bar, the existing-file choice the options
+// make, and Ctrl-C cancelling it. Copies carrying tags get their album's cover
+// when they have no picture of their own.
+trackcopy::CopyResult copyFiles(const DeviceSession& session, const trackcopy::CopyPlan& copies, const CopyOptions& options,
+                                const ArtworkDatabase& covers)
+{
     const Existing existing = options.overwrite || options.update ? Existing::Overwrite
                               : options.skipExisting              ? Existing::Skip
                               : options.keepBoth                  ? Existing::KeepBoth
                                                                   : Existing::Ask;
     TerminalObserver observer(existing);
-    g_interrupted = false;
-    auto previous = std::signal(SIGINT, onInterrupt);
-    BatchCopy batch = copies.batch(*trackcopy::tagModeNamed(options.tags));
+    const trackcopy::TagMode tags = *trackcopy::tagModeNamed(options.tags);
+    BatchCopy batch = copies.batch(tags, tags == trackcopy::TagMode::None
+                                             ? trackcopy::CopyTagger::CoverLookup()
+                                             : trackcopy::embeddedCovers(copies, covers, [](const Cover& c) { return trackcopy::encodeJpeg(c); }));
     batch.setSkipSameSize(options.update);
     batch.setDeviceRoot(toUtf8(session.library->iPodDriveLetter()));
-    const trackcopy::CopyResult result = batch.run(observer, g_interrupted);
-    std::signal(SIGINT, previous);
+    const InterruptWatch interrupts;
+    const trackcopy::CopyResult result = batch.run(observer, InterruptWatch::flag());
     observer.endLine();
-    const std::vector<std::string> playlistFailures = copies.writePlaylistFiles(result);
+    return result;
+}
+
+int runCopy(const CliContext& context, const CopyOptions& options)
+{
+    const std::optional<trackcopy::PlanOptions> plan = planOptions(options);
+    if (!plan)
+        return kExitUsage;
+    DeviceSession session = loadDevice(context, options.root);
+    if (!session.library)
+        return kExitFailure;
+    std::vector<TrackInfo> infos;
+    const std::optional<trackcopy::CopyPlan> copies = planCopies(*session.library, options, *plan, infos);
+    if (!copies)
+        return kExitFailure;
+    for (const std::string& problem : copies->problems())
+        std::cerr << "sonarchive: " << problem << '\n';
+
+    ArtworkDatabase covers = options.covers || options.tags != "none" ? loadCovers(session) : ArtworkDatabase();
+    const trackcopy::CopyResult result = copyFiles(session, *copies, options, covers);
+    reportArtworkWarnings(covers);
+    const std::vector<std::string> playlistFailures = copies->writePlaylistFiles(result);
     for (const std::string& failure : playlistFailures)
         std::cerr << "sonarchive: " << failure << '\n';
-    const trackcopy::AlbumCoverResult covers =
-        options.covers ? writeAlbumCoverFiles(session, copies, result, options.overwrite) : trackcopy::AlbumCoverResult{};
-    reportCopy(result, copies, plan.destination, playlistFailures.size(), options.covers ? &covers : nullptr);
-    const bool problems = !copies.problems().empty() || !playlistFailures.empty() || !covers.failures.empty();
+    const trackcopy::AlbumCoverResult albumCovers =
+        options.covers ? writeAlbumCoverFiles(covers, *copies, result, options.overwrite) : trackcopy::AlbumCoverResult{};
+    reportCopy(result, *copies, plan->destination, playlistFailures.size(), options.covers ? &albumCovers : nullptr);
+    const bool problems = !copies->problems().empty() || !playlistFailures.empty() || !albumCovers.failures.empty();
     return problems || result.cancelled || result.disconnected || !result.failures.empty() ? kExitFailure : kExitOk;
 }
 

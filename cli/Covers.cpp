@@ -21,13 +21,12 @@ void reportArtworkWarnings(ArtworkDatabase& covers)
         std::cerr << "sonarchive: warning: " << warning.file << ": " << warning.message << '\n';
 }
 
-trackcopy::AlbumCoverResult writeAlbumCoverFiles(const DeviceSession& session, const trackcopy::CopyPlan& plan,
+trackcopy::AlbumCoverResult writeAlbumCoverFiles(ArtworkDatabase& covers, const trackcopy::CopyPlan& plan,
                                                  const trackcopy::CopyResult& result, bool replace)
 {
     const std::vector<trackcopy::AlbumFolder> folders = trackcopy::albumFolders(plan, result);
     if (folders.empty())
         return {};
-    ArtworkDatabase covers = loadCovers(session);
     const trackcopy::AlbumCoverResult written =
         trackcopy::writeAlbumCovers(folders, covers, [](const Cover& cover) { return trackcopy::encodeJpeg(cover); }, replace);
     reportArtworkWarnings(covers);

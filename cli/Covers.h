@@ -18,7 +18,7 @@ void reportArtworkWarnings(sonarchive::ArtworkDatabase& covers);
 // cover.jpg into each folder of a finished copy that holds the tracks of one
 // album (copy --covers); one there already is replaced only when `replace`.
 // Failures go to stderr.
-trackcopy::AlbumCoverResult writeAlbumCoverFiles(const DeviceSession& session, const trackcopy::CopyPlan& plan,
+trackcopy::AlbumCoverResult writeAlbumCoverFiles(sonarchive::ArtworkDatabase& covers, const trackcopy::CopyPlan& plan,
                                                  const trackcopy::CopyResult& result, bool replace);
 
 }  // namespace cli

@@ -6,19 +6,20 @@ namespace cli {
 
 namespace {
 
-volatile std::sig_atomic_t g_interrupted = 0;
+std::atomic<bool> g_interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "set from the signal handler");
 struct sigaction g_previous {};
 
 extern "C" void noteInterrupt(int)
 {
-    g_interrupted = 1;
+    g_interrupted = true;
 }
 
 }  // namespace
 
 InterruptWatch::InterruptWatch()
 {
-    g_interrupted = 0;
+    g_interrupted = false;
     struct sigaction action {};
     action.sa_handler = noteInterrupt;
     sigemptyset(&action.sa_mask);
@@ -33,7 +34,12 @@ InterruptWatch::~InterruptWatch()
 
 bool InterruptWatch::interrupted()
 {
-    return g_interrupted != 0;
+    return g_interrupted.load();
+}
+
+const std::atomic<bool>& InterruptWatch::flag()
+{
+    return g_interrupted;
 }
 
 }  // namespace cli

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+
 namespace cli {
 
 // While alive, Ctrl-C does not end the program but is noted, so the running
@@ -12,6 +14,8 @@ public:
     InterruptWatch& operator=(const InterruptWatch&) = delete;
 
     static bool interrupted();
+    // The flag a cancellable operation looks at.
+    static const std::atomic<bool>& flag();
 };
 
 }  // namespace cli

@@ -4,6 +4,7 @@
 
 #include <fstream>
 #include <map>
+#include <memory>
 #include <system_error>
 
 namespace trackcopy {
@@ -91,6 +92,27 @@ AlbumCoverResult writeAlbumCovers(const std::vector<AlbumFolder>& folders, const
         result.failures.push_back(error);
     }
     return result;
+}
+
+CopyTagger::CoverLookup embeddedCovers(const CopyPlan& plan, const sonarchive::ArtworkDatabase& covers,
+                                       std::function<std::string(const sonarchive::Cover&)> encode)
+{
+    // The tracks of an album link to one picture: its bytes are made once.
+    auto made = std::make_shared<std::map<std::pair<std::int32_t, std::int64_t>, std::string>>();
+    return [&plan, &covers, encode = std::move(encode), made](std::size_t item) -> std::string {
+        if (item >= plan.itemInfos().size())
+            return {};
+        const sonarchive::TrackInfo& track = plan.itemInfo(item);
+        if (!covers.hasCover(track))
+            return {};
+        const auto key = track.iArtworkID != 0 ? std::make_pair(track.iArtworkID, std::int64_t(0)) : std::make_pair(0, track.iDatabaseID);
+        if (const auto found = made->find(key); found != made->end())
+            return found->second;
+        const std::optional<sonarchive::Cover> cover = covers.cover(track);
+        std::string bytes = cover ? encode(*cover) : std::string();
+        made->emplace(key, bytes);
+        return bytes;
+    };
 }
 
 }  // namespace trackcopy

@@ -39,6 +39,13 @@ struct AlbumCoverResult {
 AlbumCoverResult writeAlbumCovers(const std::vector<AlbumFolder>& folders, const sonarchive::ArtworkDatabase& covers,
                                   const std::function<std::string(const sonarchive::Cover&)>& encode, bool replace);
 
+// The front cover each item of a plan gets in its copy (when the copy has no
+// picture of its own): its track's cover from the device's artwork database,
+// made into JPEG bytes by `encode` once for each picture (an album shares one);
+// nothing for a track without one. `covers` must outlive the lookup.
+CopyTagger::CoverLookup embeddedCovers(const CopyPlan& plan, const sonarchive::ArtworkDatabase& covers,
+                                       std::function<std::string(const sonarchive::Cover&)> encode);
+
 // Bytes into a file, written beside it and renamed into place; false with the
 // reason in `error` when that fails (nothing is left behind).
 bool writeFileWhole(const std::filesystem::path& path, const std::string& bytes, std::string& error);

@@ -1,3 +1,4 @@
+#include "ArtworkBuilder.h"
 #include "DatabaseBuilder.h"
 #include "TagReadBack.h"
 #include "TempDir.h"
@@ -333,4 +334,25 @@ TEST(CliCopy, UpdateSkipsTaggedCopiesUntilTheirTrackChanges)
     // Another mode makes the tagged copies again; the AAC file, copied as it is, stays.
     run = d.copy("--all --update --tags db");
     EXPECT_EQ(run.errors, "copied 2 of 3 files to " + out + ", 1 skipped\n");
+}
+
+TEST(CliCopy, CopiesWithTagsCarryTheAlbumsCoverWhenTheyHaveNoPictureOfTheirOwn)
+{
+    MediaDevice d;
+    linkArtwork(d.tracks[0], 0x1234567890, 1);
+    linkArtwork(d.tracks[1], 0x1234567890, 1);
+    d.install();
+    installArtwork(d.dir.path(), buildArtwork({.images = {{.imageId = 9, .songId = 0x1234567890, .pictures = nanoFormats()}}}));
+
+    const CopyRun run = d.copy("--ids 1 2");
+    EXPECT_EQ(run.exitCode, 0) << run.errors;
+    for (const char* copy : {"Harbour.mp3", "Tide.m4a"}) {
+        const ReadBack tags(d.out.path() / copy);
+        ASSERT_EQ(tags.pictures.size(), 1u) << copy;
+        EXPECT_EQ(tags.pictures[0].substr(0, 3), std::string("\xFF\xD8\xFF", 3)) << copy;  // a JPEG
+    }
+    // Without tags, nothing is added.
+    const CopyRun plain = d.copy("--ids 1 --tags none --overwrite");
+    EXPECT_EQ(plain.exitCode, 0) << plain.errors;
+    EXPECT_TRUE(readFile(d.out.path() / "Harbour.mp3") == readFile(d.device("F00/AAAA.mp3")));
 }

@@ -68,6 +68,10 @@ CopyOptionsDialog::CopyOptionsDialog(const CopyOptions& options, Preview preview
     m_saveCovers->setObjectName(QStringLiteral("chkSaveCovers"));
     m_saveCovers->setToolTip(QStringLiteral("Into each folder that holds the tracks of one album, the cover the iPod keeps for it"));
     m_saveCovers->setChecked(options.saveCovers);
+    m_embedCovers = new QCheckBox(QStringLiteral("Embed covers in the copies"), this);
+    m_embedCovers->setObjectName(QStringLiteral("chkEmbedCovers"));
+    m_embedCovers->setToolTip(QStringLiteral("A copy that carries tags and has no picture of its own gets its album's cover"));
+    m_embedCovers->setChecked(options.embedCovers);
 
     auto* tagsLabel = new QLabel(QStringLiteral("Tags of the copies:"), this);
     const char* const tagNames[] = {"optTagsFill", "optTagsReplace", "optTagsNone"};
@@ -93,6 +97,7 @@ CopyOptionsDialog::CopyOptionsDialog(const CopyOptions& options, Preview preview
     layout->addWidget(m_skipSameSize);
     layout->addWidget(m_playlistFile);
     layout->addWidget(m_saveCovers);
+    layout->addWidget(m_embedCovers);
     layout->addSpacing(8);
     layout->addWidget(tagsLabel);
     for (QRadioButton* button : m_tagChoices)
@@ -100,6 +105,11 @@ CopyOptionsDialog::CopyOptionsDialog(const CopyOptions& options, Preview preview
     layout->addStretch();
     layout->addWidget(m_buttons);
 
+    // Covers ride in the tags: nothing to embed them in while the files are copied unchanged.
+    const auto tagsChosen = [this] { m_embedCovers->setEnabled(!m_tagChoices.back()->isChecked()); };
+    for (QRadioButton* button : m_tagChoices)
+        connect(button, &QRadioButton::toggled, this, tagsChosen);
+    tagsChosen();
     connect(m_presets, &QComboBox::activated, this, &CopyOptionsDialog::choosePreset);
     connect(m_pattern, &QLineEdit::textChanged, this, &CopyOptionsDialog::patternEdited);
     patternEdited();
@@ -141,6 +151,7 @@ CopyOptions CopyOptionsDialog::options() const
     options.skipSameSize = m_skipSameSize->isChecked();
     options.playlistFile = m_playlistFile->isChecked();
     options.saveCovers = m_saveCovers->isChecked();
+    options.embedCovers = m_embedCovers->isChecked();
     for (std::size_t i = 0; i < m_tagChoices.size(); ++i)
         if (m_tagChoices[i]->isChecked())
             options.tags = CopyOptions::tagChoices()[i].mode;

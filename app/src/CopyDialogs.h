@@ -45,6 +45,7 @@ private:
     QCheckBox* m_skipSameSize;
     QCheckBox* m_playlistFile;
     QCheckBox* m_saveCovers;
+    QCheckBox* m_embedCovers;
     std::vector<QRadioButton*> m_tagChoices;  // in the order of CopyOptions::tagChoices()
     QDialogButtonBox* m_buttons;
 };

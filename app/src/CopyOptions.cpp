@@ -64,6 +64,7 @@ CopyOptions CopyOptions::load(const CRegister& store)
     options.skipSameSize = get("SkipSameSize", boolText(options.skipSameSize)) == QLatin1String("1");
     options.playlistFile = get("WritePlaylistFile", boolText(options.playlistFile)) == QLatin1String("1");
     options.saveCovers = get("SaveAlbumCovers", boolText(options.saveCovers)) == QLatin1String("1");
+    options.embedCovers = get("EmbedCovers", boolText(options.embedCovers)) == QLatin1String("1");
     const QString tags = get("Tags", QString::fromUtf8(trackcopy::tagModeName(options.tags)));
     options.tags = trackcopy::tagModeNamed(tags.toStdString()).value_or(options.tags);  // a damaged setting: the default
     return options;
@@ -75,6 +76,7 @@ void CopyOptions::save(const CRegister& store) const
     store.REGSaveSetting(CRegister::HKEY_LOCAL_MACHINE, kKey, QStringLiteral("SkipSameSize"), boolText(skipSameSize));
     store.REGSaveSetting(CRegister::HKEY_LOCAL_MACHINE, kKey, QStringLiteral("WritePlaylistFile"), boolText(playlistFile));
     store.REGSaveSetting(CRegister::HKEY_LOCAL_MACHINE, kKey, QStringLiteral("SaveAlbumCovers"), boolText(saveCovers));
+    store.REGSaveSetting(CRegister::HKEY_LOCAL_MACHINE, kKey, QStringLiteral("EmbedCovers"), boolText(embedCovers));
     store.REGSaveSetting(CRegister::HKEY_LOCAL_MACHINE, kKey, QStringLiteral("Tags"), QString::fromUtf8(trackcopy::tagModeName(tags)));
 }
 

@@ -19,6 +19,7 @@ struct CopyOptions {
     bool skipSameSize = false;         // leave a copy of the same size as it is
     bool playlistFile = true;          // with a playlist shown: write DEST/<playlist>.m3u8
     bool saveCovers = false;           // cover.jpg into each folder that holds one album's tracks
+    bool embedCovers = true;           // a copy with tags and no picture of its own gets its album's cover
     trackcopy::TagMode tags = trackcopy::TagMode::Fill;  // what the copies carry of the database
 
     // The three choices of what the copies carry, as the dialog offers them.

@@ -86,7 +86,9 @@ void TrackCopier::CopyCheckedTracks()
     // With nothing to copy (no ticked track has a file) the summary still says why.
     CopyResult result;
     if (!batch->items().empty()) {
-        BatchCopy copy = batch->batch(m_options.tags);
+        const bool embed = m_options.embedCovers && m_options.tags != trackcopy::TagMode::None;
+        BatchCopy copy = batch->batch(m_options.tags, embed ? trackcopy::embeddedCovers(*batch, m_tracks.covers(), coverJpegBytes)
+                                                            : trackcopy::CopyTagger::CoverLookup());
         copy.setSkipSameSize(m_options.skipSameSize);
         copy.setDeviceRoot(m_tracks.deviceRoot());
         result = m_dialogs.copyFiles(m_owner, copy);

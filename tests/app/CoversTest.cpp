@@ -3,6 +3,7 @@
 
 #include "ArtworkBuilder.h"
 #include "FixtureDevice.h"
+#include "TagReadBack.h"
 #include "TrackliftTestCase.h"
 
 #include <CopyDialogs.h>
@@ -15,6 +16,7 @@
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 
 using namespace tracklift;
@@ -143,6 +145,43 @@ private slots:
         QCOMPARE(readFile(destination.path() / "Red/cover.jpg"), std::string("the user's own"));
         QVERIFY(fs::exists(destination.path() / "Grey/Song 4.mp3"));
         QVERIFY(!fs::exists(destination.path() / "Grey/cover.jpg"));
+    }
+
+    void copiesWithTagsCarryTheirCoverUnlessTheOptionIsOff()
+    {
+        CoverDevice d(m_dialogs);
+        if (makeMp3(d.device.file(":iPod_Control:Music:F00:T1.mp3")).empty())
+            QSKIP("ffmpeg is needed to make an MP3");
+        QVERIFY(d.window.copier().options().embedCovers);  // on unless the user turns it off
+        bool offered = false, offWithoutTags = false;
+        m_dialogs.dialogSteps.push_back([&](QDialog& dialog) {
+            QCheckBox* embed = child<QCheckBox>(dialog, "chkEmbedCovers");
+            offered = embed->text() == QStringLiteral("Embed covers in the copies") && embed->isChecked() && embed->isEnabled();
+            child<QRadioButton>(dialog, "optTagsNone")->setChecked(true);
+            offWithoutTags = !embed->isEnabled();  // no tags, nothing to embed in
+            return int(QDialog::Rejected);
+        });
+        d.window.cmdCopyOptions_Click();
+        QVERIFY(offered);
+        QVERIFY(offWithoutTags);
+
+        const auto copyFirst = [&](const TempDir& destination) {
+            d.window.trackList().grid().setCellValue(0, C::CheckBox, 1);
+            m_dialogs.folders.push_back(QString::fromStdString(destination.path().string()));
+            m_dialogs.dialogSteps.push_back([](QDialog&) { return int(QDialog::Accepted); });
+            d.window.CopyCheckedTracks();
+            return ReadBack(destination.path() / "Song 1.mp3").pictures;
+        };
+        const TempDir with;
+        const std::vector<std::string> pictures = copyFirst(with);
+        QCOMPARE(pictures.size(), std::size_t(1));
+        QCOMPARE(QImage::fromData(QByteArray::fromStdString(pictures[0]), "JPG").size(), QSize(320, 320));
+
+        CopyOptions options = d.window.copier().options();
+        options.embedCovers = false;
+        d.window.copier().setOptions(options);
+        const TempDir without;
+        QVERIFY(copyFirst(without).empty());
     }
 
     void withoutTheOptionNoCoverIsSaved()
