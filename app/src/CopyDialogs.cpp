@@ -38,7 +38,26 @@ CopyOptionsDialog::CopyOptionsDialog(const CopyOptions& options, Preview preview
 {
     setObjectName(QStringLiteral("dlgCopyOptions"));
     setWindowTitle(QStringLiteral("Copy Options"));
+    m_buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(m_buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(m_buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(namesForm(options));
+    layout->addSpacing(8);
+    layout->addLayout(copyChoices(options, playlistShown));
+    layout->addStretch();
+    layout->addWidget(m_buttons);
+
+    connect(m_presets, &QComboBox::activated, this, &CopyOptionsDialog::choosePreset);
+    connect(m_pattern, &QLineEdit::textChanged, this, &CopyOptionsDialog::patternEdited);
+    patternEdited();
+}
+
+// How the copies are named: a preset or a pattern, with the fields it may use
+// and the name the first ticked track would get.
+QFormLayout* CopyOptionsDialog::namesForm(const CopyOptions& options)
+{
     m_presets = new QComboBox(this);
     m_presets->setObjectName(QStringLiteral("cboNamePreset"));
     for (const CopyOptions::Preset& preset : CopyOptions::presets())
@@ -48,7 +67,8 @@ CopyOptionsDialog::CopyOptionsDialog(const CopyOptions& options, Preview preview
     m_pattern->setObjectName(QStringLiteral("txtNamePattern"));
     m_pattern->setMinimumWidth(380);
     auto* fields = new QLabel(QStringLiteral("Fields: {title} {artist} {album} {genre} {composer} {year} {track} {disc} "
-                                             "{type} {id} {playlist} {index}; {track:02} pads with zeros; / makes folders."),
+                                             "{rating} {plays} {type} {id} {playlist} {index}; {track:02} pads with zeros; "
+                                             "/ makes folders."),
                               this);
     fields->setObjectName(QStringLiteral("lblNameFields"));
     fields->setWordWrap(true);
@@ -56,63 +76,52 @@ CopyOptionsDialog::CopyOptionsDialog(const CopyOptions& options, Preview preview
     m_previewLabel->setObjectName(QStringLiteral("lblNamePreview"));
     m_previewLabel->setWordWrap(true);
     m_previewLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("&Names:"), m_presets);
+    form->addRow(QStringLiteral("&Pattern:"), m_pattern);
+    form->addRow(QString(), fields);
+    form->addRow(QStringLiteral("Preview:"), m_previewLabel);
+    return form;
+}
 
-    m_skipSameSize = new QCheckBox(QStringLiteral("Skip files already copied (same size)"), this);
-    m_skipSameSize->setObjectName(QStringLiteral("chkSkipSameSize"));
-    m_skipSameSize->setChecked(options.skipSameSize);
-    m_playlistFile = new QCheckBox(QStringLiteral("Write a playlist file"), this);
-    m_playlistFile->setObjectName(QStringLiteral("chkPlaylistFile"));
-    m_playlistFile->setChecked(options.playlistFile);
+// What else a copy does: skip what is there, a playlist file, covers, and what
+// the copies carry of the database.
+QVBoxLayout* CopyOptionsDialog::copyChoices(const CopyOptions& options, bool playlistShown)
+{
+    const auto box = [this](const char* text, const char* name, bool checked, const char* tip = nullptr) {
+        auto* b = new QCheckBox(QLatin1String(text), this);
+        b->setObjectName(QLatin1String(name));
+        b->setChecked(checked);
+        if (tip)
+            b->setToolTip(QLatin1String(tip));
+        return b;
+    };
+    m_skipSameSize = box("Skip files already copied (same size)", "chkSkipSameSize", options.skipSameSize);
+    m_playlistFile = box("Write a playlist file", "chkPlaylistFile", options.playlistFile);
     m_playlistFile->setVisible(playlistShown);
-    m_saveCovers = new QCheckBox(QStringLiteral("Save album covers as cover.jpg"), this);
-    m_saveCovers->setObjectName(QStringLiteral("chkSaveCovers"));
-    m_saveCovers->setToolTip(QStringLiteral("Into each folder that holds the tracks of one album, the cover the iPod keeps for it"));
-    m_saveCovers->setChecked(options.saveCovers);
-    m_embedCovers = new QCheckBox(QStringLiteral("Embed covers in the copies"), this);
-    m_embedCovers->setObjectName(QStringLiteral("chkEmbedCovers"));
-    m_embedCovers->setToolTip(QStringLiteral("A copy that carries tags and has no picture of its own gets its album's cover"));
-    m_embedCovers->setChecked(options.embedCovers);
-
-    auto* tagsLabel = new QLabel(QStringLiteral("Tags of the copies:"), this);
+    m_saveCovers = box("Save album covers as cover.jpg", "chkSaveCovers", options.saveCovers,
+                       "Into each folder that holds the tracks of one album, the cover the iPod keeps for it");
+    m_embedCovers = box("Embed covers in the copies", "chkEmbedCovers", options.embedCovers,
+                        "A copy that carries tags and has no picture of its own gets its album's cover");
+    auto* layout = new QVBoxLayout;
+    for (QCheckBox* b : {m_skipSameSize, m_playlistFile, m_saveCovers, m_embedCovers})
+        layout->addWidget(b);
+    layout->addSpacing(8);
+    layout->addWidget(new QLabel(QStringLiteral("Tags of the copies:"), this));
     const char* const tagNames[] = {"optTagsFill", "optTagsReplace", "optTagsNone"};
     for (const CopyOptions::TagChoice& choice : CopyOptions::tagChoices()) {
         auto* button = new QRadioButton(choice.caption, this);
         button->setObjectName(QLatin1String(tagNames[m_tagChoices.size()]));
         button->setChecked(choice.mode == options.tags);
         m_tagChoices.push_back(button);
-    }
-
-    m_buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    connect(m_buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(m_buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-
-    auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("&Names:"), m_presets);
-    form->addRow(QStringLiteral("&Pattern:"), m_pattern);
-    form->addRow(QString(), fields);
-    form->addRow(QStringLiteral("Preview:"), m_previewLabel);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(form);
-    layout->addSpacing(8);
-    layout->addWidget(m_skipSameSize);
-    layout->addWidget(m_playlistFile);
-    layout->addWidget(m_saveCovers);
-    layout->addWidget(m_embedCovers);
-    layout->addSpacing(8);
-    layout->addWidget(tagsLabel);
-    for (QRadioButton* button : m_tagChoices)
         layout->addWidget(button);
-    layout->addStretch();
-    layout->addWidget(m_buttons);
-
+    }
     // Covers ride in the tags: nothing to embed them in while the files are copied unchanged.
     const auto tagsChosen = [this] { m_embedCovers->setEnabled(!m_tagChoices.back()->isChecked()); };
     for (QRadioButton* button : m_tagChoices)
         connect(button, &QRadioButton::toggled, this, tagsChosen);
     tagsChosen();
-    connect(m_presets, &QComboBox::activated, this, &CopyOptionsDialog::choosePreset);
-    connect(m_pattern, &QLineEdit::textChanged, this, &CopyOptionsDialog::patternEdited);
-    patternEdited();
+    return layout;
 }
 
 void CopyOptionsDialog::choosePreset(int index)

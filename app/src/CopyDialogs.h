@@ -10,6 +10,8 @@
 #include <vector>
 
 class QCheckBox;
+class QFormLayout;
+class QVBoxLayout;
 class QComboBox;
 class QDialogButtonBox;
 class QLabel;
@@ -36,6 +38,8 @@ public:
     void choosePreset(int index);  // as choosing it from the list does
 
 private:
+    QFormLayout* namesForm(const CopyOptions& options);
+    QVBoxLayout* copyChoices(const CopyOptions& options, bool playlistShown);
     void patternEdited();
 
     Preview m_preview;

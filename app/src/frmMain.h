@@ -21,6 +21,7 @@
 class QCheckBox;
 class QComboBox;
 class QGridLayout;
+class QHBoxLayout;
 class QLabel;
 class QSizeGrip;
 class QPushButton;
@@ -136,6 +137,9 @@ private:
     void buildHeader();
     QWidget* connectionPanel();
     void buildContentsPage();
+    QHBoxLayout* listChoiceRow();
+    void buildTrackGrid();
+    QHBoxLayout* copyRow();
     void buildSearchTools();
     void buildTrackPanel();
     QGridLayout* trackFieldsLayout();

@@ -177,23 +177,41 @@ QWidget* frmMain::connectionPanel()
 
 void frmMain::buildContentsPage()
 {
-    frContents = new QWidget(this);
-    frContents->setObjectName(QStringLiteral("frContents"));
+    frContents = named(new QWidget(this), "frContents");
     frContents->setAttribute(Qt::WA_StyledBackground);
+    frTools = named(new QWidget(frContents), "frTools");
+    new QHBoxLayout(frTools);
+    frTools->layout()->setContentsMargins(0, 0, 0, 0);
+    chkSelectAll = named(new QCheckBox(QStringLiteral("Select All/ UnSelect All"), frContents), "chkSelectAll");
+    frActions = named(new QWidget(frContents), "frActions");
+    auto* actions = new QHBoxLayout(frActions);
+    actions->setContentsMargins(0, 0, 0, 0);
+    actions->setSpacing(px(6));
+    actions->addWidget(chkSelectAll);
+    actions->addStretch();
+    buildTrackGrid();
 
-    chkSelectAll = new QCheckBox(QStringLiteral("Select All/ UnSelect All"), frContents);
-    chkSelectAll->setObjectName(QStringLiteral("chkSelectAll"));
+    auto* page = new QVBoxLayout(frContents);
+    page->setContentsMargins(px(16), px(kHeaderHeight + 12), px(16), px(kFooterHeight + 12));
+    page->setSpacing(px(10));
+    page->addLayout(listChoiceRow());
+    page->addWidget(frTools);
+    page->addWidget(gridView, 1);
+    page->addWidget(frActions);
+    page->addLayout(copyRow());
+}
 
-    auto* playlistLabel = new QLabel(QStringLiteral("Show:"), frContents);
-    playlistLabel->setObjectName(QStringLiteral("lblPlaylist"));
-    cboPlaylist = new QComboBox(frContents);
-    cboPlaylist->setObjectName(QStringLiteral("cboPlaylist"));
+// What the grid shows ("Show:"), and the notice of an iPod gone while loaded.
+QHBoxLayout* frmMain::listChoiceRow()
+{
+    auto* playlistLabel = named(new QLabel(QStringLiteral("Show:"), frContents), "lblPlaylist");
+    cboPlaylist = named(new QComboBox(frContents), "cboPlaylist");
     cboPlaylist->setMinimumWidth(px(260));
     cboPlaylist->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     cboPlaylist->setMinimumContentsLength(24);
     playlistLabel->setBuddy(cboPlaylist);
-    lblDisconnected = new QLabel(QStringLiteral("The iPod was disconnected; copying is off until it is back."), frContents);
-    lblDisconnected->setObjectName(QStringLiteral("lblDisconnected"));
+    lblDisconnected = named(new QLabel(QStringLiteral("The iPod was disconnected; copying is off until it is back."), frContents),
+                            "lblDisconnected");
     lblDisconnected->hide();
     auto* choice = new QHBoxLayout;
     choice->setSpacing(px(8));
@@ -201,20 +219,13 @@ void frmMain::buildContentsPage()
     choice->addWidget(cboPlaylist);
     choice->addStretch();
     choice->addWidget(lblDisconnected);
-    frTools = new QWidget(frContents);
-    auto* tools = new QHBoxLayout(frTools);
-    tools->setContentsMargins(0, 0, 0, 0);
-    frTools->setObjectName(QStringLiteral("frTools"));
-    frActions = new QWidget(frContents);
-    frActions->setObjectName(QStringLiteral("frActions"));
-    auto* actions = new QHBoxLayout(frActions);
-    actions->setContentsMargins(0, 0, 0, 0);
-    actions->setSpacing(px(6));
-    actions->addWidget(chkSelectAll);
-    actions->addStretch();
+    return choice;
+}
 
-    gridView = new QTableView(frContents);
-    gridView->setObjectName(QStringLiteral("Grid"));
+// The track grid: whole rows selected, sorted by a header click, table order until then.
+void frmMain::buildTrackGrid()
+{
+    gridView = named(new QTableView(frContents), "Grid");
     gridView->setAlternatingRowColors(true);
     gridView->setSelectionBehavior(QAbstractItemView::SelectRows);
     gridView->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -222,23 +233,24 @@ void frmMain::buildContentsPage()
     gridView->setSortingEnabled(true);
     gridView->setWordWrap(false);
     gridView->setShowGrid(false);
-    gridView->horizontalHeader()->setHighlightSections(false);
-    gridView->horizontalHeader()->setMinimumSectionSize(px(16));  // the check box column is narrow
-    gridView->horizontalHeader()->setStretchLastSection(true);     // the last column takes what is left
-    gridView->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    QHeaderView* header = gridView->horizontalHeader();
+    header->setHighlightSections(false);
+    header->setMinimumSectionSize(px(16));  // the check box column is narrow
+    header->setStretchLastSection(true);     // the last column takes what is left
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     gridView->verticalHeader()->setVisible(false);
     gridView->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     gridView->verticalHeader()->setDefaultSectionSize(px(24));
-    gridView->sortByColumn(-1, Qt::AscendingOrder);  // table order until the user clicks a header
+    gridView->sortByColumn(-1, Qt::AscendingOrder);
+}
 
-    cmdCancel = new QPushButton(QStringLiteral("<< Back"), frContents);
-    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
-    cmdCopy2Computer = new QPushButton(QStringLiteral("Copy Selected Tracks to computer"), frContents);
-    cmdCopy2Computer->setObjectName(QStringLiteral("cmdCopy2Computer"));
-    cmdCopyOptions = new QPushButton(QStringLiteral("Copy Options..."), frContents);
-    cmdCopyOptions->setObjectName(QStringLiteral("cmdCopyOptions"));
-    lblTicked = new QLabel(frContents);
-    lblTicked->setObjectName(QStringLiteral("lblTicked"));
+// Back, the ticked tracks' count, the copy options and the copy itself.
+QHBoxLayout* frmMain::copyRow()
+{
+    cmdCancel = named(new QPushButton(QStringLiteral("<< Back"), frContents), "cmdCancel");
+    cmdCopy2Computer = named(new QPushButton(QStringLiteral("Copy Selected Tracks to computer"), frContents), "cmdCopy2Computer");
+    cmdCopyOptions = named(new QPushButton(QStringLiteral("Copy Options..."), frContents), "cmdCopyOptions");
+    lblTicked = named(new QLabel(frContents), "lblTicked");
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(cmdCancel);
     bottom->addSpacing(px(12));
@@ -246,15 +258,7 @@ void frmMain::buildContentsPage()
     bottom->addStretch();
     bottom->addWidget(cmdCopyOptions);
     bottom->addWidget(cmdCopy2Computer);
-
-    auto* page = new QVBoxLayout(frContents);
-    page->setContentsMargins(px(16), px(kHeaderHeight + 12), px(16), px(kFooterHeight + 12));
-    page->setSpacing(px(10));
-    page->addLayout(choice);
-    page->addWidget(frTools);
-    page->addWidget(gridView, 1);
-    page->addWidget(frActions);
-    page->addLayout(bottom);
+    return bottom;
 }
 
 void frmMain::buildSearchTools()
