@@ -2,6 +2,7 @@
 #include "DatabaseBuilder.h"
 #include "TagReadBack.h"
 #include "TempDir.h"
+#include "ToolRun.h"
 
 #include <gtest/gtest.h>
 
@@ -9,17 +10,16 @@
 #include <initializer_list>
 #include <map>
 #include <utility>
-#include <sys/wait.h>
 
 using namespace testsupport;
 namespace fs = std::filesystem;
 
 namespace {
 
-struct CopyRun {
-    int exitCode = -1;
-    std::string errors;
-};
+ToolRun copyDevice(const fs::path& device, const fs::path& folder, const std::string& arguments)
+{
+    return runCommand(std::string(SONARCHIVE_CLI) + " copy '" + device.string() + "' '" + folder.string() + "' " + arguments);
+}
 
 // A device with three tracks and their files.
 struct Device {
@@ -39,16 +39,7 @@ struct Device {
         writeFile(dir.path() / "iPod_Control/Music/F02/CCCC", "three");
     }
 
-    CopyRun copy(const std::string& arguments) const
-    {
-        const fs::path errors = out.path().parent_path() / (out.path().filename().string() + ".err");
-        const std::string command = std::string(SONARCHIVE_CLI) + " copy '" + dir.path().string() + "' '" + out.path().string() +
-                                    "' " + arguments + " </dev/null >/dev/null 2>'" + errors.string() + "'";
-        const int status = std::system(command.c_str());
-        CopyRun run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(errors)};
-        fs::remove(errors);
-        return run;
-    }
+    ToolRun copy(const std::string& arguments) const { return copyDevice(dir.path(), out.path(), arguments); }
     std::string file(const std::string& relative) const { return readFile(out.path() / relative); }
     // Checks each file below the output folder against the bytes it should hold.
     void expectFiles(std::initializer_list<std::pair<const char*, const char*>> files) const
@@ -63,7 +54,7 @@ struct Device {
 TEST(CliCopy, CopiesEveryTrackUnderItsCleanedTitle)
 {
     Device d;
-    const CopyRun run = d.copy("--all");
+    const ToolRun run = d.copy("--all");
     EXPECT_EQ(run.exitCode, 0) << run.errors;
     // ".." + "." with its trailing dots dropped leaves no name: the fallback name.
     d.expectFiles({{"ACDC Live.mp3", "one"}, {"Second.m4a", "two"}, {"iPodFile", "three"}});
@@ -72,7 +63,7 @@ TEST(CliCopy, CopiesEveryTrackUnderItsCleanedTitle)
 TEST(CliCopy, NamePatternCleansEachFieldAndStaysInsideTheFolder)
 {
     Device d;
-    const CopyRun run = d.copy("--ids 1 2 3 --name '{artist}/{album}/{id} {title}'");
+    const ToolRun run = d.copy("--ids 1 2 3 --name '{artist}/{album}/{id} {title}'");
     EXPECT_EQ(run.exitCode, 0) << run.errors;
     // An artist ".." must not lead out of the folder.
     d.expectFiles({{"BandName/First/1 ACDC Live.mp3", "one"}, {"Unknown/Unknown/2 Second.m4a", "two"}, {"iPodFile/Third/3 ", "three"}});
@@ -82,7 +73,7 @@ TEST(CliCopy, ExistingFilesAreSkippedReplacedOrKeptBoth)
 {
     Device d;
     writeFile(d.out.path() / "Second.m4a", "old");
-    CopyRun run = d.copy("--ids 2");
+    ToolRun run = d.copy("--ids 2");
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(d.file("Second.m4a"), "old");
     EXPECT_NE(run.errors.find("exists, skipped"), std::string::npos);
@@ -98,7 +89,7 @@ TEST(CliCopy, ExistingFilesAreSkippedReplacedOrKeptBoth)
 TEST(CliCopy, UnknownIdsFailButTheOthersAreCopied)
 {
     Device d;
-    const CopyRun run = d.copy("--ids 42 1");
+    const ToolRun run = d.copy("--ids 42 1");
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.errors.find("no track with id 42"), std::string::npos);
     EXPECT_EQ(d.file("ACDC Live.mp3"), "one");
@@ -134,13 +125,8 @@ struct PlaylistDevice : Device {
     }
     std::string tool(const std::string& arguments, const std::string& afterRoot = {}) const
     {
-        const fs::path output = out.path().parent_path() / (out.path().filename().string() + ".txt");
-        std::system((std::string(SONARCHIVE_CLI) + " " + arguments + " '" + dir.path().string() + "' " + afterRoot + " >'" +
-                     output.string() + "' 2>&1")
-                        .c_str());
-        const std::string text = readFile(output);
-        fs::remove(output);
-        return text;
+        const ToolRun run = runCommand(std::string(SONARCHIVE_CLI) + " " + arguments + " '" + dir.path().string() + "' " + afterRoot + " 2>&1");
+        return run.out;
     }
 };
 
@@ -169,7 +155,7 @@ TEST(CliPlaylists, ANewPlaylistIsWrittenWithItsTracksInOrder)
 TEST(CliCopy, APlaylistIsCopiedInItsOrderWithItsM3u8)
 {
     PlaylistDevice d;
-    const CopyRun run = d.copy("--playlist 'Road: trip' --m3u --name '{playlist}/{index:02} {artist} - {title}'");
+    const ToolRun run = d.copy("--playlist 'Road: trip' --m3u --name '{playlist}/{index:02} {artist} - {title}'");
     EXPECT_EQ(run.exitCode, 0) << run.errors;
     EXPECT_NE(run.errors.find(", 1 playlist file written"), std::string::npos) << run.errors;
     d.expectFiles({{"Road trip/01 Cy - Three.mp3", "three"}, {"Road trip/02 Ann - One.mp3", "one"}});
@@ -179,7 +165,7 @@ TEST(CliCopy, APlaylistIsCopiedInItsOrderWithItsM3u8)
                                         "#EXTINF:250,Cy - Three\nRoad trip/01 Cy - Three.mp3\n");
 
     // By index too; a file already there keeps its entry.
-    const CopyRun again = d.copy("--playlist 2 --playlist 1 --m3u --skip-existing");
+    const ToolRun again = d.copy("--playlist 2 --playlist 1 --m3u --skip-existing");
     EXPECT_EQ(again.exitCode, 0) << again.errors;
     EXPECT_NE(again.errors.find(", 2 playlist files written"), std::string::npos) << again.errors;
     EXPECT_EQ(d.file("Quiet.m3u8"), "#EXTM3U\n#EXTINF:1,Two\nTwo.m4a\n");
@@ -200,7 +186,7 @@ TEST(CliCopy, UpdateCopiesOnlyWhatChangedAndFiltersNarrowTheTracks)
 
     writeFile(d.dir.path() / "iPod_Control/Music/F00/AAAA.mp3", "one, longer now");
     writeFile(d.out.path() / "Three.mp3", "THREE");  // the same size: left as it is
-    const CopyRun update = d.copy("--all --update --artist a");
+    const ToolRun update = d.copy("--all --update --artist a");
     EXPECT_EQ(update.exitCode, 0) << update.errors;
     d.expectFiles({{"One.mp3", "one, longer now"}, {"Three.mp3", "THREE"}});
     EXPECT_NE(update.errors.find("copied 1 of 1 file"), std::string::npos) << update.errors;
@@ -210,7 +196,7 @@ TEST(CliCopy, UpdateCopiesOnlyWhatChangedAndFiltersNarrowTheTracks)
 TEST(CliCopy, TwoTracksOfOneNameAreBothKept)
 {
     PlaylistDevice d;
-    const CopyRun run = d.copy("--playlist 'Road: trip' --m3u --name '{album}' --tags none");
+    const ToolRun run = d.copy("--playlist 'Road: trip' --m3u --name '{album}' --tags none");
     EXPECT_EQ(run.exitCode, 0) << run.errors;
     EXPECT_EQ(run.errors.find("exists"), std::string::npos) << run.errors;
     EXPECT_NE(run.errors.find("copied 2 of 2 files"), std::string::npos) << run.errors;
@@ -220,7 +206,7 @@ TEST(CliCopy, TwoTracksOfOneNameAreBothKept)
                                         "#EXTINF:250,Cy - Three\nAlpha.mp3\n");
 
     // Copied again, both were there before: the choices for existing files apply to both.
-    const CopyRun again = d.copy("--playlist 'Road: trip' --name '{album}' --tags none");
+    const ToolRun again = d.copy("--playlist 'Road: trip' --name '{album}' --tags none");
     EXPECT_EQ(again.exitCode, 0);
     EXPECT_NE(again.errors.find("Alpha.mp3 exists, skipped"), std::string::npos) << again.errors;
     EXPECT_NE(again.errors.find("Alpha (2).mp3 exists, skipped"), std::string::npos) << again.errors;
@@ -263,16 +249,7 @@ struct MediaDevice {
         ASSERT_EQ(std::system(command.c_str()), 0) << command;
     }
     fs::path device(const std::string& file) const { return dir.path() / "iPod_Control/Music" / file; }
-    CopyRun copy(const std::string& arguments) const
-    {
-        const fs::path errors = out.path().parent_path() / (out.path().filename().string() + ".err");
-        const std::string command = std::string(SONARCHIVE_CLI) + " copy '" + dir.path().string() + "' '" + out.path().string() +
-                                    "' " + arguments + " </dev/null >/dev/null 2>'" + errors.string() + "'";
-        const int status = std::system(command.c_str());
-        CopyRun run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(errors)};
-        fs::remove(errors);
-        return run;
-    }
+    ToolRun copy(const std::string& arguments) const { return copyDevice(dir.path(), out.path(), arguments); }
 };
 
 }  // namespace
@@ -280,7 +257,7 @@ struct MediaDevice {
 TEST(CliCopy, CopiesCarryTheDatabasesTagsRatingAndPlayCount)
 {
     MediaDevice d;
-    CopyRun run = d.copy("--all");
+    ToolRun run = d.copy("--all");
     EXPECT_EQ(run.exitCode, 0) << run.errors;
     const std::string out = d.out.path().string();
     EXPECT_EQ(run.errors, "sonarchive: copied without tags: " + out + "/Chime.aac (no tags can be written into a .aac file)\n"
@@ -321,7 +298,7 @@ TEST(CliCopy, UpdateSkipsTaggedCopiesUntilTheirTrackChanges)
     MediaDevice d;
     ASSERT_EQ(d.copy("--all").exitCode, 0);
     const std::string out = d.out.path().string();
-    CopyRun run = d.copy("--all --update");
+    ToolRun run = d.copy("--all --update");
     EXPECT_EQ(run.errors, "copied 0 of 3 files to " + out + ", 3 skipped\n");
 
     // Played once more on the device: that copy is made again, with the new count.
@@ -344,7 +321,7 @@ TEST(CliCopy, CopiesWithTagsCarryTheAlbumsCoverWhenTheyHaveNoPictureOfTheirOwn)
     d.install();
     installArtwork(d.dir.path(), buildArtwork({.images = {{.imageId = 9, .songId = 0x1234567890, .pictures = nanoFormats()}}}));
 
-    const CopyRun run = d.copy("--ids 1 2");
+    const ToolRun run = d.copy("--ids 1 2");
     EXPECT_EQ(run.exitCode, 0) << run.errors;
     for (const char* copy : {"Harbour.mp3", "Tide.m4a"}) {
         const ReadBack tags(d.out.path() / copy);
@@ -352,7 +329,7 @@ TEST(CliCopy, CopiesWithTagsCarryTheAlbumsCoverWhenTheyHaveNoPictureOfTheirOwn)
         EXPECT_EQ(tags.pictures[0].substr(0, 3), std::string("\xFF\xD8\xFF", 3)) << copy;  // a JPEG
     }
     // Without tags, nothing is added.
-    const CopyRun plain = d.copy("--ids 1 --tags none --overwrite");
+    const ToolRun plain = d.copy("--ids 1 --tags none --overwrite");
     EXPECT_EQ(plain.exitCode, 0) << plain.errors;
     EXPECT_TRUE(readFile(d.out.path() / "Harbour.mp3") == readFile(d.device("F00/AAAA.mp3")));
 }

@@ -4,35 +4,19 @@
 #include "DatabaseBuilder.h"
 #include "FaultyDevice.h"
 #include "TempDir.h"
+#include "ToolRun.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdlib>
-#include <random>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <thread>
 
 using namespace testsupport;
 namespace fs = std::filesystem;
 
 namespace {
-
-struct ToolRun {
-    int exitCode = -1;
-    std::string out;
-    std::string errors;
-};
-
-std::string randomBytes(std::size_t size, unsigned seed)
-{
-    std::mt19937 generator(seed);
-    std::string bytes(size, '\0');
-    for (char& c : bytes)
-        c = static_cast<char>(generator());
-    return bytes;
-}
 
 // Five tracks of a few hundred kilobytes on a device folder, and the failing
 // disk that shows it.
@@ -61,17 +45,7 @@ struct RescueDevice {
     std::string root() const { return disk->root().string(); }
     std::string onDevice(int i) const { return root() + "/iPod_Control/Music/F0" + std::to_string(i) + "/T" + std::to_string(i) + ".mp3"; }
 
-    ToolRun tool(const std::string& arguments) const
-    {
-        const fs::path base = out.path().parent_path() / out.path().filename().concat(".run");
-        const std::string command = std::string(SONARCHIVE_CLI) + " " + arguments + " </dev/null >'" + base.string() + ".out' 2>'" +
-                                    base.string() + ".err'";
-        const int status = std::system(command.c_str());
-        ToolRun run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(base.string() + ".out"), readFile(base.string() + ".err")};
-        fs::remove(base.string() + ".out");
-        fs::remove(base.string() + ".err");
-        return run;
-    }
+    ToolRun tool(const std::string& arguments) const { return runCommand(std::string(SONARCHIVE_CLI) + " " + arguments); }
     // The device's files here are no media to tag: copied as they are.
     ToolRun copy(const std::string& options) const
     {

@@ -3,41 +3,26 @@
 #include "DatabaseBuilder.h"
 #include "MediaFixtures.h"
 #include "TempDir.h"
+#include "ToolRun.h"
 
 #include <sonarchive/ByteText.h>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <cstdio>
-#include <sys/wait.h>
 
 using namespace testsupport;
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Result {
-    int status = -1;
-    std::string out;
-};
+using Result = ToolRun;
 
-// Runs the tool with standard input not a terminal; stderr is dropped, or
+// Runs the tool with standard input not a terminal; its errors are dropped, or
 // joined to the output.
 Result run(const std::string& arguments, bool withErrors = false)
 {
-    const std::string command = std::string(SONARCHIVE_CLI) + " " + arguments + " </dev/null " + (withErrors ? "2>&1" : "2>/dev/null");
-    Result result;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return result;
-    char buffer[4096];
-    std::size_t got = 0;
-    while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        result.out.append(buffer, got);
-    const int status = pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
+    return runCommand(std::string(SONARCHIVE_CLI) + " " + arguments + (withErrors ? " 2>&1" : ""));
 }
 
 std::string quoted(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
@@ -50,7 +35,7 @@ TEST(Cli, ListsTracksAsJsonWithTheFieldNames)
     const auto device = dir.path() / "My iPod";
     installDatabase(device, buildDatabase(typicalDatabase({makeTrack(5, u"\u00c9t\u00e9", u"Claire"), makeTrack(6, u"Two")})));
     const Result r = run("list " + quoted(device) + " --json");
-    ASSERT_EQ(r.status, 0);
+    ASSERT_EQ(r.exitCode, 0);
     const auto tracks = nlohmann::json::parse(r.out);
     ASSERT_EQ(tracks.size(), 2u);
     EXPECT_EQ(tracks[0]["sTitle"], "\u00c9t\u00e9");
@@ -69,7 +54,7 @@ TEST(Cli, JsonIsStreamedExactlyAsTheDocumentWouldBeDumped)
     awkward.push_back(u'\xD800');  // a lone surrogate
     installDatabase(dir.path(), buildDatabase(typicalDatabase({makeTrack(5, awkward, u"\r\n"), makeTrack(6, u"Two")})));
     const Result r = run("list " + quoted(dir.path()) + " --json");
-    ASSERT_EQ(r.status, 0);
+    ASSERT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, nlohmann::ordered_json::parse(r.out).dump(2) + "\n");
     EXPECT_EQ(nlohmann::json::parse(r.out)[0]["sArtist"], "\r\n");
 
@@ -83,7 +68,7 @@ TEST(Cli, DumpsEveryRecord)
     TempDir dir;
     installDatabase(dir.path(), buildDatabase(typicalDatabase({makeTrack(5, u"A")})));
     const Result r = run("dump " + quoted(dir.path()) + " --json");
-    ASSERT_EQ(r.status, 0);
+    ASSERT_EQ(r.exitCode, 0);
     const auto db = nlohmann::json::parse(r.out);
     EXPECT_EQ(db["MHBD"]["sID"], "mhbd");
     EXPECT_EQ(db["MHSD_T"]["m_mhlt"]["m_mhit"][0]["iUniqueID"], 5);
@@ -96,26 +81,26 @@ TEST(Cli, ModifiesAndDeletesThenWritesOnce)
 {
     TempDir dir;
     installDatabase(dir.path(), buildDatabase(typicalDatabase({makeTrack(5, u"A"), makeTrack(6, u"B")})));
-    EXPECT_EQ(run("modify " + quoted(dir.path()) + " 6 --title 'New title' --year 1987 --skip-when-shuffle 1").status, 0);
-    EXPECT_EQ(run("delete " + quoted(dir.path()) + " 5").status, 0);
+    EXPECT_EQ(run("modify " + quoted(dir.path()) + " 6 --title 'New title' --year 1987 --skip-when-shuffle 1").exitCode, 0);
+    EXPECT_EQ(run("delete " + quoted(dir.path()) + " 5").exitCode, 0);
     const auto tracks = nlohmann::json::parse(run("list " + quoted(dir.path()) + " --json").out);
     ASSERT_EQ(tracks.size(), 1u);
     EXPECT_EQ(tracks[0]["sTitle"], "New title");
     EXPECT_EQ(tracks[0]["year"], 1987);
     EXPECT_EQ(tracks[0]["sYear"], std::string("\xC3\x83\x07\0\0", 5));  // the field's bytes C3 07 00 00, one character each
     EXPECT_EQ(tracks[0]["iSkipWhenShuffle"], 1);
-    EXPECT_EQ(run("rewrite " + quoted(dir.path())).status, 0);
+    EXPECT_EQ(run("rewrite " + quoted(dir.path())).exitCode, 0);
 }
 
 TEST(Cli, ExitStatusTellsFailureFromMisuse)
 {
     TempDir dir;
-    EXPECT_EQ(run("list " + quoted(dir.path() / "nothing")).status, 1);
+    EXPECT_EQ(run("list " + quoted(dir.path() / "nothing")).exitCode, 1);
     installDatabase(dir.path(), buildDatabase(typicalDatabase({makeTrack(5, u"A")})));
-    EXPECT_EQ(run("delete " + quoted(dir.path()) + " 77").status, 1);
-    EXPECT_EQ(run("modify " + quoted(dir.path()) + " 5 --year 12345").status, 2);
-    EXPECT_EQ(run("list").status, 2);
-    EXPECT_EQ(run("frobnicate").status, 2);
+    EXPECT_EQ(run("delete " + quoted(dir.path()) + " 77").exitCode, 1);
+    EXPECT_EQ(run("modify " + quoted(dir.path()) + " 5 --year 12345").exitCode, 2);
+    EXPECT_EQ(run("list").exitCode, 2);
+    EXPECT_EQ(run("frobnicate").exitCode, 2);
 }
 
 // What the manual page is made from: the version, and a usage line naming the
@@ -123,13 +108,13 @@ TEST(Cli, ExitStatusTellsFailureFromMisuse)
 TEST(Cli, VersionAndHelpNeedNoCommand)
 {
     const Result version = run("--version");
-    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.exitCode, 0);
     EXPECT_EQ(version.out, "sonarchive " SONARCHIVE_VERSION "\n");
     const Result help = run("--help");
-    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.out.find("Usage: sonarchive [OPTIONS] SUBCOMMAND"), std::string::npos) << help.out;
     EXPECT_NE(help.out.find("--version"), std::string::npos);
-    EXPECT_EQ(run("--version list").status, 0);  // answered before the command's own arguments are missed
+    EXPECT_EQ(run("--version list").exitCode, 0);  // answered before the command's own arguments are missed
 }
 
 TEST(Cli, ListsThousandsOfTracksWithTheirRealSizesAndYears)
@@ -146,7 +131,7 @@ TEST(Cli, ListsThousandsOfTracksWithTheirRealSizesAndYears)
     TempDir dir;
     installDatabase(dir.path(), buildDatabase(otherSoftwareShape(std::move(tracks), {.playlists = 10})));
     const Result r = run("list " + quoted(dir.path()) + " --json");
-    ASSERT_EQ(r.status, 0);
+    ASSERT_EQ(r.exitCode, 0);
     const auto all = nlohmann::json::parse(r.out);
     ASSERT_EQ(all.size(), 4000u);
     for (std::size_t i = 0; i < all.size(); ++i) {
@@ -166,7 +151,7 @@ TEST(Cli, AFailureSaysWhy)
     const std::string whole = buildDatabase(typicalDatabase({makeTrack(1, u"A"), makeTrack(2, u"B"), makeTrack(3, u"C")}));
     installDatabase(dir.path(), whole.substr(0, 1200));
     const Result r = run("list " + quoted(dir.path()), true);
-    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.out.find("sonarchive: the iPod database of " + dir.path().string() +
                          "/ could not be loaded: at byte 976: the file ends inside a track record (304 bytes of fields, 224 left)\n"),
               std::string::npos)
@@ -185,20 +170,20 @@ TEST(Cli, ASignedDatabaseIsWrittenOnlyWhenAllowed)
     const auto dump = nlohmann::json::parse(run("dump " + quoted(dir.path())).out);
     EXPECT_EQ(dump["signed"], true);
     EXPECT_EQ(dump["signatureScheme"], 3);
-    EXPECT_EQ(run("rewrite " + quoted(dir.path())).status, 0);  // unchanged: its signature holds
+    EXPECT_EQ(run("rewrite " + quoted(dir.path())).exitCode, 0);  // unchanged: its signature holds
 
     const Result refused = run("delete " + quoted(dir.path()) + " 1", true);
-    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.exitCode, 1);
     EXPECT_NE(refused.out.find("sonarchive: the database was not written: the database is signed by the iPod's own software"),
               std::string::npos) << refused.out;
     EXPECT_NE(refused.out.find("(--allow-unsigned writes it all the same)"), std::string::npos);
     EXPECT_EQ(readFile(file), original);
 
-    EXPECT_EQ(run("delete " + quoted(dir.path()) + " 1 --allow-unsigned").status, 0);
+    EXPECT_EQ(run("delete " + quoted(dir.path()) + " 1 --allow-unsigned").exitCode, 0);
     EXPECT_EQ(nlohmann::json::parse(run("list " + quoted(dir.path()) + " --json").out).size(), 1u);
 
     const Result reset = run("reset " + quoted(dir.path()));
-    EXPECT_EQ(reset.status, 0);
+    EXPECT_EQ(reset.exitCode, 0);
     EXPECT_NE(reset.out.find("the iPod's own desktop software will have to sign the new one"), std::string::npos) << reset.out;
 }
 
@@ -210,7 +195,7 @@ TEST(Cli, ListsADeviceWhoseFoldersAreInCapitals)
     writeFile(dir.path() / "IPOD_CONTROL/ITUNES/Sonarchive", buildDatabase(typicalDatabase({makeTrack(1, u"Caps")})));
     writeFile(dir.path() / "IPOD_CONTROL/MUSIC/F00/ABCD.MP3", "x");
     const Result r = run("list " + quoted(dir.path()));
-    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, "1\tCaps\tArtist\tAlbum\t1999\t0\t\t" + dir.path().string() + "/IPOD_CONTROL/MUSIC/F00/ABCD.MP3\n");
 }
 
@@ -231,7 +216,7 @@ TEST(Cli, ProbeTellsWhatAFileHoldsAndWhyTheDeviceCannotPlayIt)
 
     installDatabase(dir.path() / "ipod", buildDatabase(typicalDatabase({makeTrack(1, u"A")})));
     const Result added = run("add " + quoted(dir.path() / "ipod") + " " + quoted(dir.path() / "song.mp3"), true);
-    EXPECT_EQ(added.status, 1);
+    EXPECT_EQ(added.exitCode, 1);
     EXPECT_NE(added.out.find("sonarchive: " + (dir.path() / "song.mp3").string() + " cannot be played on the iPod: FLAC\n"),
               std::string::npos) << added.out;
     EXPECT_EQ(nlohmann::json::parse(run("list --json " + quoted(dir.path() / "ipod")).out).size(), 1u);
@@ -256,7 +241,7 @@ TEST(Cli, ShowsCopiesAndFoldsWhatTheDeviceRecordedSinceItsLastSync)
     installBesideDatabase(device, "OTGPlaylistInfo_1", "mhpo");
 
     const Result list = run("list " + quoted(device) + " --json", true);
-    ASSERT_EQ(list.status, 0);
+    ASSERT_EQ(list.exitCode, 0);
     EXPECT_EQ(list.out.substr(0, list.out.find('\n')), "sonarchive: warning: iPod_Control/iTunes/OTGPlaylistInfo_1: at byte 0: "
                                                         "not a notes file (no \"mhpo\" head); the file was ignored");
     const auto night = nlohmann::json::parse(run("list " + quoted(device) + " --json").out)[1];
@@ -278,13 +263,13 @@ TEST(Cli, ShowsCopiesAndFoldsWhatTheDeviceRecordedSinceItsLastSync)
     // Copied by the On-The-Go list's name, with stars and plays in the names, four stars or more.
     const fs::path out = dir.path() / "out";
     EXPECT_EQ(run("copy " + quoted(device) + " " + quoted(out) + " --playlist 'On-The-Go 1' --m3u --min-rating 4 "
-                  "--name '{rating} stars/{plays} {title}'").status, 0);
+                  "--name '{rating} stars/{plays} {title}'").exitCode, 0);
     EXPECT_EQ(readFile(out / "4 stars/5 Night.mp3"), "night");
     EXPECT_FALSE(fs::exists(out / "0 stars"));
     EXPECT_EQ(readFile(out / "On-The-Go 1.m3u8"), "#EXTM3U\n#EXTINF:250,Moon - Night\n4 stars/5 Night.mp3\n");
 
     // A write folds it in once and sets the files aside.
-    EXPECT_EQ(run("rewrite " + quoted(device)).status, 0);
+    EXPECT_EQ(run("rewrite " + quoted(device)).exitCode, 0);
     EXPECT_TRUE(fs::exists(device / "iPod_Control/iTunes/Play Counts.bak"));
     EXPECT_TRUE(fs::exists(device / "iPod_Control/iTunes/OTGPlaylistInfo.bak"));
     EXPECT_TRUE(fs::exists(device / "iPod_Control/iTunes/OTGPlaylistInfo_1.bak"));
@@ -311,22 +296,22 @@ TEST(Cli, CoversAreListedAndWrittenAndDamageIsOneWarning)
     EXPECT_EQ(listed[1]["hasCover"], false);
 
     const Result png = run("cover " + quoted(device) + " 1 " + quoted(dir.path() / "one.png"));
-    EXPECT_EQ(png.status, 0);
+    EXPECT_EQ(png.exitCode, 0);
     EXPECT_EQ(png.out, (dir.path() / "one.png").string() + ": the 200x200 cover of track 1\n");
     EXPECT_EQ(readFile(dir.path() / "one.png").substr(0, 8), "\x89PNG\r\n\x1a\n");
-    ASSERT_EQ(run("cover " + quoted(device) + " 1 " + quoted(dir.path() / "one.JPG")).status, 0);
+    ASSERT_EQ(run("cover " + quoted(device) + " 1 " + quoted(dir.path() / "one.JPG")).exitCode, 0);
     EXPECT_EQ(readFile(dir.path() / "one.JPG").substr(0, 3), "\xFF\xD8\xFF");
 
     EXPECT_EQ(run("cover " + quoted(device) + " 2 " + quoted(dir.path() / "two.png"), true).out, "sonarchive: track 2 has no cover\n");
-    EXPECT_EQ(run("cover " + quoted(device) + " 2 " + quoted(dir.path() / "two.png")).status, 1);
-    EXPECT_EQ(run("cover " + quoted(device) + " 1 " + quoted(dir.path() / "one.gif")).status, 2);
+    EXPECT_EQ(run("cover " + quoted(device) + " 2 " + quoted(dir.path() / "two.png")).exitCode, 1);
+    EXPECT_EQ(run("cover " + quoted(device) + " 1 " + quoted(dir.path() / "one.gif")).exitCode, 2);
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "two.png"));
 
     // The large picture's file cut short: the smaller one is shown, with one warning.
     const auto large = device / "iPod_Control/Artwork/F1029_1.ithmb";
     std::filesystem::resize_file(large, 1000);
     const Result shortFile = run("cover " + quoted(device) + " 1 " + quoted(dir.path() / "small.png"), true);
-    EXPECT_EQ(shortFile.status, 0);
+    EXPECT_EQ(shortFile.exitCode, 0);
     EXPECT_EQ(shortFile.out, "sonarchive: warning: " + large.string() +
                                  ": at byte 0: a picture of 80,000 bytes runs past the end of the file (1,000 bytes); the covers "
                                  "stored past its end are left out\n" +
@@ -337,7 +322,7 @@ TEST(Cli, CoversAreListedAndWrittenAndDamageIsOneWarning)
     database.replace(static_cast<std::size_t>(artwork.imageAt[0]) + 4, 4, le32(3));
     writeFile(device / "iPod_Control/Artwork/ArtworkDB", database);
     const Result damaged = run("list " + quoted(device) + " --json", true);
-    EXPECT_EQ(damaged.status, 0);
+    EXPECT_EQ(damaged.exitCode, 0);
     const std::string warning = "sonarchive: warning: " + (device / "iPod_Control/Artwork/ArtworkDB").string() + ": at byte " +
                                 std::to_string(artwork.imageAt[0]) + ": image item header size 3; covers are left out\n";
     ASSERT_EQ(damaged.out.substr(0, warning.size()), warning);

@@ -11,10 +11,10 @@
 
 #include <deque>
 #include <system_error>
-#include <random>
 #include <sys/stat.h>
 
 using namespace trackcopy;
+using testsupport::randomBytes;
 using testsupport::readFile;
 using testsupport::TempDir;
 using testsupport::writeFile;
@@ -50,15 +50,6 @@ public:
     CopyProgress last;
     int progressCalls = 0;
 };
-
-std::string randomBytes(std::size_t size, unsigned seed)
-{
-    std::mt19937 generator(seed);
-    std::string bytes(size, '\0');
-    for (char& c : bytes)
-        c = static_cast<char>(generator());
-    return bytes;
-}
 
 bool onlyExpectedFiles(const fs::path& folder, std::size_t count)
 {

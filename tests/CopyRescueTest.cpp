@@ -13,12 +13,12 @@
 #include <cerrno>
 #include <chrono>
 #include <mutex>
-#include <random>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
 using namespace trackcopy;
+using testsupport::randomBytes;
 using testsupport::readFile;
 using testsupport::TempDir;
 using testsupport::writeFile;
@@ -39,15 +39,6 @@ public:
     std::function<void(const CopyProgress&)> onProgress;
     std::vector<std::string> failures;
 };
-
-std::string randomBytes(std::size_t size, unsigned seed)
-{
-    std::mt19937 generator(seed);
-    std::string bytes(size, '\0');
-    for (char& c : bytes)
-        c = static_cast<char>(generator());
-    return bytes;
-}
 
 // The file an open descriptor reads.
 std::string fileOf(int fd)

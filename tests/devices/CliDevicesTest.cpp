@@ -2,42 +2,23 @@
 // desktop's disk service, and without any system bus.
 #include "DatabaseBuilder.h"
 #include "TempDir.h"
+#include "ToolRun.h"
 #include "UDisksStandIn.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <cstdio>
-#include <sys/wait.h>
 
 using namespace testsupport;
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Result {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using Result = ToolRun;
 
-// Runs the tool with standard input not a terminal.
 Result run(const std::string& arguments)
 {
-    TempDir dir;
-    const fs::path errors = dir.path() / "stderr";
-    const std::string command = std::string(SONARCHIVE_CLI) + " " + arguments + " </dev/null 2>'" + errors.string() + "'";
-    Result result;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return result;
-    char buffer[4096];
-    for (std::size_t got; (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        result.out.append(buffer, got);
-    const int status = pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.err = readFile(errors);
-    return result;
+    return runCommand(std::string(SONARCHIVE_CLI) + " " + arguments);
 }
 
 std::string shellQuoted(const fs::path& path)
@@ -74,7 +55,7 @@ TEST_F(CliDevicesTest, DetectListsTheiPodsTheServiceKnowsAsJson)
     if (IsSkipped())
         return;
     const Result r = run("detect --json");
-    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(r.exitCode, 0) << r.errors;
     const auto devices = nlohmann::json::parse(r.out);
     ASSERT_EQ(devices.size(), 2u);
     EXPECT_EQ(devices[0], nlohmann::json::parse(R"({"source": "udisks", "name": "Apple iPod USB Device", "label": "IPOD",
@@ -84,7 +65,7 @@ TEST_F(CliDevicesTest, DetectListsTheiPodsTheServiceKnowsAsJson)
     EXPECT_TRUE(service().journal().empty());
 
     const Result mounted = run("detect --json --mount");
-    ASSERT_EQ(mounted.status, 0) << mounted.err;
+    ASSERT_EQ(mounted.exitCode, 0) << mounted.errors;
     EXPECT_EQ(nlohmann::json::parse(mounted.out)[0]["mountPoint"], service().mountFolder("IPOD").string());
 }
 
@@ -94,8 +75,8 @@ TEST_F(CliDevicesTest, DetectPointsAtTheUnmountediPodWhenTheMountedOneHoldsNoDat
     if (IsSkipped())
         return;
     const Result r = run("detect");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "sonarchive: Apple iPod USB Device is mounted at " + service().mountFolder("MAC IPOD").string()
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.errors, "sonarchive: Apple iPod USB Device is mounted at " + service().mountFolder("MAC IPOD").string()
                          + ", but it holds no iPod_Control/iTunes folder\n"
                            "sonarchive: Apple iPod USB Device (/dev/sdb2) is not mounted; 'sonarchive detect --mount' mounts it\n");
     EXPECT_EQ(run("detect --mount").out, ipodRoot() + "\n");
@@ -107,12 +88,12 @@ TEST_F(CliDevicesTest, DetectMountsAnUnmountediPodOnlyWhenAsked)
     if (IsSkipped())
         return;
     const Result unmounted = run("detect");
-    EXPECT_EQ(unmounted.status, 1);
-    EXPECT_EQ(unmounted.err, "sonarchive: Apple iPod USB Device (/dev/sdb2) is not mounted; 'sonarchive detect --mount' mounts it\n");
+    EXPECT_EQ(unmounted.exitCode, 1);
+    EXPECT_EQ(unmounted.errors, "sonarchive: Apple iPod USB Device (/dev/sdb2) is not mounted; 'sonarchive detect --mount' mounts it\n");
     EXPECT_TRUE(service().journal().empty());
 
     const Result mounted = run("detect --mount");
-    ASSERT_EQ(mounted.status, 0) << mounted.err;
+    ASSERT_EQ(mounted.exitCode, 0) << mounted.errors;
     EXPECT_EQ(mounted.out, ipodRoot() + "\n");
     EXPECT_EQ(service().journal(), std::vector<std::string>{"Mount " + kBlock});
     EXPECT_EQ(run("detect").out, ipodRoot() + "\n");
@@ -126,9 +107,9 @@ TEST_F(CliDevicesTest, AutoMountsTheiPodAndReadsItsDatabase)
     if (IsSkipped())
         return;
     const Result r = run("list auto");
-    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(r.exitCode, 0) << r.errors;
     EXPECT_EQ(r.out.substr(0, 8), "7\tSeven\t");
-    EXPECT_EQ(r.err, "sonarchive: mounted Apple iPod USB Device (/dev/sdb2) at " + service().mountFolder("IPOD").string() + "\n");
+    EXPECT_EQ(r.errors, "sonarchive: mounted Apple iPod USB Device (/dev/sdb2) at " + service().mountFolder("IPOD").string() + "\n");
     EXPECT_EQ(service().journal(), std::vector<std::string>{"Mount " + kBlock});
 }
 
@@ -137,28 +118,28 @@ TEST_F(CliDevicesTest, EjectUnmountsAndPowersOffWithoutForcingABusyiPod)
     start({"ipod", "stick"});
     if (IsSkipped())
         return;
-    ASSERT_EQ(run("detect --mount").status, 0);
+    ASSERT_EQ(run("detect --mount").exitCode, 0);
     service().setBusy("ipod", true);
     const Result busy = run("eject");
-    EXPECT_EQ(busy.status, 1);
-    EXPECT_EQ(busy.err, "sonarchive: the iPod is still in use (cannot unmount " + service().mountFolder("IPOD").string()
+    EXPECT_EQ(busy.exitCode, 1);
+    EXPECT_EQ(busy.errors, "sonarchive: the iPod is still in use (cannot unmount " + service().mountFolder("IPOD").string()
                             + ": Error unmounting /dev/sdb2: target is busy); close the programs and terminals that use it "
                               "and eject again. Nothing was forced\n");
     EXPECT_EQ(service().journal().back(), "Unmount " + kBlock);
 
     service().setBusy("ipod", false);
     const Result ejected = run("eject " + shellQuoted(ipodRoot()));
-    ASSERT_EQ(ejected.status, 0) << ejected.err;
+    ASSERT_EQ(ejected.exitCode, 0) << ejected.errors;
     EXPECT_EQ(ejected.out, "Unmounted " + service().mountFolder("IPOD").string()
                                + "\nApple iPod USB Device is powered off; it can be unplugged now\n");
     EXPECT_EQ(service().journal(), (std::vector<std::string>{"Mount " + kBlock, "Unmount " + kBlock, "Unmount " + kBlock,
                                                              "PowerOff " + kDrive}));
 
     const Result gone = run("eject auto");
-    EXPECT_EQ(gone.status, 1);
-    EXPECT_EQ(gone.err, "sonarchive: no iPod found to eject\n");
+    EXPECT_EQ(gone.exitCode, 1);
+    EXPECT_EQ(gone.errors, "sonarchive: no iPod found to eject\n");
     const Result stick = run("eject " + shellQuoted(service().mountFolder("STICK")));
-    EXPECT_EQ(stick.status, 1);  // not an iPod: left alone
+    EXPECT_EQ(stick.exitCode, 1);  // not an iPod: left alone
     EXPECT_EQ(service().journal().size(), 4u);
 }
 
@@ -175,10 +156,10 @@ TEST_F(CliDevicesTest, WritingCommandsSayFirstWhyAMacFormattediPodCannotBeChange
                                               "reset " + shellQuoted(mac), "rebuild " + shellQuoted(mac)};
     for (const std::string& command : writing) {
         const Result r = run(command);
-        EXPECT_TRUE(r.err.starts_with(notice)) << command << ": " << r.err;
+        EXPECT_TRUE(r.errors.starts_with(notice)) << command << ": " << r.errors;
     }
     for (const char* command : {"list auto", "playlists auto", "dump auto --json"})
-        EXPECT_EQ(run(command).err.find("read-only"), std::string::npos) << command;
+        EXPECT_EQ(run(command).errors.find("read-only"), std::string::npos) << command;
 }
 
 TEST(CliWithoutBus, DetectionFallsBackToTheLibrarysOwnAndEjectSaysWhyItCannot)
@@ -204,7 +185,7 @@ TEST(CliWithoutBus, DetectionFallsBackToTheLibrarysOwnAndEjectSaysWhyItCannot)
     setenv("SONARCHIVE_MOUNTINFO", (machine.path() / "mountinfo").c_str(), 1);
 
     const Result json = run("detect --json");
-    ASSERT_EQ(json.status, 0) << json.err;
+    ASSERT_EQ(json.exitCode, 0) << json.errors;
     const auto found = nlohmann::json::parse(json.out);
     ASSERT_EQ(found.size(), 1u);
     EXPECT_EQ(found[0]["source"], "sysfs");
@@ -215,8 +196,8 @@ TEST(CliWithoutBus, DetectionFallsBackToTheLibrarysOwnAndEjectSaysWhyItCannot)
     EXPECT_EQ(run("list auto").out.substr(0, 8), "7\tSeven\t");
 
     const Result eject = run("eject");
-    EXPECT_EQ(eject.status, 1);
-    EXPECT_TRUE(eject.err.starts_with("sonarchive: cannot eject: the system bus can't be reached: ")) << eject.err;
+    EXPECT_EQ(eject.exitCode, 1);
+    EXPECT_TRUE(eject.errors.starts_with("sonarchive: cannot eject: the system bus can't be reached: ")) << eject.errors;
     unsetenv("SONARCHIVE_SYSFS");
     unsetenv("SONARCHIVE_MOUNTINFO");
 }

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <random>
 #include <stdexcept>
 #include <unistd.h>
 
@@ -42,6 +43,15 @@ std::string readFile(const std::filesystem::path& path)
     if (!in)
         throw std::runtime_error("cannot read " + path.string());
     return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string randomBytes(std::size_t size, unsigned seed)
+{
+    std::mt19937 generator(seed);
+    std::string bytes(size, '\0');
+    for (char& c : bytes)
+        c = static_cast<char>(generator());
+    return bytes;
 }
 
 }  // namespace testsupport

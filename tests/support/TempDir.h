@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <string>
 
@@ -23,5 +24,7 @@ private:
 
 void writeFile(const std::filesystem::path& path, const std::string& bytes);
 std::string readFile(const std::filesystem::path& path);
+// Bytes no compressor or deduplicator can shrink, the same for the same seed.
+std::string randomBytes(std::size_t size, unsigned seed);
 
 }  // namespace testsupport
