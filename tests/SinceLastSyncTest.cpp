@@ -161,6 +161,9 @@ TEST(SinceLastSync, ACountThatDisagreesCoversTheTracksItCan)
     ASSERT_TRUE(more.reload());
     EXPECT_EQ(more.db.GetTrackInfo(11).iPlayCount, 1);
     ASSERT_EQ(more.db.loadWarnings().size(), 1u);
+    // Entries past the tracks are counted, not kept.
+    EXPECT_EQ(more.db.deviceNotes().playCounts->entryCount, 2);
+    EXPECT_EQ(more.db.deviceNotes().playCounts->entries.size(), 1u);
     // A track added after the load is none of the entries'.
     TrackInfo added{.sTitle = u"New", .sFiletype = u"MP3", .iFileSize = 10};
     const std::int32_t id = more.db.AddTrack(u"", added, true, (more.dir.path() / "iPod_Control/Music/F00/NEW.mp3").u16string(), true);
@@ -174,7 +177,7 @@ TEST(SinceLastSync, OnTheGoPlaylistsFollowTheDatabasesInFileOrder)
     DatabaseFixture db = typicalDatabase(syncedTracks());
     std::get<PlaylistSection>(db.sections[2]).playlists.push_back({.title = u"Mine", .trackIds = {12}});
     d.install(db);
-    installBesideDatabase(d.dir.path(), "OTGPlaylistInfo", onTheGoFile({2, 0, 2, 7}));
+    installBesideDatabase(d.dir.path(), "OTGPlaylistInfo", onTheGoFile({2, 0, 2, 3}));
     installBesideDatabase(d.dir.path(), "otgplaylistinfo_1", onTheGoFile({1}));
     installBesideDatabase(d.dir.path(), "OTGPlaylistInfo_3", onTheGoFile({0}));  // after a gap: not read
     ASSERT_TRUE(d.reload());
@@ -186,8 +189,49 @@ TEST(SinceLastSync, OnTheGoPlaylistsFollowTheDatabasesInFileOrder)
     EXPECT_EQ(d.db.loadWarnings(), std::vector<std::string>{"iPod_Control/iTunes/OTGPlaylistInfo: 1 entry names a track past the "
                                                             "3 of the track list (entry 4); left out of the playlist"});
     ASSERT_EQ(d.db.deviceNotes().onTheGo.size(), 2u);
-    EXPECT_EQ(d.db.deviceNotes().onTheGo[0].trackIndices, (std::vector<std::uint32_t>{2, 0, 2, 7}));  // as read
+    EXPECT_EQ(d.db.deviceNotes().onTheGo[0].trackIndices, (std::vector<std::uint32_t>{2, 0, 2, 3}));  // as read
     EXPECT_EQ(d.db.deviceNotes().onTheGo[1].fileName, "otgplaylistinfo_1");
+
+    // The entry left out names no track added since, in the list nor in a write.
+    TrackInfo added{.sTitle = u"New", .sFiletype = u"MP3", .iFileSize = 10};
+    ASSERT_GT(d.db.AddTrack(u"", added, true, (d.dir.path() / "iPod_Control/Music/F00/NEW.mp3").u16string(), true), 0);
+    EXPECT_EQ(d.db.playlists()[2].trackIds, (std::vector<std::int32_t>{13, 11, 13}));
+    ASSERT_TRUE(d.db.writeDatabase()) << d.db.lastFailure().message;
+    ASSERT_TRUE(d.reload());
+    EXPECT_EQ(d.db.playlists()[2], (PlaylistView{2, u"On-The-Go 1", PlaylistKind::Normal, {13, 11, 13}}));
+}
+
+TEST(SinceLastSync, WhatAWriteCannotPlaceOrRenameStaysBesideTheDatabase)
+{
+    // No playlist section to hold the On-The-Go list: its file stays for a later sync.
+    TestDevice bare;
+    DatabaseFixture tracksOnly = typicalDatabase(syncedTracks());
+    tracksOnly.sections.resize(1);
+    bare.install(tracksOnly);
+    installBesideDatabase(bare.dir.path(), "Play Counts", playCountsFile(28, devicePlays()));
+    installBesideDatabase(bare.dir.path(), "OTGPlaylistInfo", onTheGoFile({2, 0}));
+    ASSERT_TRUE(bare.reload());
+    ASSERT_TRUE(bare.db.writeDatabase()) << bare.db.lastFailure().message;
+    EXPECT_TRUE(exists(bare, "Play Counts.bak"));
+    EXPECT_TRUE(exists(bare, "OTGPlaylistInfo"));
+    ASSERT_TRUE(bare.reload());
+    EXPECT_EQ(bare.db.GetTrackInfo(11).iPlayCount, 8);
+    ASSERT_EQ(bare.db.playlists().size(), 1u);
+    EXPECT_EQ(bare.db.playlists()[0].kind, PlaylistKind::OnTheGo);
+
+    // A file that can't be renamed is named; the others are still set aside.
+    TestDevice d;
+    d.install(typicalDatabase(syncedTracks()));
+    installBesideDatabase(d.dir.path(), "Play Counts", playCountsFile(28, devicePlays()));
+    installBesideDatabase(d.dir.path(), "OTGPlaylistInfo", onTheGoFile({1}));
+    writeFile(d.file().parent_path() / "Play Counts.bak" / "inside", "a folder in the way");
+    ASSERT_TRUE(d.reload());
+    EXPECT_FALSE(d.db.writeDatabase());
+    EXPECT_NE(d.db.lastFailure().message.find("the new database is in place, but iPod_Control/iTunes/Play Counts could not be renamed"),
+              std::string::npos)
+        << d.db.lastFailure().message;
+    EXPECT_TRUE(exists(d, "Play Counts"));
+    EXPECT_TRUE(exists(d, "OTGPlaylistInfo.bak"));
 }
 
 TEST(SinceLastSync, AWriteFoldsTheNotesInAndSetsTheFilesAside)

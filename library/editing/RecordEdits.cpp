@@ -136,9 +136,14 @@ std::int32_t applyTrackInfo(MHIT& track, const TrackInfo& info)
     return track.iTotalSize - oldTotal;
 }
 
+bool hasMasterPlaylist(const MHSD_P& section)
+{
+    return !section.sID.empty() && section.m_mhlp.iNumberOfPlaylists >= 1 && !section.m_mhlp.m_mhyp.empty();
+}
+
 MHYP& firstPlaylist(MHSD_P& section, const char* what)
 {
-    if (section.sID.empty() || section.m_mhlp.iNumberOfPlaylists < 1 || section.m_mhlp.m_mhyp.empty())
+    if (!hasMasterPlaylist(section))
         throw Error(FailureCode::Other, std::string("The database has no ") + what + " to add the track to");
     return section.m_mhlp.m_mhyp.front();
 }

@@ -33,6 +33,8 @@ MHIT newTrackRecord(const TrackInfo& info, std::int32_t id, std::int64_t library
 std::int32_t applyTrackInfo(MHIT& track, const TrackInfo& info);
 
 // The playlist a section starts with (its master), or an error naming `what`.
+// Whether the section is in the file and has its master playlist, the first.
+bool hasMasterPlaylist(const MHSD_P& section);
 MHYP& firstPlaylist(MHSD_P& section, const char* what);
 // The item that puts a track into a playlist, and its data record, in the form
 // of the playlist's own items (for a new playlist: of `formOf`'s).

@@ -2,6 +2,7 @@
 
 #include "ByteReader.h"
 
+#include <algorithm>
 #include <string>
 
 namespace sonarchive {
@@ -40,12 +41,12 @@ NotesHead readHead(ByteReader& r, const char* magic, std::int32_t smallestEntry)
 
 }  // namespace
 
-PlayCountsFile decodePlayCounts(std::string_view bytes)
+PlayCountsFile decodePlayCounts(std::string_view bytes, std::size_t keepAtMost)
 {
     ByteReader r(bytes);
     const NotesHead head = readHead(r, "mhdp", 4);
     PlayCountsFile file{.headerSize = head.headerSize, .entrySize = head.entrySize, .entryCount = head.entryCount};
-    file.entries.resize(static_cast<std::size_t>(head.entryCount));
+    file.entries.resize(std::min(static_cast<std::size_t>(head.entryCount), keepAtMost));
     std::uint32_t PlayCountEntry::*const fields[] = {&PlayCountEntry::plays,   &PlayCountEntry::lastPlayed,
                                                      &PlayCountEntry::bookmarkMs, &PlayCountEntry::rating,
                                                      &PlayCountEntry::unknown16, &PlayCountEntry::skips,

@@ -266,9 +266,9 @@ std::int32_t clsSonarchive::appendPlaylist(std::u16string title, const std::vect
         identifier += LongToBytes(RandomPosition());
     std::int32_t index = -1;
     for (MHSD_P* section : {&m_db.playlists, &m_db.podcasts}) {
-        MHLP& list = section->m_mhlp;
-        if (section->sID.empty() || list.iNumberOfPlaylists < 1 || list.m_mhyp.empty())
+        if (!hasMasterPlaylist(*section))
             continue;
+        MHLP& list = section->m_mhlp;
         const auto at = static_cast<std::size_t>(list.iNumberOfPlaylists);
         MHYP playlist = newPlaylist(list.m_mhyp.front(), title, identifier);
         list.m_mhyp.resize(at);

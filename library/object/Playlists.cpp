@@ -63,8 +63,8 @@ std::vector<PlaylistView> clsSonarchive::playlists() const
 }
 
 // An On-The-Go list made on the device, until a write makes it a playlist of the
-// database: its entries name places in the track list; those past it were
-// reported when it was loaded.
+// database: its entries name places in the track list as it was loaded; those
+// past it were reported then, and name no track added since.
 PlaylistView clsSonarchive::onTheGoView(const OnTheGoFile& list, std::int32_t index) const
 {
     PlaylistView v;
@@ -73,6 +73,8 @@ PlaylistView clsSonarchive::onTheGoView(const OnTheGoFile& list, std::int32_t in
     v.kind = PlaylistKind::OnTheGo;
     v.trackIds.reserve(list.trackIndices.size());
     for (const std::uint32_t position : list.trackIndices) {
+        if (!m_sinceSync.namesLoadedTrack(position))
+            continue;
         const std::int32_t id = trackIdAt(position);
         if (id != 0 && id != -1 && knownTrack(id))
             v.trackIds.push_back(id);

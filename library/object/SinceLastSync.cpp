@@ -1,6 +1,8 @@
 #include "SinceLastSync.h"
 
 #include "AsciiCase.h"
+#include "ByteConverters.h"
+#include "ByteReader.h"
 #include "DatabaseFile.h"
 #include "DeviceNotesCodec.h"
 #include "Error.h"
@@ -13,6 +15,7 @@
 #include <fstream>
 #include <limits>
 #include <map>
+#include <optional>
 
 namespace sonarchive {
 
@@ -53,12 +56,6 @@ std::int32_t added(std::int32_t value, std::uint32_t more)
 {
     const std::int64_t sum = static_cast<std::int64_t>(value) + more;
     return static_cast<std::int32_t>(std::min<std::int64_t>(sum, std::numeric_limits<std::int32_t>::max()));
-}
-
-std::string deviceTimeBytes(std::uint32_t time)
-{
-    return {static_cast<char>(time & 0xFF), static_cast<char>(time >> 8 & 0xFF), static_cast<char>(time >> 16 & 0xFF),
-            static_cast<char>(time >> 24 & 0xFF)};
 }
 
 }  // namespace
@@ -105,8 +102,8 @@ void SinceLastSync::loadPlayCounts(const fs::path& file, std::size_t trackCount)
 {
     m_files.push_back(file);
     try {
-        PlayCountsFile counts = decodePlayCounts(readNotesFile(file));
-        const std::size_t entries = counts.entries.size();
+        PlayCountsFile counts = decodePlayCounts(readNotesFile(file), trackCount);
+        const auto entries = static_cast<std::size_t>(counts.entryCount);
         if (entries < trackCount)
             m_warnings.push_back(shown(file) + " holds " + groupedNumber(static_cast<std::int64_t>(entries)) + " entries for " +
                                  groupedNumber(static_cast<std::int64_t>(trackCount)) + " tracks; the tracks after the first " +
@@ -175,10 +172,7 @@ Recorded withEntry(Recorded v, const PlayCountsFile& counts, const PlayCountEntr
 
 std::uint32_t deviceTimeIn(const std::string& fourBytes)
 {
-    std::uint32_t time = 0;
-    for (std::size_t i = std::min<std::size_t>(fourBytes.size(), 4); i-- > 0;)
-        time = time << 8 | static_cast<std::uint8_t>(fourBytes[i]);
-    return time;
+    return fourBytes.size() == 4 ? ByteReader::u32Of(fourBytes.data()) : 0;
 }
 
 }  // namespace
@@ -214,29 +208,60 @@ void SinceLastSync::fold(std::size_t position, MHIT& track) const
     track.iStartRating = static_cast<std::uint8_t>(v.rating);
     // Times the notes don't hold keep the record's bytes as they are.
     if (entry.lastPlayed)
-        track.sLastPlayedTime = deviceTimeBytes(v.lastPlayed);
+        track.sLastPlayedTime = LongToBytes(static_cast<std::int32_t>(v.lastPlayed));
     if (entry.lastSkipped)
-        track.sLastSkipped = deviceTimeBytes(v.lastSkipped);
+        track.sLastSkipped = LongToBytes(static_cast<std::int32_t>(v.lastSkipped));
 }
+
+void SinceLastSync::keepOnTheGoFiles()
+{
+    std::erase_if(m_files, [this](const fs::path& file) {
+        return std::any_of(m_notes.onTheGo.begin(), m_notes.onTheGo.end(),
+                           [&](const OnTheGoFile& list) { return list.fileName == file.filename().string(); });
+    });
+}
+
+namespace {
+
+// A file the disk could not read replaces no older one and is never replaced:
+// "<name>.bak", else the first free "<name>.1.bak", ... A name whose state
+// the disk can't tell is not taken.
+std::optional<fs::path> freeBackupName(const fs::path& file)
+{
+    for (int n = 0; n < 1000; ++n) {
+        fs::path backup = file;
+        backup += n == 0 ? std::string(".bak") : "." + std::to_string(n) + ".bak";
+        std::error_code ec;
+        const fs::file_status status = fs::symlink_status(backup, ec);
+        if (status.type() == fs::file_type::not_found)
+            return backup;
+        if (ec)
+            return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
 
 void SinceLastSync::setAside() const
 {
+    std::string failed;
     for (const fs::path& file : m_files) {
-        // A file the disk could not read replaces no older one and is never
-        // replaced: "<name>.bak", else the first free "<name>.1.bak", ...
         const bool unread = std::find(m_unread.begin(), m_unread.end(), file) != m_unread.end();
-        fs::path backup = file;
-        backup += ".bak";
+        fs::path plain = file;
+        plain += ".bak";
+        const std::optional<fs::path> backup = unread ? freeBackupName(file) : plain;
         std::error_code ec;
-        for (int n = 1; unread && fs::symlink_status(backup, ec).type() != fs::file_type::not_found; ++n) {
-            backup = file;
-            backup += "." + std::to_string(n) + ".bak";
-        }
-        fs::rename(file, backup, ec);
-        if (ec && fs::exists(file))
-            throw systemError(ec.value(), "the new database is in place, but " + shown(file) + " could not be renamed to " +
-                                              backup.filename().string() + "; rename it by hand before the iPod is used, or its plays count twice");
+        if (backup)
+            fs::rename(file, *backup, ec);
+        // Every file is tried; those that stay are named together.
+        if ((!backup || ec) && fs::symlink_status(file, ec).type() != fs::file_type::not_found)
+            failed += (failed.empty() ? "" : ", ") + shown(file);
     }
+    if (!failed.empty())
+        throw Error(FailureCode::Io, "the new database is in place, but " + failed +
+                                         " could not be renamed to a .bak name; rename it by hand before the iPod is used, or its plays count twice",
+                    EIO);
 }
 
 }  // namespace sonarchive

@@ -40,8 +40,14 @@ public:
 
     // Renames every file found to its name with ".bak", replacing older ones;
     // one the disk could not read goes to a ".bak" name of its own, so it is
-    // neither lost nor replaced. Throws on the first that can't be renamed.
+    // neither lost nor replaced. Throws, naming them, when any can't be renamed.
     void setAside() const;
+    // Leaves the On-The-Go files where they are at the next setAside(): for a
+    // database that has no playlists to put them in.
+    void keepOnTheGoFiles();
+    // Whether a place of the track list is one of the tracks the notes were
+    // loaded for (a track added since is not).
+    bool namesLoadedTrack(std::size_t position) const { return position < m_trackCount; }
 
 private:
     void loadPlayCounts(const std::filesystem::path& file, std::size_t trackCount);
@@ -51,7 +57,7 @@ private:
     // Entries past the tracks loaded belong to none (a track added later included).
     bool covers(std::size_t position) const
     {
-        return m_notes.playCounts && position < m_trackCount && position < m_notes.playCounts->entries.size();
+        return m_notes.playCounts && namesLoadedTrack(position) && position < m_notes.playCounts->entries.size();
     }
 
     DeviceNotes m_notes;

@@ -3,6 +3,7 @@
 // a failure calls for. The old file stays until the new one is complete.
 
 #include "AtomicFile.h"
+#include "RecordEdits.h"
 #include "DatabaseBackup.h"
 #include "ByteConverters.h"
 #include "Error.h"
@@ -277,8 +278,12 @@ void clsSonarchive::foldSinceLastSync()
         if (tracks[position].iUniqueID != -1)
             m_sinceSync.fold(position, tracks[position]);
     m_sinceSync.setFolded();
-    for (PlaylistView& list : lists)
-        appendPlaylist(std::move(list.name), list.trackIds);
+    // A database without playlists has no place for them: the files stay for a later sync.
+    if (!hasMasterPlaylist(m_db.playlists))
+        m_sinceSync.keepOnTheGoFiles();
+    else
+        for (PlaylistView& list : lists)
+            appendPlaylist(std::move(list.name), list.trackIds);
 }
 
 }  // namespace sonarchive
