@@ -33,15 +33,10 @@ std::string atByte(std::int64_t offset)
 bool readAt(DeviceFile& file, std::uint64_t offset, std::string& out, std::string& error)
 {
     try {
-        for (std::size_t done = 0; done < out.size();) {
-            const std::size_t got = file.read(out.data() + done, out.size() - done, offset + done);
-            if (got == 0) {
-                error = "the file became shorter while it was read";
-                return false;
-            }
-            done += got;
-        }
-        return true;
+        if (file.readExactly(out.data(), out.size(), offset))
+            return true;
+        error = "the file became shorter while it was read";
+        return false;
     } catch (const Error& e) {
         error = std::strerror(e.number() ? e.number() : EIO);
         return false;

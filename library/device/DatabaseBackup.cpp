@@ -19,14 +19,10 @@ namespace {
 constexpr std::size_t kChunk = 1u << 20;
 
 // `count` bytes at `offset`, all of them: the file must not end before.
-void readExactly(DeviceFile& file, char* buffer, std::size_t count, std::uint64_t offset, const fs::path& path)
+void readOrFail(DeviceFile& file, char* buffer, std::size_t count, std::uint64_t offset, const fs::path& path)
 {
-    for (std::size_t done = 0; done < count;) {
-        const std::size_t got = file.read(buffer + done, count - done, offset + done);
-        if (got == 0)
-            throw Error(FailureCode::Unreadable, path.string() + " became shorter while it was read", EIO);
-        done += got;
-    }
+    if (!file.readExactly(buffer, count, offset))
+        throw Error(FailureCode::Unreadable, path.string() + " became shorter while it was read", EIO);
 }
 
 // Whether `other` holds exactly the bytes of the database; false when it is
@@ -46,9 +42,9 @@ bool sameBytes(DeviceFile& database, const fs::path& path, const fs::path& other
     const auto theirs = std::make_unique_for_overwrite<char[]>(kChunk);
     for (std::uint64_t done = 0; done < database.size();) {
         const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, database.size() - done));
-        readExactly(database, mine.get(), count, done, path);
+        readOrFail(database, mine.get(), count, done, path);
         try {
-            readExactly(*compared, theirs.get(), count, done, other);
+            readOrFail(*compared, theirs.get(), count, done, other);
         } catch (const Error&) {
             return false;
         }
@@ -69,7 +65,7 @@ bool keepDatabaseBackup(const fs::path& database, const fs::path& templateDataba
     DeviceFile file(database);
     if (head) {
         head->resize(static_cast<std::size_t>(std::min<std::uint64_t>(file.size(), 4096)));
-        readExactly(file, head->data(), head->size(), 0, database);
+        readOrFail(file, head->data(), head->size(), 0, database);
     }
     fs::path backup = database;
     backup += ".bak";
@@ -79,7 +75,7 @@ bool keepDatabaseBackup(const fs::path& database, const fs::path& templateDataba
         const auto chunk = std::make_unique_for_overwrite<char[]>(kChunk);
         for (std::uint64_t done = 0; done < file.size();) {
             const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, file.size() - done));
-            readExactly(file, chunk.get(), count, done, database);
+            readOrFail(file, chunk.get(), count, done, database);
             writeAll(fd, std::string_view(chunk.get(), count), name);
             done += count;
         }

@@ -102,6 +102,17 @@ std::size_t DeviceFile::read(char* buffer, std::size_t count, std::uint64_t offs
     }
 }
 
+bool DeviceFile::readExactly(char* buffer, std::size_t count, std::uint64_t offset)
+{
+    for (std::size_t done = 0; done < count;) {
+        const std::size_t got = read(buffer + done, count - done, offset + done);
+        if (got == 0)
+            return false;
+        done += got;
+    }
+    return true;
+}
+
 std::shared_ptr<const ByteBuffer> readDatabaseFile(const fs::path& path)
 {
     std::optional<DeviceFile> file;
@@ -116,12 +127,8 @@ std::shared_ptr<const ByteBuffer> readDatabaseFile(const fs::path& path)
     }
     // Read straight into uninitialised storage: the file is the largest thing a load holds.
     auto data = std::make_shared<ByteBuffer>(static_cast<std::size_t>(file->size()));
-    for (std::size_t done = 0; done < data->size();) {
-        const std::size_t got = file->read(data->data() + done, data->size() - done, done);
-        if (got == 0)
-            throw Error(FailureCode::Unreadable, "the database file " + path.string() + " became shorter while it was read", EIO);
-        done += got;
-    }
+    if (!file->readExactly(data->data(), data->size(), 0))
+        throw Error(FailureCode::Unreadable, "the database file " + path.string() + " became shorter while it was read", EIO);
     return data;
 }
 

@@ -22,6 +22,8 @@ public:
     std::uint64_t size() const { return m_size; }
     // Up to `count` bytes at `offset`: what one read gave, 0 at the end.
     std::size_t read(char* buffer, std::size_t count, std::uint64_t offset);
+    // All `count` bytes at `offset`; false when the file ends before.
+    bool readExactly(char* buffer, std::size_t count, std::uint64_t offset);
 
 private:
     std::filesystem::path m_path;

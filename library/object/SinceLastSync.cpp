@@ -33,12 +33,8 @@ std::string readNotesFile(const fs::path& path)
     if (file.size() > kLargestNotesFile)
         throw Error(FailureCode::TooLarge, "it has " + groupedNumber(static_cast<std::int64_t>(file.size())) + " bytes, far more than such a file holds", EFBIG);
     std::string bytes(static_cast<std::size_t>(file.size()), '\0');
-    for (std::size_t done = 0; done < bytes.size();) {
-        const std::size_t got = file.read(bytes.data() + done, bytes.size() - done, done);
-        if (got == 0)
-            throw Error(FailureCode::Unreadable, "it became shorter while it was read", EIO);
-        done += got;
-    }
+    if (!file.readExactly(bytes.data(), bytes.size(), 0))
+        throw Error(FailureCode::Unreadable, "it became shorter while it was read", EIO);
     return bytes;
 }
 
