@@ -49,11 +49,12 @@ int runList(const CliContext& context, const std::string& root, bool json)
         if (const int year = trackYear(info))
             lines.append(number, std::to_chars(number, number + sizeof number, year).ptr);
         lines.push_back('\t');
+        appendUtf8(lines, info.sLocation);
+        // Plays and stars came later: after the file, so that the columns before stay where they were.
+        lines.push_back('\t');
         lines.append(number, std::to_chars(number, number + sizeof number, info.iPlayCount).ptr);
         lines.push_back('\t');
         appendStars(lines, ratingStars(info.iRating));
-        lines.push_back('\t');
-        appendUtf8(lines, info.sLocation);
         lines.push_back('\n');
         if (lines.size() >= (1 << 16)) {
             std::fwrite(lines.data(), 1, lines.size(), stdout);
@@ -68,7 +69,7 @@ int runList(const CliContext& context, const std::string& root, bool json)
 
 void registerListCommand(CLI::App& app, CliContext& context)
 {
-    auto* command = app.add_subcommand("list", "List every track of the device: id, title, artist, album, year, plays, stars, file");
+    auto* command = app.add_subcommand("list", "List every track of the device: id, title, artist, album, year, file, plays, stars");
     auto root = addDeviceRoot(*command);
     auto json = std::make_shared<bool>(false);
     command->add_flag("--json", *json, "Print every track's full information as JSON, with whether it has a cover (hasCover)");
