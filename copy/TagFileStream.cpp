@@ -161,7 +161,12 @@ bool TagFileStream::moveTail(long from, long to)
     std::vector<char> buffer(static_cast<std::size_t>(std::min<long>(tail, kMoveChunk)));
     const long chunk = static_cast<long>(buffer.size());
     if (to > from) {  // forward: from the end, so that nothing is overwritten before it is moved
-        for (long end = m_size; end > from;) {
+        // The file first grows to its new size: the last bytes may go past its
+        // end, where a write that would leave a hole is refused.
+        truncate(m_size + (to - from));
+        if (m_error)
+            return false;
+        for (long end = from + tail; end > from;) {
             const long begin = std::max(from, end - chunk);
             const auto size = static_cast<std::size_t>(end - begin);
             if (!getAt(buffer.data(), size, begin) || !putAt(buffer.data(), size, begin + (to - from)))

@@ -274,13 +274,16 @@ TagWriteResult unchanged(std::string reason)
 }
 
 // What a save did: a write that failed throws, a save given up on after some
-// writes leaves a damaged file.
+// writes leaves a damaged file. A save the tag library counts a success is
+// none when the stream failed under it (a refused write, a failed read).
 TagWriteResult saved(bool ok, TagFileStream& stream)
 {
     if (ok)
         stream.flush();
     if (stream.error() && stream.written())
         throw std::system_error(stream.error(), std::generic_category(), "cannot write the tags");
+    if (stream.error())
+        return unchanged("the tags could not be saved: " + std::generic_category().message(stream.error()));
     if (!ok)
         return {stream.written() ? Outcome::Damaged : Outcome::Unchanged, "the tags could not be saved"};
     return {Outcome::Written, {}};

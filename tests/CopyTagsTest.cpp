@@ -7,6 +7,7 @@
 
 #include <BatchCopy.h>
 #include <CopyTagger.h>
+#include <TagFileStream.h>
 #include <TagWriter.h>
 
 #include <gtest/gtest.h>
@@ -46,6 +47,45 @@ std::string streamMd5(const fs::path& file, const char* streams = "a")
 
 using Fields = std::map<std::string, std::string>;
 
+std::uint32_t be32At(const std::string& bytes, std::size_t at)
+{
+    return std::uint32_t(std::uint8_t(bytes[at])) << 24 | std::uint32_t(std::uint8_t(bytes[at + 1])) << 16 |
+           std::uint32_t(std::uint8_t(bytes[at + 2])) << 8 | std::uint8_t(bytes[at + 3]);
+}
+
+// The top-level atom `name` of an MP4 file's bytes, header included; empty when none.
+std::string topAtom(const std::string& bytes, const std::string& name)
+{
+    for (std::size_t at = 0; at + 8 <= bytes.size();) {
+        const std::size_t size = be32At(bytes, at);
+        if (size < 8 || at + size > bytes.size())
+            break;
+        if (bytes.compare(at + 4, 4, name) == 0)
+            return bytes.substr(at, size);
+        at += size;
+    }
+    return {};
+}
+
+// The file without its moov/udta atom, as some encoders write them; moov must be last.
+std::string withoutUserData(const std::string& bytes)
+{
+    const std::string moov = topAtom(bytes, "moov");
+    const std::size_t moovAt = bytes.size() - moov.size();
+    EXPECT_FALSE(moov.empty());
+    EXPECT_EQ(bytes.compare(moovAt, moov.size(), moov), 0) << "moov is not the last atom";
+    std::string kept = moov.substr(0, 8);
+    for (std::size_t at = 8; at + 8 <= moov.size();) {
+        const std::size_t size = be32At(moov, at);
+        if (moov.compare(at + 4, 4, "udta") != 0)
+            kept += moov.substr(at, size);
+        at += size;
+    }
+    const std::uint32_t size = static_cast<std::uint32_t>(kept.size());
+    kept.replace(0, 4, {char(size >> 24), char(size >> 16 & 0xFF), char(size >> 8 & 0xFF), char(size & 0xFF)});
+    return bytes.substr(0, moovAt) + kept;
+}
+
 TrackTags databaseValues()
 {
     TrackTags tags;
@@ -84,7 +124,14 @@ protected:
         make("tagged.wav", tone + "-ar 22050 -c:a pcm_s16le -metadata title=\"File Title\"");
         make("tagged.aiff", tone + "-ar 22050 -write_id3v2 1 " + fileTags);
         make("cover.jpg", "-f lavfi -i color=c=red:size=16x16 -frames:v 1");
+        make("large-cover.jpg", "-f lavfi -i testsrc2=size=400x400 -frames:v 1 -q:v 1");
         make("raw.aac", tone + "-c:a aac -b:a 64k -f adts");
+        // Larger than what is edited in memory, its index (moov) after the audio and
+        // without user data (udta): the tags go in at the start of the index and
+        // move the rest of it, which is shorter than they are.
+        make("index-last.m4a", "-f lavfi -i sine=frequency=440:duration=45 -ac 2 -c:a aac -b:a 320k -fflags +bitexact "
+                               "-map_metadata -1");
+        writeFile(source("index-last.m4a"), withoutUserData(readFile(source("index-last.m4a"))));
         writeFile(media->path() / "junk.mp3", std::string(5000, '\x55'));
         writeFile(media->path() / "junk.m4a", "not a container at all");
     }
@@ -259,6 +306,34 @@ TEST_F(CopyTags, ACoverGoesOnlyIntoACopyWithoutAPicture)
     asked = 0;
     EXPECT_EQ(ReadBack(withCover("pictured.mp3", TagMode::Database)).pictures, std::vector<std::string>{jpeg});
     EXPECT_EQ(asked, 0);
+}
+
+TEST_F(CopyTags, ALargeMp4GetsTagsLongerThanWhatFollowsThem)
+{
+    const std::string original = readFile(source("index-last.m4a"));
+    ASSERT_GT(original.size(), std::size_t(TagFileStream::kInMemoryLimit));
+    ASSERT_TRUE(ReadBack(source("index-last.m4a")).userTexts.empty());
+    // A cover larger than the whole index after the place the tags go.
+    const std::string jpeg = readFile(source("large-cover.jpg"));
+    ASSERT_GT(jpeg.size(), topAtom(original, "moov").size());
+    for (const bool withCover : {false, true}) {
+        SCOPED_TRACE(withCover ? "with a cover" : "without a cover");
+        const fs::path copy = m_dir.path() / "index-last.m4a";
+        fs::copy_file(source("index-last.m4a"), copy, fs::copy_options::overwrite_existing);
+        TagWriter writer(databaseValues(), TagMode::Fill);
+        writer.setMarker("the marker");
+        if (withCover)
+            writer.setCover([&] { return jpeg; });
+        const TagWriteResult result = writer.write(copy, TagKind::Mp4);
+        EXPECT_EQ(result.outcome, TagWriteResult::Outcome::Written) << result.reason;
+        const ReadBack tags(copy);
+        EXPECT_EQ(tags.common(), kDatabase);
+        EXPECT_EQ(tags.userTexts.count("SONARCHIVE_COPY") ? tags.userTexts.at("SONARCHIVE_COPY") : "", "the marker");
+        EXPECT_TRUE(tags.pictures == (withCover ? std::vector<std::string>{jpeg} : std::vector<std::string>{}));
+        const std::string written = readFile(copy);
+        EXPECT_TRUE(topAtom(written, "mdat") == topAtom(original, "mdat"));
+        EXPECT_EQ(streamMd5(copy), streamMd5(source("index-last.m4a")));
+    }
 }
 
 TEST_F(CopyTags, FilesThatCannotBeTaggedStayByteForByte)
