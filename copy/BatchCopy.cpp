@@ -326,8 +326,11 @@ BatchCopy::FileOutcome BatchCopy::copyItem(std::size_t index, Run& run)
     CopyFailure failure{{item.source, destination, item.name}, {}, FailureKind::Destination};
     FileOutcome outcome = FileOutcome::Failed;
     ec.clear();
-    if (run.folders.insert(destination.parent_path().string()).second)
+    if (run.folders.insert(destination.parent_path().string()).second) {
         fs::create_directories(destination.parent_path(), ec);
+        if (!ec)  // what copies killed in this folder before left
+            sonarchive::removeLeftoverCopies(destination.parent_path());
+    }
     if (ec) {
         run.folders.erase(destination.parent_path().string());
         failure.reason = "the folder " + destination.parent_path().string() + " could not be made (" + ec.message() + ")";

@@ -1,6 +1,7 @@
 #include "FileCopy.h"
 
 #include "FileDescriptor.h"
+#include "FileLock.h"
 
 #include <algorithm>
 #include <atomic>
@@ -168,20 +169,38 @@ int renameNoReplace(const fs::path& from, const fs::path& to)
 // its own (the destination's may already be as long as names get), written
 // through `write`. Empty when `write` says the copy was cancelled.
 struct Temporary {
+    FileDescriptor lock;  // marks the file in use until it has its name (closed last)
     RemoveUnlessKept name;
     FileDescriptor file;
 };
+
+// Marks a fresh temporary file in use, through a descriptor of its own that
+// stays open after the file is written and closed, until it has its name.
+// False when a removal of leftovers in the folder took the file first.
+bool holdTemporary(Temporary& temporary)
+{
+    temporary.lock = FileDescriptor(::open(temporary.name.path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    if (!temporary.lock.isOpen())
+        return errno != ENOENT;  // one that cannot be read back (its mode) is written unmarked
+    struct stat info {};
+    return markInUse(temporary.lock.get()) && (::fstat(temporary.lock.get(), &info) != 0 || info.st_nlink > 0);
+}
 
 bool writeTemporary(const fs::path& destination, unsigned mode, const std::function<bool(int fd, const fs::path& temporary)>& write,
                     Temporary& temporary)
 {
     static std::atomic<unsigned> counter{0};
     for (int attempt = 0; attempt < 100 && !temporary.file.isOpen(); ++attempt) {
-        static const std::string prefix = ".sonarchive-copy-" + std::to_string(::getpid()) + "-";
+        static const std::string prefix = std::string(kCopyTemporaryMark) + std::to_string(::getpid()) + "-";
         temporary.name.path = destination.parent_path() / (prefix + std::to_string(counter++));
         temporary.file = FileDescriptor(::open(temporary.name.path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
         if (!temporary.file.isOpen() && errno != EEXIST)
             break;
+        if (temporary.file.isOpen() && !holdTemporary(temporary)) {  // taken away: another name
+            temporary.file.reset();
+            temporary.lock.reset();
+            errno = EEXIST;
+        }
     }
     if (!temporary.file.isOpen()) {
         temporary.name.path.clear();
@@ -257,6 +276,7 @@ FileCopyOutcome copyUnnamed(const fs::path& source, const fs::path& destination,
     if (!writeTemporary(destination, 0666, contentsOf(source, callbacks, in, total), temporary))
         return FileCopyOutcome::Cancelled;
     unnamed.file = std::move(temporary.file);
+    unnamed.lock = std::move(temporary.lock);
     unnamed.temporary = temporary.name.path;
     unnamed.destination = destination;
     unnamed.replace = true;
@@ -304,8 +324,14 @@ void discardCopies(std::vector<UnnamedCopy>& copies) noexcept
         copy.file.reset();
         if (!copy.temporary.empty())
             ::unlink(copy.temporary.c_str());
+        copy.lock.reset();
     }
     copies.clear();
+}
+
+void removeLeftoverCopies(const fs::path& folder)
+{
+    removeUnheldFiles(folder, kCopyTemporaryMark);
 }
 
 }  // namespace sonarchive

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -56,7 +57,8 @@ private:
 // true, flushes it to the disk and gives it the name of `destination`: over a
 // file of that name when `replace` is set, never over one otherwise. So no
 // failure, cancellation, kill or power cut leaves a file under that name that
-// is not whole, and only a kill leaves the temporary file (".sonarchive-copy-...").
+// is not whole, and only a kill leaves the temporary file (".sonarchive-copy-...",
+// marked in use while it is written and named: see removeLeftoverCopies).
 // Throws FileCopyError (step WriteCopy) for its own failures.
 SONARCHIVE_EXPORT FileCopyOutcome writeUnderTemporaryName(const std::filesystem::path& destination, bool replace,
                                                           unsigned mode,
@@ -80,6 +82,7 @@ SONARCHIVE_EXPORT FileCopyOutcome copyReplacing(const std::filesystem::path& sou
 // is flushed once for many files rather than once for each.
 struct UnnamedCopy {
     FileDescriptor file;  // open, so that a failed write of its data is still told
+    FileDescriptor lock;  // marks the temporary file in use until it has its name
     std::filesystem::path temporary;
     std::filesystem::path destination;
     bool replace = true;
@@ -98,5 +101,12 @@ SONARCHIVE_EXPORT std::vector<std::pair<std::size_t, FileCopyError>> nameCopies(
 
 // Removes the temporary files of copies that are not to be named.
 SONARCHIVE_EXPORT void discardCopies(std::vector<UnnamedCopy>& copies) noexcept;
+
+// How the names of the temporary files of copies begin.
+inline constexpr std::string_view kCopyTemporaryMark = ".sonarchive-copy-";
+
+// Removes from `folder` the temporary files of copies that a killed process
+// left: those no running copy holds marked in use.
+SONARCHIVE_EXPORT void removeLeftoverCopies(const std::filesystem::path& folder);
 
 }  // namespace sonarchive

@@ -9,9 +9,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <deque>
 #include <system_error>
+
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace trackcopy;
 using testsupport::randomBytes;
@@ -543,4 +548,76 @@ TEST(BatchCopy, CopiesAreNamedInGroupsAndOneThatCannotBeNamedFailsAlone)
     for (const auto& entry : fs::directory_iterator(dir.path() / "out"))
         files += entry.is_regular_file() ? 1 : 0;
     EXPECT_EQ(files, count - 1);
+}
+
+namespace {
+
+// Whether some process holds the file marked in use (a lock of its own fails).
+bool heldByAnother(const fs::path& file)
+{
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(fd);
+    return held;
+}
+
+// Looks, while each later file is copied, at the temporary files of the copies
+// waiting for their names in `folder`.
+class WaitingCopies final : public CopyObserver {
+public:
+    explicit WaitingCopies(fs::path folder) : m_folder(std::move(folder)) {}
+    void progress(const CopyProgress& p) override
+    {
+        if (p.fileIndex == 0)
+            return;
+        for (const auto& entry : fs::directory_iterator(m_folder)) {
+            const std::string name = entry.path().filename().string();
+            if (name.starts_with(".sonarchive-copy-" + std::to_string(::getpid()) + "-")) {
+                ++seen;
+                unheld += heldByAnother(entry.path()) ? 0 : 1;
+            }
+        }
+    }
+    ReplaceAnswer askReplace(const fs::path&) override { return ReplaceAnswer::No; }
+    int seen = 0, unheld = 0;
+
+private:
+    fs::path m_folder;
+};
+
+}  // namespace
+
+TEST(BatchCopy, TemporaryFilesOfKilledCopiesAreRemovedWhereTheBatchGoes)
+{
+    TempDir dir;
+    const fs::path out = dir.path() / "out", elsewhere = dir.path() / "elsewhere";
+    for (const fs::path& stale : {out / ".sonarchive-copy-4242-1", out / "sub/.sonarchive-copy-4242-2", elsewhere / ".sonarchive-copy-4242-3"})
+        writeFile(stale, "left by a killed copy");
+    writeFile(out / "notes.sonarchive-copy-7", "a file of the user's");
+    // One that a running copy (this test) still holds.
+    const fs::path held = out / ".sonarchive-copy-4243-0";
+    writeFile(held, "being written");
+    const int holder = ::open(held.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
+
+    writeFile(dir.path() / "a", "alpha");
+    writeFile(dir.path() / "b", "beta");
+    BatchCopy batch({{dir.path() / "a", out / "A.mp3"}, {dir.path() / "b", out / "B.mp3"}, {dir.path() / "a", out / "sub/C.mp3"}});
+    WaitingCopies observer(out);
+    std::atomic<bool> cancel{false};
+    const CopyResult result = batch.run(observer, cancel);
+    EXPECT_EQ(result.copied, 3u);
+    // The copies waiting for their names were held all along.
+    EXPECT_GT(observer.seen, 0);
+    EXPECT_EQ(observer.unheld, 0);
+
+    EXPECT_FALSE(fs::exists(out / ".sonarchive-copy-4242-1"));
+    EXPECT_FALSE(fs::exists(out / "sub/.sonarchive-copy-4242-2"));
+    EXPECT_EQ(readFile(held), "being written");
+    EXPECT_EQ(readFile(out / "notes.sonarchive-copy-7"), "a file of the user's");
+    EXPECT_TRUE(fs::exists(elsewhere / ".sonarchive-copy-4242-3"));  // a folder the batch does not go into
+    ::close(holder);
 }
