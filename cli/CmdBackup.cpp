@@ -30,8 +30,11 @@ int runBackup(const CliContext& context, const std::string& root, const std::str
     const trackcopy::DeviceBackup backup = trackcopy::DeviceBackup::plan(device, destination);
     for (const std::string& problem : backup.problems())
         std::cerr << "sonarchive: " << problem << '\n';
-    if (backup.items().empty())
+    if (backup.items().empty()) {
+        if (backup.problems().empty())
+            std::cerr << "sonarchive: nothing to back up: " << backup.databaseFolder().string() << " holds no iPod database\n";
         return kExitFailure;
+    }
 
     QuietObserver observer;
     const InterruptWatch interrupts;

@@ -73,6 +73,8 @@ DeviceBackup DeviceBackup::plan(const fs::path& deviceRoot, const fs::path& dest
     }
     for (const char* name : {"iTunes", "Device"}) {
         const fs::path folder = childNamed(control, name, ec);
+        if (!folder.empty() && std::string_view(name) == "iTunes")
+            backup.m_databaseFolder = folder;
         if (!folder.empty())
             backup.addFolder(folder.lexically_relative(deviceRoot));
         else if (ec || std::string_view(name) == "iTunes")

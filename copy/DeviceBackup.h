@@ -28,6 +28,8 @@ public:
     const std::vector<CopyItem>& items() const { return m_items; }
     // What could not be listed ("the iPod has no iPod_Control/iTunes folder").
     const std::vector<std::string>& problems() const { return m_problems; }
+    // The device's iPod_Control/iTunes folder, in its own letter case; empty when it has none.
+    const std::filesystem::path& databaseFolder() const { return m_databaseFolder; }
     // Read-only copies, failures on the device told apart from the device going away.
     CopySettings settings() const;
 
@@ -39,6 +41,7 @@ private:
 
     std::filesystem::path m_deviceRoot;
     std::filesystem::path m_folder;
+    std::filesystem::path m_databaseFolder;
     std::vector<CopyItem> m_items;
     std::vector<std::string> m_problems;
 };

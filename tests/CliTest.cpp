@@ -331,3 +331,16 @@ TEST(Cli, CoversAreListedAndWrittenAndDamageIsOneWarning)
     ASSERT_EQ(tracks.size(), 2u);
     EXPECT_EQ(tracks[0]["hasCover"], false);
 }
+
+TEST(Cli, ABackupOfADeviceWithoutADatabaseSaysThereIsNothingToBackUp)
+{
+    TempDir dir;
+    const fs::path device = dir.path() / "iPod";
+    fs::create_directories(device / "iPod_Control/iTunes");
+    fs::create_directories(device / "iPod_Control/Music");
+    const Result r = runCommand(std::string(SONARCHIVE_CLI) + " backup " + quoted(device) + " " + quoted(dir.path() / "backups"));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.errors, "sonarchive: nothing to back up: " + (device / "iPod_Control/iTunes").string() + " holds no iPod database\n");
+    EXPECT_EQ(r.out, "");
+    EXPECT_FALSE(fs::exists(dir.path() / "backups"));
+}
