@@ -27,7 +27,7 @@ std::optional<std::string> CopyTagger::finish(std::size_t item, const fs::path& 
                                  : "no tags can be written into a " + extension + " file";
     }
     TagWriter writer(m_tags.at(item), m_mode);
-    writer.setMarker(markerOf(item, source, fs::file_size(temporary)));
+    writer.setMarker(markerOf(item, source, fs::file_size(temporary)), kPictureMark);
     if (m_cover)
         writer.setCover([this, item] { return m_cover(item); });
     const TagWriteResult result = writer.write(temporary, kind);
@@ -48,7 +48,12 @@ bool CopyTagger::isCurrentCopy(std::size_t item, const fs::path& source, std::ui
         const auto size = fs::file_size(existing, ec);
         return !ec && size == sourceSize;
     }
-    return *marker == markerOf(item, source, sourceSize);
+    const std::string expected = markerOf(item, source, sourceSize);
+    if (*marker == expected + kPictureMark)
+        return true;
+    // A copy without a picture (as all copies were marked before pictures
+    // were) is made again once the track has a cover to put in.
+    return *marker == expected && !(m_cover && !m_cover(item).empty());
 }
 
 }  // namespace trackcopy

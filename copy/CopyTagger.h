@@ -11,7 +11,8 @@ namespace trackcopy {
 
 // The finishing step that writes what the database knows of each track into
 // its copy (see TagWriter), with a marker that lets a later update tell the
-// copy: the source's name and size, the mode and the values written. A copy
+// copy: the source's name and size, the mode, the values written and whether
+// the copy holds a picture (its own or the cover put in). A copy
 // that cannot be tagged (raw AAC, a damaged file) is left as on the device,
 // with why.
 class CopyTagger final : public CopyFinisher {
@@ -29,13 +30,16 @@ public:
 
     std::optional<std::string> finish(std::size_t item, const std::filesystem::path& source,
                                       const std::filesystem::path& temporary) override;
-    // A copy carrying the marker this batch would write is current; one that
+    // A copy carrying the marker this batch would write is current, unless it
+    // holds no picture and the track now has a cover to put in; one that
     // cannot be tagged is current when it has the source's size; any other is not.
     bool isCurrentCopy(std::size_t item, const std::filesystem::path& source, std::uint64_t sourceSize,
                        const std::filesystem::path& existing) override;
 
-    // "source ABCD.mp3, 8700 bytes; tags fill; values 0123456789abcdef"
+    // "source ABCD.mp3, 8700 bytes; tags fill; values 0123456789abcdef"; a
+    // copy that holds a picture carries it followed by kPictureMark.
     std::string markerOf(std::size_t item, const std::filesystem::path& source, std::uint64_t sourceSize) const;
+    static constexpr const char* kPictureMark = "; cover";
 
 private:
     TagMode m_mode;

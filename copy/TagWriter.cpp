@@ -219,19 +219,23 @@ void putPlays(TagLib::ID3v2::Tag& tag, const TrackTags& tags, TagMode mode)
     tag.addFrame(frame);
 }
 
-void putCover(TagLib::ID3v2::Tag& tag, const TagWriter::CoverSource& cover)
+// Whether the tag holds a picture once done.
+bool putCover(TagLib::ID3v2::Tag& tag, const TagWriter::CoverSource& cover)
 {
-    if (!cover || !tag.frameList("APIC").isEmpty())
-        return;
+    if (!tag.frameList("APIC").isEmpty())
+        return true;
+    if (!cover)
+        return false;
     const std::string bytes = cover();
     const char* type = pictureType(bytes);
     if (!type)
-        return;
+        return false;
     auto* frame = new TagLib::ID3v2::AttachedPictureFrame;
     frame->setMimeType(type);
     frame->setType(TagLib::ID3v2::AttachedPictureFrame::FrontCover);
     frame->setPicture(TagLib::ByteVector(bytes.data(), static_cast<unsigned>(bytes.size())));
     tag.addFrame(frame);
+    return true;
 }
 
 // ---- MP4 ------------------------------------------------------------------------------
@@ -244,26 +248,45 @@ void putFreeform(TagLib::MP4::Tag& tag, const String& name, const String& value,
     tag.setItem(key, TagLib::MP4::Item(StringList(value)));
 }
 
-void putMp4Extras(TagLib::MP4::Tag& tag, const TrackTags& tags, TagMode mode, const std::string& marker,
-                  const TagWriter::CoverSource& cover)
+// Whether the tag holds a picture once done.
+bool putMp4Cover(TagLib::MP4::Tag& tag, const TagWriter::CoverSource& cover)
 {
-    const bool replace = mode == TagMode::Database;
-    if (tags.rating > 0)
-        putFreeform(tag, "FMPS_Rating", fmpsRating(tags.rating), replace);
-    if (tags.playCount > 0)
-        putFreeform(tag, "FMPS_Playcount", String::number(tags.playCount), replace);
-    if (!marker.empty())
-        putFreeform(tag, TagWriter::kMarkerName, String(marker, String::UTF8), true);
-    if (!cover || tag.contains("covr"))
-        return;
+    if (tag.contains("covr"))
+        return true;
+    if (!cover)
+        return false;
     const std::string bytes = cover();
     const char* type = pictureType(bytes);
     if (!type)
-        return;
+        return false;
     TagLib::MP4::CoverArtList pictures;
     pictures.append(TagLib::MP4::CoverArt(type[6] == 'j' ? TagLib::MP4::CoverArt::JPEG : TagLib::MP4::CoverArt::PNG,
                                           TagLib::ByteVector(bytes.data(), static_cast<unsigned>(bytes.size()))));
     tag.setItem("covr", TagLib::MP4::Item(pictures));
+    return true;
+}
+
+struct Job {
+    const TrackTags& tags;
+    TagMode mode;
+    const std::string& marker;
+    const std::string& pictureMark;
+    const TagWriter::CoverSource& cover;
+
+    // The marker of a copy that holds a picture or not.
+    String markerText(bool picture) const { return String(marker + (picture ? pictureMark : ""), String::UTF8); }
+};
+
+void putMp4Extras(TagLib::MP4::Tag& tag, const Job& job)
+{
+    const bool replace = job.mode == TagMode::Database;
+    if (job.tags.rating > 0)
+        putFreeform(tag, "FMPS_Rating", fmpsRating(job.tags.rating), replace);
+    if (job.tags.playCount > 0)
+        putFreeform(tag, "FMPS_Playcount", String::number(job.tags.playCount), replace);
+    const bool picture = putMp4Cover(tag, job.cover);
+    if (!job.marker.empty())
+        putFreeform(tag, TagWriter::kMarkerName, job.markerText(picture), true);
 }
 
 // ---- Saving ---------------------------------------------------------------------------
@@ -297,19 +320,12 @@ TagLib::ID3v2::Version versionKept(bool hadTag, const TagLib::ID3v2::Tag& tag)
 
 // ---- The kinds --------------------------------------------------------------------------
 
-struct Job {
-    const TrackTags& tags;
-    TagMode mode;
-    const std::string& marker;
-    const TagWriter::CoverSource& cover;
-};
-
 void putId3Extras(TagLib::ID3v2::Tag& tag, const Job& job)
 {
     putPlays(tag, job.tags, job.mode);
+    const bool picture = putCover(tag, job.cover);
     if (!job.marker.empty())
-        putUserText(tag, TagWriter::kMarkerName, String(job.marker, String::UTF8), true);
-    putCover(tag, job.cover);
+        putUserText(tag, TagWriter::kMarkerName, job.markerText(picture), true);
 }
 
 TagWriteResult writeMpeg(TagFileStream& stream, const Job& job)
@@ -347,7 +363,7 @@ TagWriteResult writeMp4(TagFileStream& stream, const Job& job)
     TagLib::MP4::Tag& tag = *file.tag();
     const PropertyMap own = tag.properties();
     putFields(tag, own, chosenFields(presentFields({own}), job.tags, job.mode));
-    putMp4Extras(tag, job.tags, job.mode, job.marker, job.cover);
+    putMp4Extras(tag, job);
     return saved(file.save(), stream);
 }
 
@@ -400,7 +416,7 @@ TagWriteResult TagWriter::write(const fs::path& file, TagKind kind) const
     TagFileStream stream(file, TagFileStream::Access::ReadWrite);
     if (!stream.isOpen())
         return unchanged(std::generic_category().message(stream.error()));
-    const Job job{m_tags, m_mode, m_marker, m_cover};
+    const Job job{m_tags, m_mode, m_marker, m_pictureMark, m_cover};
     switch (kind) {
     case TagKind::Mpeg: return writeMpeg(stream, job);
     case TagKind::Mp4: return writeMp4(stream, job);

@@ -51,7 +51,13 @@ public:
     static constexpr const char* kPopularimeterEmail = "Windows Media Player 9 Series";
 
     TagWriter(TrackTags tags, TagMode mode) : m_tags(std::move(tags)), m_mode(mode) {}
-    void setMarker(std::string marker) { m_marker = std::move(marker); }
+    // The marker the file carries, followed by `withPicture` when the file
+    // holds a picture once tagged (its own or the cover put in).
+    void setMarker(std::string marker, std::string withPicture = {})
+    {
+        m_marker = std::move(marker);
+        m_pictureMark = std::move(withPicture);
+    }
     void setCover(CoverSource cover) { m_cover = std::move(cover); }
 
     // Throws std::system_error when writing the file failed (a full disk); the
@@ -66,6 +72,7 @@ private:
     TrackTags m_tags;
     TagMode m_mode;
     std::string m_marker;
+    std::string m_pictureMark;
     CoverSource m_cover;
 };
 

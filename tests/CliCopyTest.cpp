@@ -333,3 +333,22 @@ TEST(CliCopy, CopiesWithTagsCarryTheAlbumsCoverWhenTheyHaveNoPictureOfTheirOwn)
     EXPECT_EQ(plain.exitCode, 0) << plain.errors;
     EXPECT_TRUE(readFile(d.out.path() / "Harbour.mp3") == readFile(d.device("F00/AAAA.mp3")));
 }
+
+TEST(CliCopy, AnUpdateGivesTheAlbumsCoverToCopiesMadeBeforeTheTrackHadOne)
+{
+    MediaDevice d;
+    ASSERT_EQ(d.copy("--ids 1 2").exitCode, 0);
+    EXPECT_TRUE(ReadBack(d.out.path() / "Harbour.mp3").pictures.empty());
+
+    linkArtwork(d.tracks[0], 0x1234567890, 1);
+    linkArtwork(d.tracks[1], 0x1234567890, 1);
+    d.install();
+    installArtwork(d.dir.path(), buildArtwork({.images = {{.imageId = 9, .songId = 0x1234567890, .pictures = nanoFormats()}}}));
+    const std::string out = d.out.path().string();
+    ToolRun run = d.copy("--ids 1 2 --update");
+    EXPECT_EQ(run.errors, "copied 2 of 2 files to " + out + "\n");
+    for (const char* copy : {"Harbour.mp3", "Tide.m4a"})
+        EXPECT_EQ(ReadBack(d.out.path() / copy).pictures.size(), 1u) << copy;
+    run = d.copy("--ids 1 2 --update");
+    EXPECT_EQ(run.errors, "copied 0 of 2 files to " + out + ", 2 skipped\n");
+}

@@ -428,11 +428,12 @@ TEST_F(CopyTags, ABatchTagsEachCopyAndSaysWhichItCouldNot)
     EXPECT_EQ(ReadBack(out / "One.mp3").pictures, std::vector<std::string>{jpeg});
     EXPECT_TRUE(ReadBack(out / "Four.m4a").pictures.empty());
 
-    // The marker names the source, its size, the mode and the values.
+    // The marker names the source, its size, the mode, the values and that the copy holds a picture.
     const auto* tagger = dynamic_cast<const CopyTagger*>(batch.finisher());
     const std::string marker = *TagWriter::marker(out / "One.mp3", TagKind::Mpeg);
-    EXPECT_EQ(marker, tagger->markerOf(0, source("bare.mp3"), fs::file_size(source("bare.mp3"))));
+    EXPECT_EQ(marker, tagger->markerOf(0, source("bare.mp3"), fs::file_size(source("bare.mp3"))) + "; cover");
     EXPECT_EQ(marker.rfind("source bare.mp3, " + std::to_string(fs::file_size(source("bare.mp3"))) + " bytes; tags fill; values ", 0), 0u);
+    EXPECT_EQ(*TagWriter::marker(out / "Four.m4a", TagKind::Mp4), tagger->markerOf(3, source("bare.m4a"), fs::file_size(source("bare.m4a"))));
 }
 
 TEST_F(CopyTags, UpdatingSkipsTaggedCopiesOfUnchangedTracksAndRedoesTheOthers)
@@ -470,6 +471,48 @@ TEST_F(CopyTags, UpdatingSkipsTaggedCopiesOfUnchangedTracksAndRedoesTheOthers)
     result = otherMode.run(observer, observer.cancel);
     EXPECT_EQ(result.copied, 1u);
     EXPECT_EQ(result.items[0].outcome, ItemOutcome::Copied);
+}
+
+TEST_F(CopyTags, AnUpdateWithCoversRetagsCopiesMadeWithoutOneAndThenLeavesThemBe)
+{
+    // A source with a picture of its own.
+    const std::string ownPicture = readFile(source("cover.jpg")), cover = readFile(source("large-cover.jpg"));
+    const fs::path pictured = m_dir.path() / "pictured.mp3";
+    fs::copy_file(source("bare.mp3"), pictured);
+    TagWriter own(databaseValues(), TagMode::Fill);
+    own.setCover([&] { return ownPicture; });
+    ASSERT_EQ(own.write(pictured, TagKind::Mpeg).outcome, TagWriteResult::Outcome::Written);
+
+    // Copies made without covers to put in: their markers are those copies carried before
+    // markers told of pictures.
+    const fs::path out = m_dir.path() / "out";
+    const std::vector<CopyItem> items = {{source("bare.mp3"), out / "One.mp3"}, {source("bare.m4a"), out / "Two.m4a"},
+                                         {pictured, out / "Three.mp3"}};
+    Observer observer;
+    BatchCopy first = taggedBatch(items);
+    EXPECT_EQ(first.run(observer, observer.cancel).copied, 3u);
+    const auto* tagger = dynamic_cast<const CopyTagger*>(first.finisher());
+    EXPECT_EQ(*TagWriter::marker(out / "One.mp3", TagKind::Mpeg), tagger->markerOf(0, source("bare.mp3"), fs::file_size(source("bare.mp3"))));
+
+    const auto update = [&](const std::string& coverBytes) {
+        BatchCopy batch = taggedBatch(items);
+        batch.setSkipSameSize(true);
+        dynamic_cast<CopyTagger*>(batch.finisher())->setCoverLookup([&coverBytes](std::size_t) { return coverBytes; });
+        return batch.run(observer, observer.cancel);
+    };
+    // No cover to put in yet: they are current.
+    EXPECT_EQ(update("").skipped, 3u);
+    // A cover now: the copies without a picture are made again with it; the
+    // one with its own picture stays.
+    CopyResult result = update(cover);
+    EXPECT_EQ(result.copied, 2u);
+    EXPECT_EQ(result.items[2].outcome, ItemOutcome::Skipped);
+    EXPECT_EQ(ReadBack(out / "One.mp3").pictures, std::vector<std::string>{cover});
+    EXPECT_EQ(ReadBack(out / "Two.m4a").pictures, std::vector<std::string>{cover});
+    EXPECT_EQ(ReadBack(out / "Three.mp3").pictures, std::vector<std::string>{ownPicture});
+    // Done once: the next update has nothing to do, nor one after the cover is gone.
+    EXPECT_EQ(update(cover).skipped, 3u);
+    EXPECT_EQ(update("").skipped, 3u);
 }
 
 namespace {
