@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <sys/stat.h>
 #include <system_error>
+#include <unordered_map>
 #include <unordered_set>
 
 namespace fs = std::filesystem;
@@ -106,14 +107,20 @@ std::vector<fs::path> plan(const std::vector<CopyItem>& items, std::unordered_se
         planned.push_back(BatchCopy::normalisedDestination(item.destination));
         own.insert(nameKey(planned.back()));
     }
+    // Where the numbering of each name goes on: many tracks of one name cost
+    // one try each, not one for each of those before them.
+    std::unordered_map<std::string, unsigned> nextNumber;
     for (fs::path& destination : planned) {
-        if (given.insert(nameKey(destination)).second)
+        std::string name = nameKey(destination);
+        if (given.insert(name).second)
             continue;
-        for (unsigned n = 2;; ++n) {
-            fs::path candidate = numberedName(destination, n);
+        unsigned& next = nextNumber.try_emplace(std::move(name), 2u).first->second;
+        for (;; ++next) {
+            fs::path candidate = numberedName(destination, next);
             const std::string key = nameKey(candidate);
             if (!own.count(key) && given.insert(key).second) {
                 destination = std::move(candidate);
+                ++next;
                 break;
             }
         }
