@@ -1,11 +1,16 @@
 #include "AlbumCovers.h"
 
+#include "FileCopy.h"
+
 #include <sonarchive/ByteText.h>
 
-#include <fstream>
+#include <cerrno>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <system_error>
+
+#include <unistd.h>
 
 namespace trackcopy {
 
@@ -42,25 +47,25 @@ std::vector<AlbumFolder> albumFolders(const CopyPlan& plan, const CopyResult& re
 
 bool writeFileWhole(const fs::path& path, const std::string& bytes, std::string& error)
 {
-    const fs::path temporary = path.parent_path() / (".sonarchive-" + path.filename().string() + ".partial");
-    std::error_code ec;
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out) {
-            fs::remove(temporary, ec);
-            error = "cannot write " + path.string();
-            return false;
-        }
+    try {
+        sonarchive::writeUnderTemporaryName(path, true, 0666, [&bytes](int fd, const fs::path&) {
+            for (std::size_t done = 0; done < bytes.size();) {
+                const ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
+                if (put < 0 && errno == EINTR)
+                    continue;
+                if (put <= 0)
+                    throw std::system_error(put < 0 ? errno : ENOSPC, std::generic_category());
+                done += static_cast<std::size_t>(put);
+            }
+            return true;
+        });
+        return true;
+    } catch (const sonarchive::Error& e) {
+        error = "cannot write " + path.string() + (e.number() ? ": " + std::string(std::strerror(e.number())) : "");
+    } catch (const std::system_error& e) {
+        error = "cannot write " + path.string() + ": " + std::strerror(e.code().value());
     }
-    fs::rename(temporary, path, ec);
-    if (ec) {
-        error = "cannot write " + path.string() + ": " + ec.message();
-        fs::remove(temporary, ec);
-        return false;
-    }
-    return true;
+    return false;
 }
 
 AlbumCoverResult writeAlbumCovers(const std::vector<AlbumFolder>& folders, const sonarchive::ArtworkDatabase& covers,

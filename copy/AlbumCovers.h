@@ -46,8 +46,9 @@ AlbumCoverResult writeAlbumCovers(const std::vector<AlbumFolder>& folders, const
 CopyTagger::CoverLookup embeddedCovers(const CopyPlan& plan, const sonarchive::ArtworkDatabase& covers,
                                        std::function<std::string(const sonarchive::Cover&)> encode);
 
-// Bytes into a file, written beside it and renamed into place; false with the
-// reason in `error` when that fails (nothing is left behind).
+// Bytes into a file, written beside it under a short temporary name, flushed
+// and renamed into place; false with the reason in `error` when that fails
+// (nothing is left behind).
 bool writeFileWhole(const std::filesystem::path& path, const std::string& bytes, std::string& error);
 
 }  // namespace trackcopy

@@ -208,3 +208,25 @@ TEST(AlbumCovers, AFlatCopyOfTwoAlbumsHasNoCoverAndAnExistingCoverStaysUnlessRep
     EXPECT_EQ(failed.failures[0], "cannot make " + (dir.path() / "one/cover.jpg").string() + ": no encoder");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path() / "one"), fs::directory_iterator()), 1);
 }
+
+TEST(AlbumCovers, APictureFileIsWrittenWholeUnderAnyNameTheDiskTakes)
+{
+    TempDir dir;
+    // A name as long as names get: the file is written under a short name of its own first.
+    const fs::path longest = dir.path() / (std::string(251, 'c') + ".jpg");
+    std::string error;
+    ASSERT_TRUE(writeFileWhole(longest, "first", error)) << error;
+    EXPECT_EQ(readFile(longest), "first");
+    ASSERT_TRUE(writeFileWhole(longest, "second", error)) << error;
+    EXPECT_EQ(readFile(longest), "second");
+
+    // A failure says why, and leaves nothing behind.
+    const fs::path nowhere = dir.path() / "missing" / "cover.jpg";
+    EXPECT_FALSE(writeFileWhole(nowhere, "bytes", error));
+    EXPECT_EQ(error, "cannot write " + nowhere.string() + ": No such file or directory");
+    fs::create_directories(dir.path() / "folder" / "cover.jpg");  // a folder where the file would go
+    EXPECT_FALSE(writeFileWhole(dir.path() / "folder" / "cover.jpg", "bytes", error));
+    EXPECT_EQ(error, "cannot write " + (dir.path() / "folder" / "cover.jpg").string() + ": Is a directory");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path() / "folder"), fs::directory_iterator()), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);
+}
