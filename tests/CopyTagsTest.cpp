@@ -2,6 +2,7 @@
 // back through TagLib: fill and db, ratings and play counts in every form, the
 // marker, covers, files that cannot be tagged, and the audio left as it was.
 
+#include "FaultyDevice.h"
 #include "TagReadBack.h"
 #include "TempDir.h"
 
@@ -334,6 +335,27 @@ TEST_F(CopyTags, ALargeMp4GetsTagsLongerThanWhatFollowsThem)
         EXPECT_TRUE(topAtom(written, "mdat") == topAtom(original, "mdat"));
         EXPECT_EQ(streamMd5(copy), streamMd5(source("index-last.m4a")));
     }
+}
+
+TEST_F(CopyTags, ASaveTheDiskFailedUnderIsNeverCountedAsWritten)
+{
+    const fs::path backing = m_dir.path() / "disk";
+    fs::create_directories(backing);
+    fs::copy_file(source("long.mp3"), backing / "long.mp3");
+    testsupport::FaultyDevice disk(backing);
+    if (!disk.mounted())
+        GTEST_SKIP() << disk.whyNot();
+    // A bad sector near the end of a file edited in place, where older tags are looked for.
+    const std::string before = readFile(backing / "long.mp3");
+    ASSERT_GT(before.size(), std::size_t(TagFileStream::kInMemoryLimit));
+    disk.setRules(R"({"files": {"long.mp3": {"eio_from": )" + std::to_string(before.size() - 1000) + "}}}");
+    TagWriter writer(databaseValues(), TagMode::Database);
+    writer.setMarker("the marker");
+    const TagWriteResult result = writer.write(disk.root() / "long.mp3", TagKind::Mpeg);
+    disk.setRules("{}");
+    EXPECT_EQ(result.outcome, TagWriteResult::Outcome::Unchanged);
+    EXPECT_EQ(result.reason, "the tags could not be saved: Input/output error");
+    EXPECT_TRUE(readFile(backing / "long.mp3") == before);
 }
 
 TEST_F(CopyTags, FilesThatCannotBeTaggedStayByteForByte)
