@@ -87,7 +87,7 @@ DeviceConnection::DeviceConnection(const Widgets& widgets, sonarchive::_clsSonar
     connect(m_watch, &DeviceWatch::deviceAdded, this, [this](const devices::Device& device) {
         m_w.lblDeviceNotice->setText(QStringLiteral("iPod connected: ") + QString::fromStdString(device.name));
         if (!isManualMode())
-            m_w.cmdLoadiPod->setFocus();
+            emit loadSuggested();
         devicesChanged();
     });
     connect(m_watch, &DeviceWatch::deviceRemoved, this, [this] {

@@ -109,6 +109,8 @@ public:
 
 signals:
     void loadedDeviceConnected(bool connected);
+    // An iPod was plugged in while in automatic mode: loading it is the next step.
+    void loadSuggested();
 
 private:
     bool serviceDriveRoot(QString& root);

@@ -68,6 +68,7 @@ frmMain::frmMain(Dialogs& dialogs, std::unique_ptr<sonarchive::_clsSonarchive> l
     buildTrackPanel();
     buildPlayer();
     buildAboutPanel();
+    orderContentsTabs();
     createParts();
     m_panels->layOut();
     wireCommands();
@@ -146,6 +147,11 @@ void frmMain::wireCommands()
     connect(m_trackList, &TrackList::loadFinished, m_connection, [this](bool loaded) {
         if (loaded)
             m_connection->rememberLoadedDevice();
+    });
+    // A plugged iPod offers its load on the start page; the contents page keeps the focus where it is.
+    connect(m_connection, &DeviceConnection::loadSuggested, this, [this] {
+        if (!isContentsPageShown())
+            cmdLoadiPod->setFocus();
     });
     connect(m_connection, &DeviceConnection::loadedDeviceConnected, this, [this](bool connected) {
         if (!connected)

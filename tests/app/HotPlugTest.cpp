@@ -12,6 +12,7 @@
 #include <WriteAccess.h>
 #include <frmMain.h>
 
+#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -118,6 +119,36 @@ private slots:
         QTRY_VERIFY(!w.connection().isLoadedDeviceLost());
         QVERIFY(copy->isEnabled());
         QVERIFY(!notice->isVisibleTo(&w));
+    }
+
+    void aPluggediPodOffersItsLoadOnlyOnTheStartPage()
+    {
+        START_SERVICE(service, {"ipod"});
+        frmMain w(m_dialogs);
+        load(w);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        finishAnimations(w.panels());
+        w.cmdViewContents_Click();
+        finishAnimations(w.panels());
+        auto* grid = child<QWidget>(w, "Grid");
+        QCOMPARE(QApplication::focusWidget(), grid);
+
+        // Plugged in again while the contents page is shown: the focus stays in the grid.
+        service->unplug("ipod");
+        QTRY_COMPARE(w.connection().deviceNotice(), QString());
+        service->plug("ipod");
+        QTRY_COMPARE(w.connection().deviceNotice(), kConnected);
+        QCOMPARE(QApplication::focusWidget(), grid);
+
+        // On the start page the load is the next step.
+        w.cmdCancel_Click();
+        finishAnimations(w.panels());
+        service->unplug("ipod");
+        QTRY_COMPARE(w.connection().deviceNotice(), QString());
+        service->plug("ipod");
+        QTRY_COMPARE(w.connection().deviceNotice(), kConnected);
+        QCOMPARE(QApplication::focusWidget(), child<QWidget>(w, "cmdLoadiPod"));
     }
 
     void ejectUnmountsAndPowersOffAndABusyiPodIsLeftAlone()
