@@ -99,6 +99,8 @@ void frmMain::createParts()
     m_trackList = new TrackList({lblStatus, gridView, cboPlaylist, lblTicked}, *m_library, *m_connection, m_dialogs, this);
     m_copier = new TrackCopier(*m_trackList, m_dialogs, this);
     m_backup = new DatabaseBackup(*m_connection, *m_library, m_dialogs, this);
+    // A loaded device is backed up where it was loaded from; the library stays pointed at it.
+    m_backup->setLoadedRoot([this] { return m_trackList->isLoaded() ? m_trackList->deviceRoot() : std::filesystem::path(); });
     m_filterSearch = new FilterSearch(m_filterControls, m_trackList->grid(), *m_menus, this);
     m_player = new TrackPlayer(m_playerControls, *m_trackList, this);
     m_trackInformation = new TrackInformation(m_infoControls, *m_trackList, m_dialogs, *m_menus, this);
