@@ -375,12 +375,13 @@ void DeviceConnection::forgetLoadedDevice()
         emit loadedDeviceConnected(true);
 }
 
-// The loaded iPod is there while it is mounted where it was loaded from.
+// The loaded iPod is there while it is mounted where it was loaded from. The
+// watch's list is current: this follows its reports, and asks the service nothing.
 void DeviceConnection::followLoadedDevice()
 {
     if (!m_loadedDevice)
         return;
-    const std::vector<devices::Device> found = currentDevices();
+    const std::vector<devices::Device>& found = m_watch->devices();
     const bool there = std::any_of(found.begin(), found.end(), [this](const devices::Device& d) {
         return d.identity == m_loadedDevice->identity && d.isMounted() && devices::sameFolder(d.mountPoint, m_loadedDevice->mountPoint);
     });
