@@ -155,6 +155,11 @@ void frmMain::wireCommands()
         if (!isContentsPageShown())
             cmdLoadiPod->setFocus();
     });
+    // While the disk service mounts or ejects, nothing else that would use the device starts.
+    connect(m_connection, &DeviceConnection::deviceJobRunning, this, [this](bool running) {
+        cmdLoadiPod->setEnabled(!running);
+        cmdTools->setEnabled(!running);
+    });
     connect(m_connection, &DeviceConnection::loadedDeviceConnected, this, [this](bool connected) {
         if (!connected)
             m_player->StopPlayback();

@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 using namespace tracklift;
 using namespace testsupport;
@@ -173,6 +174,48 @@ private slots:
                                                                "Unmount " + kIpodBlock, "PowerOff " + kIpodDrive}));
         QTRY_VERIFY(!child<QPushButton>(w, "cmdEject")->isEnabled());  // it is gone
         QVERIFY(w.connection().isLoadedDeviceLost());
+    }
+
+    void theWindowKeepsAnsweringWhileTheServiceMountsAndEjects()
+    {
+        START_SERVICE(service, {"ipod"});
+        frmMain w(m_dialogs);
+        QTRY_COMPARE(w.connection().deviceNotice(), kConnected);
+        service->setSlow("ipod", 0.4);
+        auto* load = child<QPushButton>(w, "cmdLoadiPod");
+        auto* eject = child<QPushButton>(w, "cmdEject");
+        auto* tools = child<QPushButton>(w, "cmdTools");
+        // What the window's timer saw while a command ran: whether the device buttons rested.
+        bool inCommand = false;
+        QList<bool> resting;
+        QTimer tick;
+        tick.setInterval(40);
+        connect(&tick, &QTimer::timeout, [&] {
+            if (inCommand)
+                resting << (!load->isEnabled() && !eject->isEnabled() && !tools->isEnabled());
+        });
+        tick.start();
+
+        inCommand = true;
+        w.cmdLoadiPod_Click();
+        inCommand = false;
+        QCOMPARE(w.trackList().statusText(), QStringLiteral("iPod Contents are Loaded"));
+        QCOMPARE(w.trackList().TrackInfos().size(), std::size_t(2));
+        QVERIFY2(resting.size() >= 3, "the timer did not run while the iPod was mounted");
+        QVERIFY(resting.first());
+        QVERIFY(load->isEnabled() && eject->isEnabled() && tools->isEnabled());
+
+        resting.clear();
+        inCommand = true;
+        w.cmdEject_Click();
+        inCommand = false;
+        QVERIFY2(resting.size() >= 3, "the timer did not run while the iPod was ejected");
+        QVERIFY(!resting.contains(false));
+        QCOMPARE(m_dialogs.prompts.size(), std::size_t(1));
+        QCOMPARE(m_dialogs.prompts.back().text, QStringLiteral("The iPod is powered off; it can be unplugged now."));
+        QVERIFY(load->isEnabled() && tools->isEnabled());
+        QTRY_VERIFY(!eject->isEnabled());  // it is gone
+        QCOMPARE(service->journal(), (std::vector<std::string>{"Mount " + kIpodBlock, "Unmount " + kIpodBlock, "PowerOff " + kIpodDrive}));
     }
 
     void aMacFormattediPodSaysWhyBeforeItsDatabaseWouldBeReset()
