@@ -398,7 +398,7 @@ void DeviceConnection::cmdEject_Click()
     else
         m_dialogs.messageBox(m_owner,
                              poweredOff ? QStringLiteral("The iPod is powered off; it can be unplugged now.")
-                                        : QStringLiteral("The iPod is ejected; it can be unplugged now."),
+                                        : QStringLiteral("The iPod is unmounted but could not be powered off; it can be unplugged now."),
                              applicationTitle(), MessageButtons::OK, MessageIcon::Information);
 }
 

@@ -233,6 +233,18 @@ private slots:
         QVERIFY(service->journal().empty());  // mounted already
     }
 
+    void anEjectThatCannotPowerTheiPodOffSaysSo()
+    {
+        START_SERVICE(service, {"mac-ipod"});
+        frmMain w(m_dialogs);
+        QTRY_VERIFY(child<QPushButton>(w, "cmdEject")->isEnabled());
+        w.cmdEject_Click();
+        QCOMPARE(m_dialogs.prompts.size(), std::size_t(1));
+        QCOMPARE(m_dialogs.prompts[0].text, QStringLiteral("The iPod is unmounted but could not be powered off; it can be unplugged now."));
+        QCOMPARE(service->journal(), (std::vector<std::string>{"Unmount " + UDisksStandIn::blockObject("sdd2"),
+                                                               "Eject " + UDisksStandIn::driveObject(UDisksStandIn::kMacIpodDrive)}));
+    }
+
     void withoutABusTheWindowWorksAsBefore()
     {
         frmMain w(m_dialogs);  // the test case's environment names no bus
