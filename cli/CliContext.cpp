@@ -5,6 +5,8 @@
 #include <WriteAccess.h>
 
 #include <iostream>
+#include <optional>
+#include <vector>
 
 namespace cli {
 
@@ -14,18 +16,23 @@ namespace {
 
 // The drive root of the iPod the desktop's disk service knows, mounted first
 // when it is not. Empty when the service can't be asked or knows no iPod: the
-// library then looks itself, as it does without the service.
-std::string serviceDriveRoot()
+// library then looks itself, as it does without the service. `known` gets the
+// devices the service listed, the one mounted here with its mount point.
+std::string serviceDriveRoot(std::vector<devices::Device>& known)
 {
     devices::UDisks2Lister lister;
     try {
-        const std::optional<devices::Device> found = devices::chooseiPod(lister, false);
+        known = lister.devices();
+        const std::optional<devices::Device> found = devices::chooseiPod(known, nullptr);
         if (!found)
             return {};
         if (found->isMounted())
             return found->driveRoot();
         devices::Device device = *found;
         device.mountPoint = lister.mount(device);
+        for (devices::Device& listed : known)
+            if (listed.blockObject == device.blockObject)
+                listed.mountPoint = device.mountPoint;
         std::cerr << "sonarchive: mounted " << device.name << " (" << device.deviceFile << ") at " << device.mountPoint << '\n';
         return device.driveRoot();
     } catch (const devices::DeviceError& e) {
@@ -36,17 +43,45 @@ std::string serviceDriveRoot()
 }
 
 // Says why the device at `root` can't be changed, before anything tries to.
-void explainReadOnly(const std::string& root)
+// `listed`: the disk service's devices when they were listed for this command already.
+void explainReadOnly(const std::string& root, const std::optional<std::vector<devices::Device>>& listed)
 {
     std::vector<devices::Device> known;
-    try {
-        known = devices::UDisks2Lister().devices();
-    } catch (const devices::DeviceError&) {
-        // Without the disk service the mount table alone tells.
+    if (listed) {
+        known = *listed;
+    } else {
+        try {
+            known = devices::UDisks2Lister().devices();
+        } catch (const devices::DeviceError&) {
+            // Without the disk service the mount table alone tells.
+        }
     }
     const std::string reason = devices::readOnlyReason(root, known, devices::readMountTable());
     if (!reason.empty())
         std::cerr << "sonarchive: " << reason << '\n';
+}
+
+// openDevice(); `listed` gets the disk service's devices when it was asked for them.
+DeviceSession openListing(const CliContext& context, const std::string& deviceRoot, bool allowUnsigned,
+                          std::optional<std::vector<devices::Device>>& listed)
+{
+    DeviceSession session;
+    session.host = std::make_unique<TerminalHost>(TerminalHost::repairModeFrom(context.repair));
+    session.library = createSonarchive();
+    session.library->setUserInterfaceHost(session.host.get());
+    session.library->setAllowUnsignedWrite(allowUnsigned);
+
+    std::string root = deviceRoot;
+    if (deviceRoot == "auto")
+        root = serviceDriveRoot(listed.emplace());
+    if (!root.empty() && root.back() != '/')
+        root.push_back('/');
+    session.library->initlaize(0, u"sonarchive", fromUtf8(root));
+    if (session.library->iPodDriveLetter().empty()) {
+        std::cerr << "sonarchive: no iPod drive found or chosen\n";
+        session.library.reset();
+    }
+    return session;
 }
 
 DeviceSession loaded(DeviceSession session)
@@ -67,21 +102,8 @@ DeviceSession loaded(DeviceSession session)
 
 DeviceSession openDevice(const CliContext& context, const std::string& deviceRoot, bool allowUnsigned)
 {
-    DeviceSession session;
-    session.host = std::make_unique<TerminalHost>(TerminalHost::repairModeFrom(context.repair));
-    session.library = createSonarchive();
-    session.library->setUserInterfaceHost(session.host.get());
-    session.library->setAllowUnsignedWrite(allowUnsigned);
-
-    std::string root = deviceRoot == "auto" ? serviceDriveRoot() : deviceRoot;
-    if (!root.empty() && root.back() != '/')
-        root.push_back('/');
-    session.library->initlaize(0, u"sonarchive", fromUtf8(root));
-    if (session.library->iPodDriveLetter().empty()) {
-        std::cerr << "sonarchive: no iPod drive found or chosen\n";
-        session.library.reset();
-    }
-    return session;
+    std::optional<std::vector<devices::Device>> listed;
+    return openListing(context, deviceRoot, allowUnsigned, listed);
 }
 
 DeviceSession loadDevice(const CliContext& context, const std::string& deviceRoot, bool allowUnsigned)
@@ -91,9 +113,11 @@ DeviceSession loadDevice(const CliContext& context, const std::string& deviceRoo
 
 DeviceSession openDeviceToChange(const CliContext& context, const std::string& deviceRoot, bool allowUnsigned)
 {
-    DeviceSession session = openDevice(context, deviceRoot, allowUnsigned);
+    // The devices listed to find the drive tell whether it can be changed: the service is asked once.
+    std::optional<std::vector<devices::Device>> listed;
+    DeviceSession session = openListing(context, deviceRoot, allowUnsigned, listed);
     if (session.library)
-        explainReadOnly(toUtf8(session.library->iPodDriveLetter()));
+        explainReadOnly(toUtf8(session.library->iPodDriveLetter()), listed);
     return session;
 }
 

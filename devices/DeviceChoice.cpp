@@ -47,16 +47,20 @@ fs::path childNoCase(const fs::path& folder, const std::string& name)
 
 std::optional<Device> chooseiPod(DeviceLister& lister, bool mount)
 {
-    const std::vector<Device> found = lister.devices();
+    return chooseiPod(lister.devices(), mount ? &lister : nullptr);
+}
+
+std::optional<Device> chooseiPod(const std::vector<Device>& found, DeviceLister* mountWith)
+{
     const auto last = [&](auto&& test) {
         const auto it = std::find_if(found.rbegin(), found.rend(), test);
         return it == found.rend() ? std::optional<Device>() : std::optional<Device>(*it);
     };
     if (auto ready = last([](const Device& d) { return d.isMounted() && hasDatabaseFolder(d.mountPoint); }))
         return ready;
-    if (mount) {
+    if (mountWith) {
         if (auto device = last([](const Device& d) { return !d.isMounted(); })) {
-            device->mountPoint = lister.mount(*device);
+            device->mountPoint = mountWith->mount(*device);
             return device;
         }
     }

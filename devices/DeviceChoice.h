@@ -16,6 +16,9 @@ class DeviceLister;
 // one mounted; else any. Nothing when the lister sees no iPod; DeviceError when
 // it can't be asked or mounting fails.
 std::optional<Device> chooseiPod(DeviceLister& lister, bool mount);
+// The same choice among `found`, the devices listed already; with `mountWith`
+// the one not mounted is mounted through it.
+std::optional<Device> chooseiPod(const std::vector<Device>& found, DeviceLister* mountWith);
 
 // The device whose mount point holds `path` (the deepest one); null when none does.
 const Device* deviceHolding(const std::vector<Device>& devices, const std::filesystem::path& path);

@@ -38,15 +38,15 @@ CopyOptionsDialog::CopyOptionsDialog(const CopyOptions& options, Preview preview
 {
     setObjectName(QStringLiteral("dlgCopyOptions"));
     setWindowTitle(QStringLiteral("Copy Options"));
-    m_buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    connect(m_buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(m_buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-
+    // Made in their tab order: the names first (the dialog opens on them), OK and Cancel last.
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(namesForm(options));
     layout->addSpacing(8);
     layout->addLayout(copyChoices(options, playlistShown));
     layout->addStretch();
+    m_buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(m_buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(m_buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(m_buttons);
 
     connect(m_presets, &QComboBox::activated, this, &CopyOptionsDialog::choosePreset);

@@ -20,14 +20,17 @@ DatabaseBackup::DatabaseBackup(DeviceConnection& connection, sonarchive::_clsSon
 
 void DatabaseBackup::mnuBackUpDatabase_Click()
 {
-    // Without a drive the connection or the detection has said why.
-    if (!m_connection.ConnectLibrary() || m_library.iPodDriveLetter().empty())
-        return;
+    std::filesystem::path device = m_loadedRoot ? m_loadedRoot() : std::filesystem::path();
+    if (device.empty()) {
+        // Without a drive the connection or the detection has said why.
+        if (!m_connection.ConnectLibrary() || m_library.iPodDriveLetter().empty())
+            return;
+        device = sonarchive::toUtf8(m_library.iPodDriveLetter());
+    }
     const QString folder = m_dialogs.browseForFolder(m_owner, QStringLiteral("Please, Select the folder to keep the iPod Database backup in."));
     if (folder.isEmpty())
         return;
 
-    const std::filesystem::path device(sonarchive::toUtf8(m_library.iPodDriveLetter()));
     const trackcopy::DeviceBackup backup =
         trackcopy::DeviceBackup::plan(device, std::filesystem::path(QFile::encodeName(folder).toStdString()));
     if (backup.items().empty()) {

@@ -4,6 +4,7 @@
 
 #include <QObject>
 
+#include <filesystem>
 #include <functional>
 
 class QUrl;
@@ -21,7 +22,9 @@ class DeviceConnection;
 // device, its database and the files kept beside it (iPod_Control/iTunes and
 // iPod_Control/Device) are copied into a new dated folder in a folder the user
 // picks, read-only, with the copy's progress window; a summary then says what
-// became of them. The database is not loaded for it.
+// became of them. The database is not loaded for it. With a device loaded, its
+// root is backed up and the library stays pointed at it; else the drive is
+// found as a load finds it.
 class DatabaseBackup final : public QObject {
     Q_OBJECT
 public:
@@ -29,6 +32,8 @@ public:
 
     void mnuBackUpDatabase_Click();
 
+    // Where the loaded device is; empty while none is loaded.
+    void setLoadedRoot(std::function<std::filesystem::path()> loadedRoot) { m_loadedRoot = std::move(loadedRoot); }
     // How the backup's folder is opened from the summary (the desktop's file manager by default).
     void setUrlOpener(std::function<bool(const QUrl&)> opener) { m_urlOpener = std::move(opener); }
 
@@ -38,6 +43,7 @@ private:
     Dialogs& m_dialogs;
     QWidget* m_owner;
     std::function<bool(const QUrl&)> m_urlOpener;
+    std::function<std::filesystem::path()> m_loadedRoot;
 };
 
 }  // namespace tracklift

@@ -12,6 +12,7 @@
 #include <sonarchive/Sonarchive.h>
 
 #include <QAction>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -24,6 +25,8 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <exception>
+#include <thread>
 #include <utility>
 
 namespace tracklift {
@@ -87,7 +90,7 @@ DeviceConnection::DeviceConnection(const Widgets& widgets, sonarchive::_clsSonar
     connect(m_watch, &DeviceWatch::deviceAdded, this, [this](const devices::Device& device) {
         m_w.lblDeviceNotice->setText(QStringLiteral("iPod connected: ") + QString::fromStdString(device.name));
         if (!isManualMode())
-            m_w.cmdLoadiPod->setFocus();
+            emit loadSuggested();
         devicesChanged();
     });
     connect(m_watch, &DeviceWatch::deviceRemoved, this, [this] {
@@ -175,6 +178,8 @@ QString DeviceConnection::driveRootFromCaption(const QString& caption)
 
 bool DeviceConnection::ConnectLibrary()
 {
+    if (m_deviceJob)
+        return false;  // its buttons rest until the disk service has answered
     // The library keeps no window handle; 0 stands for the main window.
     bool result = true;
     if (isManualMode()) {
@@ -204,16 +209,21 @@ bool DeviceConnection::ConnectLibrary()
 // after a warning, when mounting failed.
 bool DeviceConnection::serviceDriveRoot(QString& root)
 {
-    try {
-        if (const std::optional<devices::Device> device = devices::chooseiPod(m_watch->lister(), true))
-            root = QString::fromStdString(device->driveRoot());
+    std::optional<devices::Device> device;
+    std::optional<devices::DeviceError> failure;
+    runDeviceJob([this, &device, &failure] {
+        try {
+            device = devices::chooseiPod(m_watch->lister(), true);
+        } catch (const devices::DeviceError& e) {
+            failure = e;
+        }
+    });
+    if (device)
+        root = QString::fromStdString(device->driveRoot());
+    if (!failure || failure->kind() == devices::DeviceError::Kind::Unavailable)
         return true;
-    } catch (const devices::DeviceError& e) {
-        if (e.kind() == devices::DeviceError::Kind::Unavailable)
-            return true;
-        warnUser(m_dialogs, m_owner, QStringLiteral("The iPod could not be mounted: ") + QString::fromStdString(e.what()));
-        return false;
-    }
+    warnUser(m_dialogs, m_owner, QStringLiteral("The iPod could not be mounted: ") + QString::fromStdString(failure->what()));
+    return false;
 }
 
 QString DeviceConnection::takeWriteNotice()
@@ -301,9 +311,42 @@ void DeviceConnection::restoreAfterPanel()
 
 // ---- The disk service: eject and hot-plug ----------------------------------------------------------
 
-// What the service says now; what it last reported when it can't be asked.
+// Runs a call to the disk service (mounting, ejecting: up to minutes on a slow
+// disk) on a thread of its own and returns once it is done. The window keeps
+// answering meanwhile; the device buttons rest, and the service is asked
+// nothing else from here until then.
+void DeviceConnection::runDeviceJob(const std::function<void()>& job)
+{
+    m_deviceJob = true;
+    m_w.cmdEject->setEnabled(false);
+    emit deviceJobRunning(true);
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    QEventLoop waiting;
+    std::exception_ptr thrown;
+    std::thread worker([&job, &waiting, &thrown] {
+        try {
+            job();
+        } catch (...) {
+            thrown = std::current_exception();  // thrown again here, on the window's thread
+        }
+        QMetaObject::invokeMethod(&waiting, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    waiting.exec();  // returns early only when the program quits; the job is then waited for
+    worker.join();
+    QGuiApplication::restoreOverrideCursor();
+    m_deviceJob = false;
+    emit deviceJobRunning(false);
+    m_w.cmdEject->setEnabled(!m_watch->devices().empty());
+    if (thrown)
+        std::rethrow_exception(thrown);
+}
+
+// What the service says now; what it last reported when it can't be asked, or
+// while a job of the service runs.
 std::vector<devices::Device> DeviceConnection::currentDevices()
 {
+    if (m_deviceJob)
+        return m_watch->devices();
     try {
         return m_watch->lister().devices();
     } catch (const devices::DeviceError&) {
@@ -311,41 +354,51 @@ std::vector<devices::Device> DeviceConnection::currentDevices()
     }
 }
 
-std::optional<devices::Device> DeviceConnection::deviceToEject()
+// The iPod to eject: the one loaded (`loaded`), else the one holding the
+// library's drive (`driveRoot`), else the one detection takes.
+std::optional<devices::Device> DeviceConnection::deviceToEject(devices::DeviceLister& lister,
+                                                               const std::optional<devices::Device>& loaded,
+                                                               const std::string& driveRoot)
 {
-    const std::vector<devices::Device> found = m_watch->lister().devices();
+    const std::vector<devices::Device> found = lister.devices();
     for (const devices::Device& device : found)
-        if (m_loadedDevice && device.identity == m_loadedDevice->identity)
+        if (loaded && device.identity == loaded->identity)
             return device;
-    if (const devices::Device* device = devices::deviceHolding(found, sonarchive::toUtf8(m_library.iPodDriveLetter())))
+    if (const devices::Device* device = devices::deviceHolding(found, driveRoot))
         return *device;
-    return devices::chooseiPod(m_watch->lister(), false);
+    return devices::chooseiPod(found, nullptr);
 }
 
 void DeviceConnection::cmdEject_Click()
 {
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    if (m_deviceJob)
+        return;
     QString failure;
+    bool found = false;
     bool poweredOff = false;
-    try {
-        const std::optional<devices::Device> device = deviceToEject();
-        if (device)
-            poweredOff = m_watch->lister().eject(*device).poweredOff;
-        else
-            failure = QStringLiteral("No iPod to eject was found.");
-    } catch (const devices::DeviceError& e) {
-        failure = e.kind() == devices::DeviceError::Kind::Busy
-            ? QStringLiteral("The iPod is still in use: a program holds a file or folder on it open. Close it and press "
-                             "Eject iPod again; nothing was forced.")
-            : QStringLiteral("The iPod was not ejected: ") + QString::fromStdString(e.what());
-    }
-    QGuiApplication::restoreOverrideCursor();
+    const std::optional<devices::Device> loaded = m_loadedDevice;
+    const std::string driveRoot = sonarchive::toUtf8(m_library.iPodDriveLetter());
+    runDeviceJob([&, this] {
+        try {
+            const std::optional<devices::Device> device = deviceToEject(m_watch->lister(), loaded, driveRoot);
+            found = device.has_value();
+            if (device)
+                poweredOff = m_watch->lister().eject(*device).poweredOff;
+        } catch (const devices::DeviceError& e) {
+            failure = e.kind() == devices::DeviceError::Kind::Busy
+                ? QStringLiteral("The iPod is still in use: a program holds a file or folder on it open. Close it and press "
+                                 "Eject iPod again; nothing was forced.")
+                : QStringLiteral("The iPod was not ejected: ") + QString::fromStdString(e.what());
+        }
+    });
+    if (failure.isEmpty() && !found)
+        failure = QStringLiteral("No iPod to eject was found.");
     if (!failure.isEmpty())
         warnUser(m_dialogs, m_owner, failure);
     else
         m_dialogs.messageBox(m_owner,
                              poweredOff ? QStringLiteral("The iPod is powered off; it can be unplugged now.")
-                                        : QStringLiteral("The iPod is ejected; it can be unplugged now."),
+                                        : QStringLiteral("The iPod is unmounted but could not be powered off; it can be unplugged now."),
                              applicationTitle(), MessageButtons::OK, MessageIcon::Information);
 }
 
@@ -356,7 +409,7 @@ QString DeviceConnection::deviceNotice() const
 
 void DeviceConnection::devicesChanged()
 {
-    m_w.cmdEject->setEnabled(!m_watch->devices().empty());
+    m_w.cmdEject->setEnabled(!m_deviceJob && !m_watch->devices().empty());
     followLoadedDevice();
 }
 
@@ -375,12 +428,13 @@ void DeviceConnection::forgetLoadedDevice()
         emit loadedDeviceConnected(true);
 }
 
-// The loaded iPod is there while it is mounted where it was loaded from.
+// The loaded iPod is there while it is mounted where it was loaded from. The
+// watch's list is current: this follows its reports, and asks the service nothing.
 void DeviceConnection::followLoadedDevice()
 {
     if (!m_loadedDevice)
         return;
-    const std::vector<devices::Device> found = currentDevices();
+    const std::vector<devices::Device>& found = m_watch->devices();
     const bool there = std::any_of(found.begin(), found.end(), [this](const devices::Device& d) {
         return d.identity == m_loadedDevice->identity && d.isMounted() && devices::sameFolder(d.mountPoint, m_loadedDevice->mountPoint);
     });

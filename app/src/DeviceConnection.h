@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <string>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -21,6 +22,10 @@ class QWidget;
 
 namespace sonarchive {
 class _clsSonarchive;
+}
+
+namespace devices {
+class DeviceLister;
 }
 
 namespace tracklift {
@@ -109,11 +114,19 @@ public:
 
 signals:
     void loadedDeviceConnected(bool connected);
+    // An iPod was plugged in while in automatic mode: loading it is the next step.
+    void loadSuggested();
+    // A call to the disk service (mounting, ejecting) runs, or has ended: what
+    // would start another rests meanwhile.
+    void deviceJobRunning(bool running);
 
 private:
     bool serviceDriveRoot(QString& root);
+    void runDeviceJob(const std::function<void()>& job);
     std::vector<devices::Device> currentDevices();
-    std::optional<devices::Device> deviceToEject();
+    static std::optional<devices::Device> deviceToEject(devices::DeviceLister& lister,
+                                                        const std::optional<devices::Device>& loaded,
+                                                        const std::string& driveRoot);
     void devicesChanged();
     void followLoadedDevice();
 
@@ -137,6 +150,7 @@ private:
     DeviceWatch* m_watch;
     std::optional<devices::Device> m_loadedDevice;
     bool m_loadedDeviceLost = false;
+    bool m_deviceJob = false;  // a call to the disk service runs on its own thread
     QString m_writeNotice;
 };
 

@@ -193,6 +193,8 @@ void PanelSlides::StartPanelAnimation(int kind)
     m_moveInterval = start->interval;
     if (kind == PanelUp)
         slidingPanel()->show();
+    if (kind == PagesLeft || kind == PagesRight)
+        m_w.frMainFrame->show();  // in view while the pages move
     m_animate->start();
 }
 
@@ -218,6 +220,8 @@ void PanelSlides::pageSlideLeft()
         m_animate->stop();
         m_startLeft = -pageWidth;
         placePages();
+        // Out of view, the start page's controls take no focus: Tab stays on the contents page.
+        m_w.frMainFrame->hide();
         m_w.gridView->setFocus();
         return;
     }
@@ -355,6 +359,7 @@ void PanelSlides::showStartPage()
     m_animate->stop();
     m_startLeft = 0;
     placePages();
+    m_w.frMainFrame->show();
 }
 
 bool PanelSlides::isContentsPageShown() const

@@ -23,7 +23,7 @@ public:
         QWidget* window;
         QWidget* frTopHeader;
         QWidget* lblDiskSpace;
-        QWidget* frMainFrame;   // the start page
+        QWidget* frMainFrame;   // the start page, hidden while the contents page is shown
         QWidget* frContents;    // the contents page
         QWidget* frEditFrame;   // the information panel
         QWidget* frAboutFrame;  // the about panel

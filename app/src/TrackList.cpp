@@ -44,6 +44,7 @@ void TrackList::cmdLoadiPod_Click()
     if (m_loading)
         return;  // a load already runs (the library lets events through while it works)
     m_loading = true;
+    m_loaded = false;
     setStatus(QStringLiteral("Please Wait, Loading..."));
     m_w.lblStatus->repaint();
     emit loadStarted();
@@ -60,6 +61,7 @@ void TrackList::cmdLoadiPod_Click()
         }
         fillPlaylistChooser();
         setStatus(QStringLiteral("iPod Contents are Loaded"));
+        m_loaded = true;
         FormatGrid();
         m_connection.ShowDiskSpace(QString::fromStdU16String(m_library.iPodDriveLetter()));
         m_library.setiPodShuffle(m_connection.capacity().IsSmallDevice);
@@ -357,6 +359,7 @@ QString TrackList::GetTrackLocation(std::int32_t id) const
 
 void TrackList::dropRecords()
 {
+    m_loaded = false;
     m_trackInfos.clear();
     m_covers = {};
     m_trackIndex.clear();

@@ -74,6 +74,8 @@ public:
     QString GetTrackLocation(std::int32_t id) const;
     // Where the device whose tracks these are is mounted (empty before a load).
     std::filesystem::path deviceRoot() const;
+    // Whether a load succeeded and its records are still held ("<< Back" drops them).
+    bool isLoaded() const { return m_loaded; }
     const sonarchive::TrackInfo* findTrack(std::int32_t id) const;  // the first of that identifier; null when none
     // The highlighted row: the lowest row holding a selected cell, the active cell counting as selected.
     GridRow highlightedRow();
@@ -115,6 +117,7 @@ private:
     int m_shownChoice = 0;
     QSet<std::int32_t> m_tickedIds;  // tracks ticked before the rows were last replaced
     bool m_loading = false;
+    bool m_loaded = false;
 };
 
 }  // namespace tracklift

@@ -68,6 +68,7 @@ frmMain::frmMain(Dialogs& dialogs, std::unique_ptr<sonarchive::_clsSonarchive> l
     buildTrackPanel();
     buildPlayer();
     buildAboutPanel();
+    orderContentsTabs();
     createParts();
     m_panels->layOut();
     wireCommands();
@@ -98,6 +99,8 @@ void frmMain::createParts()
     m_trackList = new TrackList({lblStatus, gridView, cboPlaylist, lblTicked}, *m_library, *m_connection, m_dialogs, this);
     m_copier = new TrackCopier(*m_trackList, m_dialogs, this);
     m_backup = new DatabaseBackup(*m_connection, *m_library, m_dialogs, this);
+    // A loaded device is backed up where it was loaded from; the library stays pointed at it.
+    m_backup->setLoadedRoot([this] { return m_trackList->isLoaded() ? m_trackList->deviceRoot() : std::filesystem::path(); });
     m_filterSearch = new FilterSearch(m_filterControls, m_trackList->grid(), *m_menus, this);
     m_player = new TrackPlayer(m_playerControls, *m_trackList, this);
     m_trackInformation = new TrackInformation(m_infoControls, *m_trackList, m_dialogs, *m_menus, this);
@@ -146,6 +149,16 @@ void frmMain::wireCommands()
     connect(m_trackList, &TrackList::loadFinished, m_connection, [this](bool loaded) {
         if (loaded)
             m_connection->rememberLoadedDevice();
+    });
+    // A plugged iPod offers its load on the start page; the contents page keeps the focus where it is.
+    connect(m_connection, &DeviceConnection::loadSuggested, this, [this] {
+        if (!isContentsPageShown())
+            cmdLoadiPod->setFocus();
+    });
+    // While the disk service mounts or ejects, nothing else that would use the device starts.
+    connect(m_connection, &DeviceConnection::deviceJobRunning, this, [this](bool running) {
+        cmdLoadiPod->setEnabled(!running);
+        cmdTools->setEnabled(!running);
     });
     connect(m_connection, &DeviceConnection::loadedDeviceConnected, this, [this](bool connected) {
         if (!connected)

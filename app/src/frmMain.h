@@ -140,6 +140,7 @@ private:
     QHBoxLayout* listChoiceRow();
     void buildTrackGrid();
     QHBoxLayout* copyRow();
+    void orderContentsTabs();
     void buildSearchTools();
     void buildTrackPanel();
     QGridLayout* trackFieldsLayout();

@@ -201,6 +201,26 @@ void frmMain::buildContentsPage()
     page->addLayout(copyRow());
 }
 
+// Tab goes through the contents page as it is read: "Show:", the filter and
+// search tools, the grid, the row under it ("Select All", the track and player
+// buttons), then Back, Copy Options and the copy. Called once every part of the
+// page is made.
+void frmMain::orderContentsTabs()
+{
+    const auto tabStopsIn = [](QWidget* part) {
+        QList<QWidget*> stops;
+        for (QWidget* w : part->findChildren<QWidget*>())
+            if (w->focusPolicy() & Qt::TabFocus)
+                stops << w;
+        return stops;
+    };
+    QList<QWidget*> order{cboPlaylist};
+    order << tabStopsIn(frTools) << gridView << tabStopsIn(frActions);
+    order << cmdCancel << cmdCopyOptions << cmdCopy2Computer;
+    for (qsizetype i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
 // What the grid shows ("Show:"), and the notice of an iPod gone while loaded.
 QHBoxLayout* frmMain::listChoiceRow()
 {
@@ -314,13 +334,8 @@ void frmMain::buildTrackPanel()
     heading->setObjectName(QStringLiteral("lblPanelHeading"));
     auto* note = new QLabel(QStringLiteral("What the iPod's database holds for this track."), frEditFrame);
     note->setObjectName(QStringLiteral("lblPanelNote"));
-    cmdCancelEdit = new QPushButton(QStringLiteral("Close"), frEditFrame);
-    cmdCancelEdit->setObjectName(QStringLiteral("cmdCancelEdit"));
-    cmdCancelEdit->setMinimumWidth(px(96));
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(cmdCancelEdit);
 
+    // The fields are made first and Close last: Tab goes from the title down to Close.
     auto* layout = new QVBoxLayout(frEditFrame);
     layout->setContentsMargins(px(24), px(14), px(24), px(14));
     layout->setSpacing(px(6));
@@ -343,6 +358,12 @@ void frmMain::buildTrackPanel()
     layout->addWidget(panelLabel("Playback", "lblSection"));
     layout->addLayout(trackPlaybackLayout());
     layout->addStretch();
+    cmdCancelEdit = new QPushButton(QStringLiteral("Close"), frEditFrame);
+    cmdCancelEdit->setObjectName(QStringLiteral("cmdCancelEdit"));
+    cmdCancelEdit->setMinimumWidth(px(96));
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(cmdCancelEdit);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetMinimumSize);  // never shorter than its rows need
 }

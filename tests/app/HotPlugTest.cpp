@@ -12,9 +12,11 @@
 #include <WriteAccess.h>
 #include <frmMain.h>
 
+#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 using namespace tracklift;
 using namespace testsupport;
@@ -120,6 +122,36 @@ private slots:
         QVERIFY(!notice->isVisibleTo(&w));
     }
 
+    void aPluggediPodOffersItsLoadOnlyOnTheStartPage()
+    {
+        START_SERVICE(service, {"ipod"});
+        frmMain w(m_dialogs);
+        load(w);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        finishAnimations(w.panels());
+        w.cmdViewContents_Click();
+        finishAnimations(w.panels());
+        auto* grid = child<QWidget>(w, "Grid");
+        QCOMPARE(QApplication::focusWidget(), grid);
+
+        // Plugged in again while the contents page is shown: the focus stays in the grid.
+        service->unplug("ipod");
+        QTRY_COMPARE(w.connection().deviceNotice(), QString());
+        service->plug("ipod");
+        QTRY_COMPARE(w.connection().deviceNotice(), kConnected);
+        QCOMPARE(QApplication::focusWidget(), grid);
+
+        // On the start page the load is the next step.
+        w.cmdCancel_Click();
+        finishAnimations(w.panels());
+        service->unplug("ipod");
+        QTRY_COMPARE(w.connection().deviceNotice(), QString());
+        service->plug("ipod");
+        QTRY_COMPARE(w.connection().deviceNotice(), kConnected);
+        QCOMPARE(QApplication::focusWidget(), child<QWidget>(w, "cmdLoadiPod"));
+    }
+
     void ejectUnmountsAndPowersOffAndABusyiPodIsLeftAlone()
     {
         START_SERVICE(service, {"ipod"});
@@ -144,6 +176,48 @@ private slots:
         QVERIFY(w.connection().isLoadedDeviceLost());
     }
 
+    void theWindowKeepsAnsweringWhileTheServiceMountsAndEjects()
+    {
+        START_SERVICE(service, {"ipod"});
+        frmMain w(m_dialogs);
+        QTRY_COMPARE(w.connection().deviceNotice(), kConnected);
+        service->setSlow("ipod", 0.4);
+        auto* load = child<QPushButton>(w, "cmdLoadiPod");
+        auto* eject = child<QPushButton>(w, "cmdEject");
+        auto* tools = child<QPushButton>(w, "cmdTools");
+        // What the window's timer saw while a command ran: whether the device buttons rested.
+        bool inCommand = false;
+        QList<bool> resting;
+        QTimer tick;
+        tick.setInterval(40);
+        connect(&tick, &QTimer::timeout, [&] {
+            if (inCommand)
+                resting << (!load->isEnabled() && !eject->isEnabled() && !tools->isEnabled());
+        });
+        tick.start();
+
+        inCommand = true;
+        w.cmdLoadiPod_Click();
+        inCommand = false;
+        QCOMPARE(w.trackList().statusText(), QStringLiteral("iPod Contents are Loaded"));
+        QCOMPARE(w.trackList().TrackInfos().size(), std::size_t(2));
+        QVERIFY2(resting.size() >= 3, "the timer did not run while the iPod was mounted");
+        QVERIFY(resting.first());
+        QVERIFY(load->isEnabled() && eject->isEnabled() && tools->isEnabled());
+
+        resting.clear();
+        inCommand = true;
+        w.cmdEject_Click();
+        inCommand = false;
+        QVERIFY2(resting.size() >= 3, "the timer did not run while the iPod was ejected");
+        QVERIFY(!resting.contains(false));
+        QCOMPARE(m_dialogs.prompts.size(), std::size_t(1));
+        QCOMPARE(m_dialogs.prompts.back().text, QStringLiteral("The iPod is powered off; it can be unplugged now."));
+        QVERIFY(load->isEnabled() && tools->isEnabled());
+        QTRY_VERIFY(!eject->isEnabled());  // it is gone
+        QCOMPARE(service->journal(), (std::vector<std::string>{"Mount " + kIpodBlock, "Unmount " + kIpodBlock, "PowerOff " + kIpodDrive}));
+    }
+
     void aMacFormattediPodSaysWhyBeforeItsDatabaseWouldBeReset()
     {
         START_SERVICE(service, {"mac-ipod"});
@@ -157,6 +231,18 @@ private slots:
         for (std::size_t i = 2; i < m_dialogs.prompts.size(); ++i)
             QVERIFY(m_dialogs.prompts[i].text != m_dialogs.prompts[0].text);  // said once
         QVERIFY(service->journal().empty());  // mounted already
+    }
+
+    void anEjectThatCannotPowerTheiPodOffSaysSo()
+    {
+        START_SERVICE(service, {"mac-ipod"});
+        frmMain w(m_dialogs);
+        QTRY_VERIFY(child<QPushButton>(w, "cmdEject")->isEnabled());
+        w.cmdEject_Click();
+        QCOMPARE(m_dialogs.prompts.size(), std::size_t(1));
+        QCOMPARE(m_dialogs.prompts[0].text, QStringLiteral("The iPod is unmounted but could not be powered off; it can be unplugged now."));
+        QCOMPARE(service->journal(), (std::vector<std::string>{"Unmount " + UDisksStandIn::blockObject("sdd2"),
+                                                               "Eject " + UDisksStandIn::driveObject(UDisksStandIn::kMacIpodDrive)}));
     }
 
     void withoutABusTheWindowWorksAsBefore()

@@ -1,13 +1,16 @@
 #include "FixtureDevice.h"
 #include "TrackliftTestCase.h"
 
+#include <CopyDialogs.h>
 #include <DeviceConnection.h>
 #include <FilterSearch.h>
 #include <PanelSlides.h>
 #include <frmMain.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,6 +21,8 @@
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
+
+#include <algorithm>
 
 using namespace tracklift;
 using namespace testsupport;
@@ -91,11 +96,19 @@ private slots:
         QCOMPARE(w.panels().startPageLeftTwips(), -pageTwips);
         QCOMPARE(child<QWidget>(w, "frContents")->x(), 0);
         QVERIFY(w.isContentsPageShown());
+        // The start page out of view takes no Tab stops.
+        const auto onStartPage = [&w](QWidget* stop) { return child<QWidget>(w, "frMainFrame")->isAncestorOf(stop); };
+        const QList<QWidget*> stops = tabStops(&w);
+        QVERIFY(std::none_of(stops.begin(), stops.end(), onStartPage));
+        QVERIFY(stops.contains(child<QWidget>(w, "Grid")));
 
         // "<< Back" slides them right again.
         w.cmdCancel_Click();
         QCOMPARE(w.panels().sMoveObject(), QStringLiteral("Main 2 Right"));
+        w.tmrAnimate_Timer();
+        QVERIFY(child<QWidget>(w, "frMainFrame")->isVisibleTo(&w));  // in view while it slides
         finishAnimations(w.panels());
+        QVERIFY(tabStops(&w).contains(child<QWidget>(w, "cmdLoadiPod")));
         QCOMPARE(w.panels().startPageLeftTwips(), 0);
         QCOMPARE(child<QWidget>(w, "frMainFrame")->x(), 0);
         QCOMPARE(child<QWidget>(w, "frContents")->x(), child<QWidget>(w, "frMainFrame")->width());
@@ -155,6 +168,33 @@ private slots:
         w.cmdAboutOK_Click();
         finishAnimations(w.panels());
         QVERIFY(child<QPushButton>(w, "cmdDrive")->isEnabled());
+    }
+
+    void tabGoesThroughTheControlsInTheOrderTheyAreRead()
+    {
+        frmMain w(m_dialogs);
+        const QStringList contents = objectNames(focusOrder(child<QWidget>(w, "frContents")));
+        // Top to bottom, left to right: "Show:", the tools above the grid, the grid, the row under it, the copy row.
+        QCOMPARE(contents.mid(0, 9), (QStringList{"cboPlaylist", "optShowAllTracks", "optFilterTracks", "cmdFilters", "txtFilter",
+                                                  "cmdFilter", "txtSearch", "cmdSearch", "Grid"}));
+        QCOMPARE(contents.at(9), QStringLiteral("chkSelectAll"));
+        QVERIFY(contents.indexOf("cmdEditTrack") > 9);
+        QCOMPARE(contents.mid(contents.size() - 3), (QStringList{"cmdCancel", "cmdCopyOptions", "cmdCopy2Computer"}));
+        const QStringList panel = objectNames(focusOrder(child<QWidget>(w, "frEditFrame")));
+        QCOMPARE(panel, (QStringList{"txtTitle", "txtAlbum", "txtArtist", "txtGenre", "txtComment", "txtComposer", "txtYear",
+                                     "txtStartTime", "txtStopTime", "chkRemeberPP", "chkSkipWhenShuffle", "chkStartPT", "chkStopPT",
+                                     "cmdCancelEdit"}));
+
+        // The copy options open on the names; OK and Cancel come last.
+        CopyOptionsDialog dialog(CopyOptions(), [](const CopyOptions&) { return QString(); }, true);
+        const QList<QWidget*> order = focusOrder(&dialog);
+        const auto* buttons = dialog.findChild<QDialogButtonBox*>();
+        QCOMPARE(objectNames(order.mid(0, 6)),
+                 (QStringList{"cboNamePreset", "txtNamePattern", "chkSkipSameSize", "chkPlaylistFile", "chkSaveCovers", "chkEmbedCovers"}));
+        QCOMPARE(order.mid(order.size() - 2), (QList<QWidget*>{buttons->button(QDialogButtonBox::Ok), buttons->button(QDialogButtonBox::Cancel)}));
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        QCOMPARE(QApplication::focusWidget(), child<QWidget>(dialog, "cboNamePreset"));
     }
 
     void helpOpensTheGuideBesideTheProgram()

@@ -342,6 +342,28 @@ private slots:
         QCOMPARE(opened, QList<QUrl>({QUrl::fromLocalFile(QString::fromStdString(made[0].string()))}));
         QVERIFY(w.window.trackList().TrackInfos().empty());  // the database was not loaded for it
     }
+
+    void aLoadedDeviceIsBackedUpWhereItWasLoadedFrom()
+    {
+        RescueWindow w(m_dialogs);
+        w.load(w.device.root());
+        QCOMPARE(w.window.trackList().TrackInfos().size(), std::size_t(4));
+        const std::u16string loadedRoot = w.window.TrackLibrary().iPodDriveLetter();
+        FixtureDevice other({makeTrack(9, u"Elsewhere")});
+        w.window.useDeviceForThisRun(other.root());  // the drive chosen now is another device
+
+        m_dialogs.folders.push_back(w.folder());
+        m_dialogs.dialogSteps.push_back([](QDialog&) { return int(QDialog::Accepted); });
+        w.window.Menus().mnuBackUpDatabase->trigger();
+        std::vector<fs::path> made(fs::directory_iterator(w.destination.path()), fs::directory_iterator());
+        QCOMPARE(made.size(), std::size_t(1));
+        QVERIFY(readFile(made[0] / "iPod_Control/iTunes/Sonarchive") == readFile(w.device.dir.path() / "iPod_Control/iTunes/Sonarchive"));
+        // The library still points at the loaded device, its tracks as they were.
+        QVERIFY(w.window.TrackLibrary().iPodDriveLetter() == loadedRoot);
+        QCOMPARE(w.window.trackList().TrackInfos().size(), std::size_t(4));
+        QCOMPARE(w.window.trackList().TrackInfos()[0].sTitle, std::u16string(u"One"));
+        QVERIFY(m_dialogs.prompts.empty());
+    }
 };
 
 QTEST_MAIN(RescueTest)

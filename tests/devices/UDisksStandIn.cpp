@@ -225,6 +225,15 @@ void UDisksStandIn::setBusy(const std::string& disk, bool busy)
         .withArguments(disk, busy);
 }
 
+void UDisksStandIn::setSlow(const std::string& disk, double seconds)
+{
+    auto bus = sdbus::createSystemBusConnection();
+    sdbus::createProxy(*bus, "org.freedesktop.UDisks2", "/org/freedesktop/UDisks2")
+        ->callMethod("SetSlow")
+        .onInterface("org.freedesktop.DBus.Mock")
+        .withArguments(disk, seconds);
+}
+
 NoSystemBus::NoSystemBus()
 {
     rememberAddress(m_hadAddress, m_savedAddress);

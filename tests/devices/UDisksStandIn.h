@@ -39,6 +39,7 @@ public:
     void plug(const std::string& disk);
     void unplug(const std::string& disk);
     void setBusy(const std::string& disk, bool busy);
+    void setSlow(const std::string& disk, double seconds);  // its mount, unmount and power-off take that long
     void mountQuietly(const std::string& disk);  // as the desktop's automounter would
 
     static std::string blockObject(const std::string& device) { return "/org/freedesktop/UDisks2/block_devices/" + device; }

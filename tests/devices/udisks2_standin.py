@@ -16,10 +16,12 @@ call of Mount, Unmount, PowerOff and Eject ("Mount <object path>");
 Tests drive it through org.freedesktop.DBus.Mock on /org/freedesktop/UDisks2:
 Plug(name) and Unplug(name) add and remove a disk's objects with the object
 manager's signals, SetBusy(name, busy) makes unmounting fail as a file system
-in use does, and MountQuietly(name) mounts as the desktop's automounter would.
+in use does, SetSlow(name, seconds) makes its Mount, Unmount and PowerOff
+take that long, as a slow disk does, and MountQuietly(name) mounts as the desktop's automounter would.
 '''
 
 import os
+import time
 
 import dbus
 
@@ -57,6 +59,7 @@ DISKS = {
 
 settings = {'mount_root': '/tmp', 'journal': None}
 busy = set()
+slow = {}
 
 
 def journal(line):
@@ -104,8 +107,9 @@ def mounted_at(block):
 
 
 def fs_mount(block, options):
-    _, disk = disk_of_block(block.path)
+    name, disk = disk_of_block(block.path)
     journal('Mount ' + block.path)
+    time.sleep(slow.get(name, 0))
     if mounted_at(block):
         raise dbus.exceptions.DBusException(
             f'Device /dev/{disk["partition"]} is already mounted at `{mounted_at(block)}\'.', name=ERROR + 'AlreadyMounted')
@@ -118,6 +122,7 @@ def fs_mount(block, options):
 def fs_unmount(block, options):
     name, disk = disk_of_block(block.path)
     journal('Unmount ' + block.path)
+    time.sleep(slow.get(name, 0))
     if name in busy:
         raise dbus.exceptions.DBusException(
             f'Error unmounting /dev/{disk["partition"]}: target is busy', name=ERROR + 'DeviceBusy')
@@ -130,6 +135,7 @@ def drive_power_off(drive, options):
     journal('PowerOff ' + drive.path)
     for name, disk in DISKS.items():
         if drive_path(disk) == drive.path:
+            time.sleep(slow.get(name, 0))
             unplug(mockobject.objects[MAIN_OBJ], name)  # the disk goes away once it is off
 
 
@@ -210,6 +216,12 @@ def Unplug(self, name):
 def SetBusy(self, name, is_busy):
     name, _ = disk_named(name)
     (busy.add if is_busy else busy.discard)(name)
+
+
+@dbus.service.method(MOCK_IFACE, in_signature='sd', out_signature='')
+def SetSlow(self, name, seconds):
+    name, _ = disk_named(name)
+    slow[name] = seconds
 
 
 @dbus.service.method(MOCK_IFACE, in_signature='s', out_signature='')

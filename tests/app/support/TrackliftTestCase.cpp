@@ -4,6 +4,7 @@
 
 #include <QLocale>
 #include <QTimer>
+#include <QWidget>
 
 namespace testsupport {
 
@@ -28,6 +29,32 @@ int finishAnimations(tracklift::PanelSlides& panels)
         ++ticks;
     }
     return ticks;
+}
+
+QList<QWidget*> focusOrder(QWidget* within)
+{
+    QList<QWidget*> order;
+    for (QWidget* w = within->nextInFocusChain(); w != within; w = w->nextInFocusChain())
+        if (within->isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus) && !w->focusProxy())
+            order << w;
+    return order;
+}
+
+QList<QWidget*> tabStops(QWidget* window)
+{
+    QList<QWidget*> stops;
+    for (QWidget* w : focusOrder(window))
+        if (w->isEnabled() && w->isVisibleTo(window))
+            stops << w;
+    return stops;
+}
+
+QStringList objectNames(const QList<QWidget*>& widgets)
+{
+    QStringList names;
+    for (const QWidget* w : widgets)
+        names << w->objectName();
+    return names;
 }
 
 }  // namespace testsupport

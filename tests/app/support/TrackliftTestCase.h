@@ -5,11 +5,15 @@
 
 #include <sonarchive/TrackInfo.h>
 
+#include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <algorithm>
 #include <memory>
+
+class QWidget;
 
 namespace tracklift {
 class PanelSlides;
@@ -64,5 +68,12 @@ inline sonarchive::TrackInfo trackInfo(std::int32_t id, const QString& title, co
 
 // Runs the growing view button and the slides to their end by calling their ticks; the ticks taken.
 int finishAnimations(tracklift::PanelSlides& panels);
+
+// The controls inside `within` that take focus by Tab, in the order Tab goes
+// through them, whether they are enabled and shown now or not.
+QList<QWidget*> focusOrder(QWidget* within);
+// Those Tab stops at now in `window`: enabled and shown.
+QList<QWidget*> tabStops(QWidget* window);
+QStringList objectNames(const QList<QWidget*>& widgets);
 
 }  // namespace testsupport
