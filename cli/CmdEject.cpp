@@ -47,7 +47,9 @@ int runEject(const std::string& root)
         const devices::EjectResult result = lister.eject(*device);
         for (const std::string& folder : result.unmounted)
             std::cout << "Unmounted " << folder << '\n';
-        std::cout << device->name << (result.poweredOff ? " is powered off" : " is ejected") << "; it can be unplugged now\n";
+        std::cout << device->name
+                  << (result.poweredOff ? " is powered off" : " is unmounted but could not be powered off")
+                  << "; it can be unplugged now\n";
         return kExitOk;
     } catch (const devices::DeviceError& e) {
         if (e.kind() == devices::DeviceError::Kind::Busy)

@@ -1,11 +1,11 @@
 #include "AtomicFile.h"
 
 #include "Error.h"
+#include "FileLock.h"
 
 #include <cerrno>
 #include <fcntl.h>
 #include <string>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -39,20 +39,8 @@ struct TemporaryFile {
 
 void removeLeftoverPartialFiles(const fs::path& target)
 {
-    const std::string prefix = target.filename().string() + std::string(kPartialFileMark);
-    std::error_code ec;
-    for (fs::directory_iterator it(target.parent_path(), ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        if (!name.starts_with(prefix) || !it->is_regular_file(ec) || it->is_symlink(ec))
-            continue;
-        // A writer holds its file locked: only a file nobody holds is a leftover.
-        const int fd = ::open(it->path().c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-        if (fd < 0)
-            continue;
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
-            ::unlink(it->path().c_str());
-        ::close(fd);
-    }
+    // A writer holds its file locked: only a file nobody holds is a leftover.
+    removeUnheldFiles(target.parent_path(), target.filename().string() + std::string(kPartialFileMark));
 }
 
 void replaceFileAtomically(const fs::path& target, std::string_view bytes)
@@ -74,7 +62,7 @@ void replaceFileAtomically(const fs::path& target, const std::function<void(int 
         temp.path.clear();
         fail("cannot create a file beside " + target.string());
     }
-    (void)::flock(temp.fd, LOCK_EX | LOCK_NB);  // ours alone until it is renamed or removed
+    (void)markInUse(temp.fd);  // ours alone until it is renamed or removed
     if (hadOld)
         (void)::fchmod(temp.fd, old.st_mode & 07777);  // keep the old file's permissions where the file system has them
 

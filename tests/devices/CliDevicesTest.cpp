@@ -160,6 +160,12 @@ TEST_F(CliDevicesTest, WritingCommandsSayFirstWhyAMacFormattediPodCannotBeChange
     }
     for (const char* command : {"list auto", "playlists auto", "dump auto --json"})
         EXPECT_EQ(run(command).errors.find("read-only"), std::string::npos) << command;
+
+    // It can't be powered off: it is said to be unmounted, not ejected.
+    const Result ejected = run("eject auto");
+    ASSERT_EQ(ejected.exitCode, 0) << ejected.errors;
+    EXPECT_EQ(ejected.out, "Unmounted " + mac.string()
+                               + "\nApple iPod USB Device is unmounted but could not be powered off; it can be unplugged now\n");
 }
 
 TEST(CliWithoutBus, DetectionFallsBackToTheLibrarysOwnAndEjectSaysWhyItCannot)
