@@ -100,6 +100,7 @@ void PanelSlides::layOut()
     m_w.window->resize(page);
     m_startLeft = 0;
     fitToWindow();
+    m_w.frContents->hide();  // out of view: its controls take no Tab until the pages slide
     RevealViewButton(false);
     m_w.frameMovie->resize(pixelsFromTwips(kMovieWidthTwips), pixelsFromTwips(kMovieHeightTwips));
     m_w.frameMovie->move(pixelsFromTwips(kMovieLeftTwips), pixelsFromTwips(kMovieTopTwips));
@@ -193,8 +194,10 @@ void PanelSlides::StartPanelAnimation(int kind)
     m_moveInterval = start->interval;
     if (kind == PanelUp)
         slidingPanel()->show();
-    if (kind == PagesLeft || kind == PagesRight)
-        m_w.frMainFrame->show();  // in view while the pages move
+    if (kind == PagesLeft || kind == PagesRight) {
+        m_w.frMainFrame->show();  // both in view while the pages move
+        m_w.frContents->show();
+    }
     m_animate->start();
 }
 
@@ -239,6 +242,8 @@ void PanelSlides::pageSlideRight()
         m_animate->stop();
         m_startLeft = 0;
         placePages();
+        // Out of view, the contents page's controls take no focus: Tab stays on the start page.
+        m_w.frContents->hide();
         return;
     }
     if (m_startLeft > -kPageSlowStretchTwips) {
@@ -360,6 +365,7 @@ void PanelSlides::showStartPage()
     m_startLeft = 0;
     placePages();
     m_w.frMainFrame->show();
+    m_w.frContents->hide();
 }
 
 bool PanelSlides::isContentsPageShown() const

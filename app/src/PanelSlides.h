@@ -24,7 +24,7 @@ public:
         QWidget* frTopHeader;
         QWidget* lblDiskSpace;
         QWidget* frMainFrame;   // the start page, hidden while the contents page is shown
-        QWidget* frContents;    // the contents page
+        QWidget* frContents;    // the contents page, hidden while the start page is shown
         QWidget* frEditFrame;   // the information panel
         QWidget* frAboutFrame;  // the about panel
         QWidget* frameMovie;

@@ -99,12 +99,12 @@ private slots:
         auto* copy = child<QPushButton>(w, "cmdCopy2Computer");
         auto* notice = child<QLabel>(w, "lblDisconnected");
         QVERIFY(copy->isEnabled());
-        QVERIFY(!notice->isVisibleTo(&w));
+        QVERIFY(!notice->isVisibleTo(child<QWidget>(w, "frContents")));
 
         service->unplug("ipod");
         QTRY_VERIFY(w.connection().isLoadedDeviceLost());
         QVERIFY(!copy->isEnabled());
-        QVERIFY(notice->isVisibleTo(&w));
+        QVERIFY(notice->isVisibleTo(child<QWidget>(w, "frContents")));
         QCOMPARE(notice->text(), QStringLiteral("The iPod was disconnected; copying is off until it is back."));
         w.SetAllChecks(true);
         m_dialogs.folders.push_back(QStringLiteral("/tmp"));
@@ -119,7 +119,7 @@ private slots:
         service->mountQuietly("ipod");  // the desktop mounts it where it was
         QTRY_VERIFY(!w.connection().isLoadedDeviceLost());
         QVERIFY(copy->isEnabled());
-        QVERIFY(!notice->isVisibleTo(&w));
+        QVERIFY(!notice->isVisibleTo(child<QWidget>(w, "frContents")));
     }
 
     void aPluggediPodOffersItsLoadOnlyOnTheStartPage()

@@ -38,6 +38,7 @@ private slots:
         QCOMPARE(child<QWidget>(w, "frMainFrame")->pos(), QPoint(0, 0));
         QCOMPARE(child<QWidget>(w, "frContents")->pos(), QPoint(child<QWidget>(w, "frMainFrame")->width(), 0));
         QCOMPARE(w.size(), child<QWidget>(w, "frMainFrame")->size());
+        QVERIFY(!child<QWidget>(w, "frContents")->isVisibleTo(&w));  // out of view, out of the Tab chain
         QVERIFY(!child<QPushButton>(w, "cmdViewContents")->isVisibleTo(&w));
         QCOMPARE(child<QPushButton>(w, "cmdViewContents")->width(), 0);
         QCOMPARE(child<QWidget>(w, "frameMovie")->pos(), QPoint(w.panels().pixelsFromTwips(6210), w.panels().pixelsFromTwips(2130)));
@@ -108,7 +109,11 @@ private slots:
         w.tmrAnimate_Timer();
         QVERIFY(child<QWidget>(w, "frMainFrame")->isVisibleTo(&w));  // in view while it slides
         finishAnimations(w.panels());
-        QVERIFY(tabStops(&w).contains(child<QWidget>(w, "cmdLoadiPod")));
+        // and the contents page, out of view again, takes none.
+        const QList<QWidget*> startStops = tabStops(&w);
+        QVERIFY(startStops.contains(child<QWidget>(w, "cmdLoadiPod")));
+        QVERIFY(std::none_of(startStops.begin(), startStops.end(),
+                             [&w](QWidget* stop) { return child<QWidget>(w, "frContents")->isAncestorOf(stop); }));
         QCOMPARE(w.panels().startPageLeftTwips(), 0);
         QCOMPARE(child<QWidget>(w, "frMainFrame")->x(), 0);
         QCOMPARE(child<QWidget>(w, "frContents")->x(), child<QWidget>(w, "frMainFrame")->width());

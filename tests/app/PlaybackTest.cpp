@@ -139,7 +139,7 @@ private slots:
         QCOMPARE(child<QLabel>(w, "lblTotalTime")->text(), QStringLiteral("/ 00:59"));
         QCOMPARE(child<QLabel>(w, "lblFileName")->text(), QStringLiteral("Playing Blue Hour"));
         for (QLabel* label : {child<QLabel>(w, "lblPlayInformation"), child<QLabel>(w, "lblTime"), child<QLabel>(w, "lblTotalTime"), child<QLabel>(w, "lblFileName")})
-            QVERIFY(label->isVisibleTo(&w));
+            QVERIFY(label->isVisibleTo(child<QWidget>(w, "frContents")));  // on its page
         QVERIFY(w.player().tmrVideoInfo().isActive());
         QCOMPARE(w.player().tmrVideoInfo().interval(), 1000);
         QVERIFY(child<QPushButton>(w, "cmdNextTrack")->isEnabled());
@@ -162,8 +162,8 @@ private slots:
         QCOMPARE(stopped.count(), 1);
         QVERIFY(!w.player().tmrVideoInfo().isActive());
         QCOMPARE(m_device->commands.mid(2), (QStringList{"play animation from 0 ", "pause animation "}));
-        QVERIFY(!child<QLabel>(w, "lblTime")->isVisibleTo(&w));
-        QVERIFY(!child<QLabel>(w, "lblFileName")->isVisibleTo(&w));
+        QVERIFY(!child<QLabel>(w, "lblTime")->isVisibleTo(child<QWidget>(w, "frContents")));
+        QVERIFY(!child<QLabel>(w, "lblFileName")->isVisibleTo(child<QWidget>(w, "frContents")));
         QVERIFY(m_device->interpreter.isOpen());
 
         // Playing again starts counting afresh, even at the second the last one stopped at.
@@ -210,7 +210,7 @@ private slots:
         QCOMPARE(m_started[0].folder, QStringLiteral("/"));
         QVERIFY(m_device->commands.isEmpty());
         QVERIFY(!w.player().tmrVideoInfo().isActive());
-        QVERIFY(!child<QLabel>(w, "lblTime")->isVisibleTo(&w));
+        QVERIFY(!child<QLabel>(w, "lblTime")->isVisibleTo(child<QWidget>(w, "frContents")));
         QCOMPARE(w.player().MCI().MovieFile, QStringLiteral("/media/ipod/iPod_Control/Music/F01/VID 1.m4v"));
         QCOMPARE(w.player().MCI().MovieDevice, QStringLiteral("MPEGVideo"));
 
