@@ -18,6 +18,8 @@
 #include <taglib/wavfile.h>
 
 #include <initializer_list>
+#include <string>
+#include <string_view>
 #include <system_error>
 
 namespace trackcopy {
@@ -164,6 +166,23 @@ const char* pictureType(const std::string& bytes)
     return nullptr;
 }
 
+// A picture for a tag that has none: the source's bytes and their MIME type;
+// no type when there is no source or it gives no JPEG or PNG.
+struct NewPicture {
+    std::string bytes;
+    const char* type = nullptr;
+};
+
+NewPicture newPicture(const TagWriter::CoverSource& cover)
+{
+    NewPicture picture;
+    if (cover) {
+        picture.bytes = cover();
+        picture.type = pictureType(picture.bytes);
+    }
+    return picture;
+}
+
 // ---- ID3v2 (MP3, WAV, AIFF) -----------------------------------------------------------
 
 TagLib::ID3v2::UserTextIdentificationFrame* userText(TagLib::ID3v2::Tag& tag, const String& description)
@@ -224,16 +243,13 @@ bool putCover(TagLib::ID3v2::Tag& tag, const TagWriter::CoverSource& cover)
 {
     if (!tag.frameList("APIC").isEmpty())
         return true;
-    if (!cover)
-        return false;
-    const std::string bytes = cover();
-    const char* type = pictureType(bytes);
-    if (!type)
+    const NewPicture picture = newPicture(cover);
+    if (!picture.type)
         return false;
     auto* frame = new TagLib::ID3v2::AttachedPictureFrame;
-    frame->setMimeType(type);
+    frame->setMimeType(picture.type);
     frame->setType(TagLib::ID3v2::AttachedPictureFrame::FrontCover);
-    frame->setPicture(TagLib::ByteVector(bytes.data(), static_cast<unsigned>(bytes.size())));
+    frame->setPicture(TagLib::ByteVector(picture.bytes.data(), static_cast<unsigned>(picture.bytes.size())));
     tag.addFrame(frame);
     return true;
 }
@@ -253,15 +269,13 @@ bool putMp4Cover(TagLib::MP4::Tag& tag, const TagWriter::CoverSource& cover)
 {
     if (tag.contains("covr"))
         return true;
-    if (!cover)
-        return false;
-    const std::string bytes = cover();
-    const char* type = pictureType(bytes);
-    if (!type)
+    const NewPicture picture = newPicture(cover);
+    if (!picture.type)
         return false;
     TagLib::MP4::CoverArtList pictures;
-    pictures.append(TagLib::MP4::CoverArt(type[6] == 'j' ? TagLib::MP4::CoverArt::JPEG : TagLib::MP4::CoverArt::PNG,
-                                          TagLib::ByteVector(bytes.data(), static_cast<unsigned>(bytes.size()))));
+    const bool jpeg = std::string_view(picture.type) == "image/jpeg";
+    pictures.append(TagLib::MP4::CoverArt(jpeg ? TagLib::MP4::CoverArt::JPEG : TagLib::MP4::CoverArt::PNG,
+                                          TagLib::ByteVector(picture.bytes.data(), static_cast<unsigned>(picture.bytes.size()))));
     tag.setItem("covr", TagLib::MP4::Item(pictures));
     return true;
 }
