@@ -118,6 +118,32 @@ TEST(LoadiPodDB, SectionMixesFillOnlyTheirSlots)
     EXPECT_EQ(d.db.GetAllPodcasts().m_mhlp.m_mhyp.at(0).m_mhod_s.sString, u"Casts");
 }
 
+// Found by fuzzing: a file with a second track or playlist section showed its
+// readers the tracks and playlists of both, while the records (and so a write)
+// hold the second alone.
+TEST(LoadiPodDB, ASecondSectionOfAKindReplacesTheFirstForEveryReader)
+{
+    Device d;
+    DatabaseFixture db;
+    db.sections = {TrackSection{.tracks = {makeTrack(1, u"A"), makeTrack(2, u"B")}},
+                   PlaylistSection{.playlists = {PlaylistFixture{.title = u"First", .master = 1, .trackIds = {1, 2}}}},
+                   TrackSection{.tracks = {makeTrack(7, u"Seven")}},
+                   PlaylistSection{.playlists = {PlaylistFixture{.title = u"Second", .master = 1, .trackIds = {7}}}}};
+    d.install(db);
+    ASSERT_TRUE(d.db.LoadiPodDB());
+    std::vector<std::u16string> titles;
+    d.db.forEachTrackInfo([&](const TrackInfo& info) { titles.push_back(info.sTitle); });
+    EXPECT_EQ(titles, std::vector<std::u16string>{u"Seven"});
+    EXPECT_THROW((void)d.db.GetTrackInfo(1), std::out_of_range);
+    const std::vector<PlaylistView> shown = d.db.playlists();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].name, u"Second");
+    EXPECT_EQ(shown[0].trackIds, std::vector<std::int32_t>{7});
+    // The records agree.
+    EXPECT_EQ(d.db.GetAllTracks().m_mhlt.m_mhit.size(), 1u);
+    EXPECT_EQ(d.db.GetAllPlayLists().m_mhlp.m_mhyp.size(), 1u);
+}
+
 TEST(LoadiPodDB, SectionsOfNewerKindsAreSteppedOverAndKept)
 {
     Device d;

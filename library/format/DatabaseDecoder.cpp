@@ -294,7 +294,11 @@ void walkTrackSection(ByteReader& r, const File& file, MHSD_T& section, Database
             walkTrack(r, file, entry(&list.m_mhit, static_cast<std::size_t>(i)));
         return;
     }
+    // A second track section replaces the first, as it does in the records.
     list.m_mhit.clear();
+    index->tracks.clear();
+    index->ids.clear();
+    index->firstOfId.clear();
     index->tracks.reserve(plausibleCount(r, count, 64));
     index->ids.reserve(index->tracks.capacity());
     index->firstOfId.reserve(index->tracks.capacity());
@@ -311,9 +315,10 @@ void walkPlaylistSection(ByteReader& r, const File& file, MHSD_P& section, std::
     readSectionHeader(r, file, section);
     MHLP& list = section.m_mhlp;
     const std::int32_t count = readListHeader(r, file, list, list.iNumberOfPlaylists, list.sHeaderData, "playlist list");
-    if (offsets)
+    if (offsets) {
         list.m_mhyp.clear();
-    else
+        offsets->clear();  // a second section of the kind replaces the first, as in the records
+    } else
         fitList(list.m_mhyp, count);
     for (std::int32_t p = 0; p < count; ++p) {
         if (offsets)
